@@ -63,8 +63,8 @@ TSimRecord MakeRecord(size_t index, TRandom& rnd) {
     PutWord(r, 30 + 2 * static_cast<size_t>(k), static_cast<unsigned>(single));
     sum_sq += static_cast<double>(delta) * delta;
   }
-  const double s = std::sqrt(sum_sq / (q - 1));  // tenths of MPa
-  PutWord(r, 9, static_cast<unsigned>(std::lround(s)));
+  const long s = std::lround(std::sqrt(sum_sq / (q - 1)));  // tenths of MPa
+  PutWord(r, 9, static_cast<unsigned>(s));
   PutWord(r, 11, static_cast<unsigned>(std::lround(1000.0 * s / strength)));  // tenths of %
   r[17] = static_cast<uint8_t>(rnd.Range(90, 110));                           // Kc in hundredths
   PutWord(r, 18, static_cast<unsigned>(strength));

@@ -59,6 +59,18 @@ TEST(SimArchive, GeneratedRecordsAreValidAndCoverEveryCode) {
   EXPECT_EQ(otbrak, (std::set<unsigned>{0, 1, 2}));
 }
 
+TEST(SimArchive, FixedSingleCountFillsTheSlot) {
+  for (unsigned q : {1u, 49u}) {
+    for (const TSimRecord& r : GenerateArchive(20, 3, q)) {
+      EXPECT_EQ(r[3], q);
+      for (size_t k = 0; k < q; ++k) EXPECT_GE(Word(r, 30 + 2 * k), 85u);
+      if (q == 1) {
+        EXPECT_EQ(Word(r, 9), 0u);  // no spread with one impact
+      }
+    }
+  }
+}
+
 TEST(SimArchive, SameSeedSameArchive) {
   EXPECT_EQ(GenerateArchive(50, 7), GenerateArchive(50, 7));
   EXPECT_NE(GenerateArchive(50, 7), GenerateArchive(50, 8));

@@ -20,6 +20,7 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadUsage) {
   EXPECT_TRUE(o.Once);
   EXPECT_EQ(o.Faults.SpoilRecord, 4u);
   EXPECT_EQ(ParseSimOptions({"--slow-line", "250"}).SlowLineMicros, 250u);
+  EXPECT_EQ(ParseSimOptions({"--singles", "49"}).Singles, 49u);
   EXPECT_EQ(ParseSimOptions({"--hang-up-before", "2"}).Faults.HangUpBefore, 2u);
   EXPECT_EQ(ParseSimOptions({"--silent-before", "3"}).Faults.SilentBefore, 3u);
   EXPECT_TRUE(ParseSimOptions({"--empty"}).Faults.Empty);
@@ -37,6 +38,8 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadUsage) {
                                                      {"--name", ".hidden"},
                                                      {"--empty", "--noise"},
                                                      {"--records", "3", "--archive", "a.bin"},
-                                                     {"--what"}};
+                                                     {"--what"},
+                                                     {"--singles", "50"},
+                                                     {"--singles", "5", "--archive", "a.bin"}};
   for (const auto& args : bad) EXPECT_THROW(ParseSimOptions(args), Exception) << args[0];
 }

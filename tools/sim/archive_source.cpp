@@ -32,7 +32,7 @@ void PutWord(TSimRecord& r, size_t pos, unsigned v) {
   r[pos + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
 }
 
-TSimRecord MakeRecord(size_t index, TRandom& rnd) {
+TSimRecord MakeRecord(size_t index, unsigned singles, TRandom& rnd) {
   TSimRecord r{};
   int year, month, day;
   do {
@@ -45,7 +45,7 @@ TSimRecord MakeRecord(size_t index, TRandom& rnd) {
   // Materials and articles cycle, so that a short archive already shows all of them.
   const unsigned material = index % 14, article = (index / 14 + index) % 8;
   r[2] = static_cast<uint8_t>(material << 4 | article);
-  const int q = rnd.Range(5, 15);
+  const int q = singles ? static_cast<int>(singles) : rnd.Range(5, 15);
   r[3] = static_cast<uint8_t>(q);
   const unsigned age = rnd.Range(0, 7), dir = rnd.Range(0, 4), cond = rnd.Range(0, 1);
   r[4] = static_cast<uint8_t>(cond << 7 | dir << 4 | age);
@@ -63,7 +63,7 @@ TSimRecord MakeRecord(size_t index, TRandom& rnd) {
     PutWord(r, 30 + 2 * static_cast<size_t>(k), static_cast<unsigned>(single));
     sum_sq += static_cast<double>(delta) * delta;
   }
-  const long s = std::lround(std::sqrt(sum_sq / (q - 1)));  // tenths of MPa
+  const long s = std::lround(std::sqrt(q > 1 ? sum_sq / (q - 1) : 0.0));  // tenths of MPa
   PutWord(r, 9, static_cast<unsigned>(s));
   PutWord(r, 11, static_cast<unsigned>(std::lround(1000.0 * s / strength)));  // tenths of %
   r[17] = static_cast<uint8_t>(rnd.Range(90, 110));                           // Kc in hundredths
@@ -75,11 +75,12 @@ TSimRecord MakeRecord(size_t index, TRandom& rnd) {
 
 }  // namespace
 
-std::vector<TSimRecord> GenerateArchive(size_t count, uint64_t seed) {
+std::vector<TSimRecord> GenerateArchive(size_t count, uint64_t seed, unsigned singles) {
+  if (singles > 49) singles = 49;  // what fits into bytes 30..127
   TRandom rnd(seed);
   std::vector<TSimRecord> records;
   records.reserve(count);
-  for (size_t i = 0; i < count; ++i) records.push_back(MakeRecord(i, rnd));
+  for (size_t i = 0; i < count; ++i) records.push_back(MakeRecord(i, singles, rnd));
   return records;
 }
 

@@ -13,7 +13,8 @@ using TSimRecord = std::array<uint8_t, kSimRecordSize>;
 
 // The same (count, seed) always gives the same records. Every field lies in its valid range;
 // materials 0..13, articles 0..7, directions 0..4 and ages 0..7 all occur given enough records.
-std::vector<TSimRecord> GenerateArchive(size_t count, uint64_t seed);
+// Each record holds `singles` single values (1..49), or 5..15 of them when `singles` is 0.
+std::vector<TSimRecord> GenerateArchive(size_t count, uint64_t seed, unsigned singles = 0);
 
 // A file of whole 128-byte records (at most 65535); throws Exception with a readable message.
 std::vector<TSimRecord> LoadArchive(const std::filesystem::path& file);

@@ -22,15 +22,13 @@ void Log(const std::string& text) {
 // Every record is worth a line for short archives; long ones would drown the log.
 bool WorthLogging(const TSimReply& reply, size_t record_count) {
   if (reply.Note.empty()) return false;
-  if (record_count <= 100 || reply.Note.rfind("record ", 0) != 0) return true;
-  const auto slash = reply.Note.find('/');
-  const unsigned long number = std::stoul(reply.Note.substr(7, slash - 7));
-  return number == 1 || number % 1000 == 0 || number == record_count;
+  if (record_count <= 100 || reply.Record == 0) return true;
+  return reply.Record == 1 || reply.Record % 1000 == 0 || reply.Record == record_count;
 }
 
 int Run(const TSimOptions& o) {
   std::vector<TSimRecord> records =
-      o.Archive.empty() ? GenerateArchive(o.Records, o.Seed) : LoadArchive(o.Archive);
+      o.Archive.empty() ? GenerateArchive(o.Records, o.Seed, o.Singles) : LoadArchive(o.Archive);
   const TDateParts today = DecodeDateTime(Now());
   TSimHeader header;
   header.Year = today.Year;

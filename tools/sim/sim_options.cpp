@@ -5,7 +5,8 @@
 #include "base/exceptions.h"
 
 const char* const kSimUsage =
-    "usage: quarrow-sim [--records N] [--seed S] [--archive FILE] [--baud 9600|115200]\n"
+    "usage: quarrow-sim [--records N] [--seed S] [--singles Q] [--archive FILE]\n"
+    "                   [--baud 9600|115200]\n"
     "                   [--name NAME] [--once|--exit-after-reading]\n"
     "                   [--spoil-record K | --silent-before K | --hang-up-before K |\n"
     "                    --empty | --reject-header | --noise | --slow-line MICROSECONDS]\n";
@@ -25,7 +26,7 @@ uint64_t Number(const std::string& option, const std::string& text, uint64_t lo,
 
 TSimOptions ParseSimOptions(const std::vector<std::string>& args) {
   TSimOptions o;
-  bool records_given = false;
+  bool generated_given = false;
   unsigned faults = 0;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -37,9 +38,12 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& args) {
       o.Help = true;
     } else if (a == "--records") {
       o.Records = Number(a, value(), 0, 65535);
-      records_given = true;
+      generated_given = true;
     } else if (a == "--seed") {
       o.Seed = Number(a, value(), 0, UINT64_MAX);
+    } else if (a == "--singles") {
+      o.Singles = static_cast<unsigned>(Number(a, value(), 1, 49));
+      generated_given = true;
     } else if (a == "--archive") {
       o.Archive = value();
       if (o.Archive.empty()) throw Exception("--archive wants a file name");
@@ -78,7 +82,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& args) {
     }
   }
   if (faults > 1) throw Exception("only one fault mode at a time");
-  if (records_given && !o.Archive.empty())
-    throw Exception("--records and --archive exclude each other");
+  if (generated_given && !o.Archive.empty())
+    throw Exception("--records and --singles do not go with --archive");
   return o;
 }

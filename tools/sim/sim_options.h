@@ -14,6 +14,7 @@ struct TSimOptions {
   std::filesystem::path Archive;  // empty: generate
   size_t Records = 10;
   uint64_t Seed = 1;
+  unsigned Singles = 0;  // single values per generated record; 0: 5 to 15
   unsigned Baud = 115200;
   std::string Name = "quarrow-sim";
   TSimFaults Faults;

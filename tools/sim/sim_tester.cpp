@@ -60,6 +60,7 @@ TSimReply TSimTester::SendRecord(size_t index) {
   spoiled_ = spoiled_ || spoil;
   r.Bytes = Noise() + EncodeFrame(records_[index], spoil ? 1 : 0);
   next_ = index + 1;
+  r.Record = number;
   r.Note = "record " + std::to_string(number) + "/" + std::to_string(header_.Count) + " sent" +
            (spoil ? " with a spoiled checksum" : "");
   return r;

@@ -23,6 +23,7 @@ struct TSimReply {
   bool HangUp = false;    // close the line now
   bool Finished = false;  // the reader acknowledged the last record
   std::string Note;       // what happened, for the log; empty for a byte that is ignored
+  unsigned Record = 0;    // the number of the record sent, if one was
 };
 
 class TSimTester {

@@ -208,6 +208,20 @@ TEST_F(SimProgram, HangsUpBeforeTheRecordItIsToldTo) {
   EXPECT_TRUE(WaitForPorts(false).empty());
 }
 
+TEST_F(SimProgram, SlowLinePausesAfterEveryByte) {
+  Start({"--records", "1", "--slow-line", "3000"});
+  const auto ports = WaitForPorts(true);
+  ASSERT_EQ(ports.size(), 1u);
+  OpenAt(ports[0].Link, B115200);
+  const auto start = std::chrono::steady_clock::now();
+  Send("V");
+  const std::string header = ReadUntil('P', 3s);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(DecodeFrame(header));
+  EXPECT_EQ(header.size(), 34u);
+  EXPECT_GE(took, 33 * 3ms);  // the last pause comes after "P"
+}
+
 TEST_F(SimProgram, RejectsBadUsage) {
   Start({"--baud", "38400"});
   int status = 0;

@@ -1,0 +1,81 @@
+#include "sim_tester.h"
+
+#include "frame.h"
+
+TSimTester::TSimTester(std::vector<TSimRecord> records, TSimHeader header, TSimFaults faults,
+                       uint64_t noise_seed)
+    : records_(std::move(records)), header_(header), faults_(faults), noise_state_(noise_seed) {
+  if (records_.size() > kSimMaxRecords) records_.resize(kSimMaxRecords);
+  header_.Count = faults_.Empty ? 0 : static_cast<uint16_t>(records_.size());
+  header_.Rejected = faults_.RejectHeader;
+}
+
+TSimReply TSimTester::Receive(uint8_t command, bool at_own_baud) {
+  if (stage_ == Stage::Silent) return {};
+  if (!at_own_baud) {
+    TSimReply r;
+    if (command == 'Z' || command == 'V' || command == 'n' || command == 'O')
+      r.Note = std::string("'") + static_cast<char>(command) + "' at a foreign rate: no answer";
+    return r;
+  }
+  switch (command) {
+    case 'Z':
+      return {"Z", false, false, "'Z': answered 'Z'"};
+    case 'V': {
+      stage_ = Stage::Idle;
+      TSimReply r;
+      r.Bytes = Noise() + EncodeFrame(EncodeHeader(header_));
+      r.Note = "'V': header sent (" + std::to_string(header_.Count) + " records" +
+               (header_.Rejected ? ", rejected mark" : "") + ")";
+      return r;
+    }
+    case 'n':
+      if (header_.Count == 0) return {"", false, false, "'n': no records to send"};
+      stage_ = Stage::Reading;
+      return SendRecord(0);
+    case 'O':
+      if (stage_ != Stage::Reading) return {"", false, false, "'O' outside a reading: ignored"};
+      if (next_ < header_.Count) return SendRecord(next_);
+      stage_ = Stage::Idle;
+      return {"", false, true, "'O' after the last record: reading complete"};
+    default:
+      return {};
+  }
+}
+
+TSimReply TSimTester::SendRecord(size_t index) {
+  const unsigned number = static_cast<unsigned>(index + 1);
+  TSimReply r;
+  if (number == faults_.SilentBefore) {
+    stage_ = Stage::Silent;
+    r.Note = "falling silent before record " + std::to_string(number);
+    return r;
+  }
+  if (number == faults_.HangUpBefore) {
+    r.HangUp = true;
+    r.Note = "hanging up before record " + std::to_string(number);
+    return r;
+  }
+  const bool spoil = number == faults_.SpoilRecord && !spoiled_;
+  spoiled_ = spoiled_ || spoil;
+  r.Bytes = Noise() + EncodeFrame(records_[index], spoil ? 1 : 0);
+  next_ = index + 1;
+  r.Record = number;
+  r.Note = "record " + std::to_string(number) + "/" + std::to_string(header_.Count) + " sent" +
+           (spoil ? " with a spoiled checksum" : "");
+  return r;
+}
+
+std::string TSimTester::Noise() {
+  if (!faults_.Noise) return {};
+  // Line garbage that a reader must skip: never a marker nor the idle answer.
+  static constexpr char kGarbage[] = "\r\n\x00\x7F\xFF#.-~0123?";
+  noise_state_ = noise_state_ * 6364136223846793005ull + 1442695040888963407ull;
+  const unsigned length = 1 + static_cast<unsigned>((noise_state_ >> 33) % 8);
+  std::string noise;
+  for (unsigned i = 0; i < length; ++i) {
+    noise_state_ = noise_state_ * 6364136223846793005ull + 1442695040888963407ull;
+    noise.push_back(kGarbage[(noise_state_ >> 33) % (sizeof(kGarbage) - 1)]);
+  }
+  return noise;
+}

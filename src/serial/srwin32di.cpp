@@ -31,7 +31,9 @@ void TakeRecord(TsrDevice& device, const TsrDevice& record) {
     device.NameFriendly = device.NameFriendly + " (" + device.Description + ")";
   device.Driver = record.Driver;
   device.Manufacturer = record.Manufacturer;
-  device.PortName = TrimPortName(record.PortName);
+  // A record found by its description may carry no port name; the map's name still opens it.
+  if (std::string name = TrimPortName(record.PortName); !name.empty())
+    device.PortName = std::move(name);
   device.RegKey = record.RegKey;
 }
 

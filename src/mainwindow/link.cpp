@@ -1,0 +1,192 @@
+#include "link.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+const char* const kTextDeviceFound = "Device found, request data...";
+const char* const kTextReception = "Reception of the data...";
+const char* const kTextBadData = "Error in received data!\r\nPlease check device and cable!";
+const char* const kTextEmpty = "Archive is empty!";
+
+// The header's count field is bytes 10..11; a header of exactly 11 bytes lacks byte 11.
+constexpr std::size_t kMinHeader = 11;
+
+}  // namespace
+
+std::size_t TMainLink::ByteSearch(const std::uint8_t* data, std::size_t capacity,
+                                  std::uint8_t value) {
+  const void* p = std::memchr(data, value, capacity);
+  return p ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(p) - data) : capacity;
+}
+
+std::uint8_t TMainLink::PackByte(const std::uint8_t* data, std::size_t pos) {
+  return static_cast<std::uint8_t>((data[pos + 1] - 48) * 16 + data[pos] - 48);
+}
+
+std::uint16_t TMainLink::PackWord(const std::uint8_t* data, std::size_t pos) {
+  std::uint32_t v = 0;
+  for (unsigned i = 0; i < 4; ++i) v += static_cast<std::uint32_t>(data[pos + i] - 48) << (4 * i);
+  return static_cast<std::uint16_t>(v);
+}
+
+std::uint32_t TMainLink::PackDWord(const std::uint8_t* data, std::size_t pos) {
+  return PackWord(data, pos) + 65536u * PackWord(data, pos + 4);
+}
+
+TDateTime TMainLink::PackDate(const std::uint8_t* data, std::size_t pos) {
+  const auto d = TryEncodeDate(data[pos] + 2000, data[pos + 1], data[pos + 2]);
+  return d ? *d : *TryEncodeDate(2000, 1, 1);
+}
+
+std::size_t TMainLink::CheckPack(std::uint8_t* data, std::size_t capacity) {
+  const std::size_t s = ByteSearch(data, capacity, 'S');
+  const std::size_t e = ByteSearch(data, capacity, 'P');
+  if (e == capacity || s >= e) return 0;
+  const std::size_t b = s + 1;
+  if (e - b <= 10) return 0;
+  const std::size_t n = e - 8 - b;
+  std::uint32_t sum = 0;
+  for (std::size_t k = 1; k <= n; ++k) sum += data[b + k - 1] ^ static_cast<std::uint32_t>(k);
+  if (sum != PackDWord(data, e - 8)) return 0;
+  std::size_t j = 0;
+  for (; b + 2 * j <= e - 9; ++j) data[j] = PackByte(data, b + 2 * j);
+  return j;
+}
+
+void TMainLink::ClearCom() {
+  RxLen = 0;
+  RxOverflow = false;
+  SeenEnd = false;
+  SeenIdle = false;
+  RxActivity = false;
+}
+
+void TMainLink::ClearDev() {
+  DevValid = false;
+  Archive.ClearDev();
+}
+
+void TMainLink::DevConnect() {
+  DevValid = false;
+  if (RxBuf[0] != 0 || RxBuf[1] != 0) return;
+  DevDate = PackDate(RxBuf, 2);
+  DevValue5 = Byte2Word(RxBuf, 5);
+  DevValue7 = Byte2Word(RxBuf, 7);
+  const std::uint16_t total = Byte2Word(RxBuf, 10);
+  if (total > 0) {
+    Archive.Resize(total);
+    DevValid = true;
+    return;
+  }
+  Archive.ClearDev();
+  StopTimers();
+  ShowInfo(kTextEmpty, "Information", "SystemDefault");
+}
+
+void TMainLink::Send(char ch) {
+  try {
+    SendCommand(ch);
+  } catch (...) {
+    // A lost command ends in silence, which the session's watchdog handles.
+  }
+}
+
+void TMainLink::StopTimers() {
+  if (Timer_CheckWork) Timer_CheckWork->SetEnabled(false);
+  if (Timer_DeviceRefresh) Timer_DeviceRefresh->SetEnabled(false);
+}
+
+void TMainLink::ResetFrame() {
+  RxLen = 0;
+  RxOverflow = false;
+  SeenEnd = false;
+}
+
+void TMainLink::srComm1AfterReceive(TObject*, const std::uint8_t* Buffer, std::uint32_t Received) {
+  RxActivity = true;
+  const std::size_t room = RxBufSize - RxLen;
+  const std::size_t kept = std::min<std::size_t>(Received, room);
+  if (kept > 0) std::memcpy(RxBuf + RxLen, Buffer, kept);
+  RxLen += kept;
+  if (kept < Received) RxOverflow = true;
+  if (std::memchr(Buffer, 'P', Received)) SeenEnd = true;
+  if (std::memchr(Buffer, 'Z', Received)) SeenIdle = true;
+
+  if (Pending == ChIdle) {
+    RxLen = 0;
+    RxOverflow = false;
+    return;
+  }
+  if (!SeenEnd) return;
+  if (Pending == ChHeader)
+    HandleHeader();
+  else if (Pending == ChStart)
+    HandleRecord();
+}
+
+void TMainLink::HandleHeader() {
+  const std::size_t count = RxOverflow ? 0 : CheckPack(RxBuf, RxLen);
+  if (count < kMinHeader) {
+    SetStateWait();
+    return;
+  }
+  if (count == kMinHeader) RxBuf[kMinHeader] = 0;  // the count's missing high byte
+  DevConnect();
+  if (!DevValid) {
+    SetStateWait();
+    return;
+  }
+  if (L_State) L_State->SetCaption(kTextDeviceFound);
+  if (PB_Data) {
+    PB_Data->SetPosition(0);
+    PB_Data->SetMin(0);
+    PB_Data->SetMax(static_cast<int>(Archive.RecTotal()));
+    PB_Data->SetVisible(true);
+  }
+  ResetFrame();
+  Pending = ChStart;
+  Send(ChStart);
+}
+
+void TMainLink::HandleRecord() {
+  const std::size_t count = RxOverflow ? 0 : CheckPack(RxBuf, RxLen);
+  if (count == 0 || !Archive.StoreRecord(RxBuf, count)) {
+    StopTimers();
+    ShowInfo(kTextBadData, "Error", "SystemHand");
+    SetStateWait();
+    return;
+  }
+  const std::uint32_t done = Archive.RecCount();
+  const std::uint32_t total = Archive.RecTotal();
+  if (L_State) {
+    // Built in a buffer kept across frames: no allocation per record.
+    char digits[32];
+    caption_.assign(kTextReception);
+    caption_ += " (";
+    caption_.append(digits, std::to_chars(digits, digits + sizeof digits, done).ptr);
+    caption_ += '/';
+    caption_.append(digits, std::to_chars(digits, digits + sizeof digits, total).ptr);
+    caption_ += ')';
+    L_State->SetCaption(caption_);
+  }
+  if (PB_Data) {
+    try {
+      PB_Data->SetPosition(static_cast<int>(done));
+    } catch (...) {
+      // The bar is only a hint; the reading goes on.
+    }
+  }
+  ResetFrame();
+  if (done == total) {
+    SessionPhase = phComplete;
+    Send(ChAck);
+    Pending = ChIdle;
+    SetStateDataReady();
+    return;
+  }
+  RxActivity = true;
+  Send(ChAck);
+}

@@ -1,0 +1,4 @@
+// Adopts the environment's locale for the C library once per process (POSIX files only).
+#pragma once
+
+void UseEnvironmentLocale();

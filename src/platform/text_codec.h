@@ -1,0 +1,26 @@
+// Converts UTF-8 text to the system's ANSI code page (on POSIX: the locale's character set).
+// A character the code page cannot represent becomes '?'. One encoder per thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class TAnsiEncoder {
+ public:
+  // The system's code page.
+  TAnsiEncoder();
+  // A named character set, as the system names it (for example "ISO-8859-1").
+  explicit TAnsiEncoder(const std::string& charset);
+  ~TAnsiEncoder();
+  TAnsiEncoder(const TAnsiEncoder&) = delete;
+  TAnsiEncoder& operator=(const TAnsiEncoder&) = delete;
+
+  // True when the code page is UTF-8 itself and text passes unchanged.
+  bool Identity() const { return identity_; }
+  // Appends the encoded form of utf8 to out.
+  void Encode(std::string_view utf8, std::string& out);
+
+ private:
+  void* cd_ = nullptr;
+  bool identity_ = false;
+};

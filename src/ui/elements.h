@@ -253,10 +253,16 @@ class TApplication : public TObject {
   void ShowException(const std::exception_ptr& error);
   // Runs an event handler; what escapes it goes to the general error report.
   void Guard(const std::function<void()>& handler);
+  // The main form: closing it ends the application.
+  void SetMainForm(TForm* form) { main_form_ = form; }
+  TForm* MainForm() const { return main_form_; }
 
  protected:
   // A modal error box titled with the application title.
   virtual void ShowErrorBox(const std::string& text) = 0;
+
+ private:
+  TForm* main_form_ = nullptr;
 };
 
 // Shows the busy cursor for its lifetime.

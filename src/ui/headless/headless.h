@@ -260,9 +260,6 @@ class TApp : public TApplication, public TMainThread {
   // The texts the general error report showed, oldest first; OnError sees each as it comes.
   const std::vector<std::string>& Errors() const { return errors_; }
   std::function<void(const std::string& title, const std::string& text)> OnError;
-  // The main form: closing it ends the loop.
-  void SetMainForm(::TForm* form) { main_form_ = form; }
-  ::TForm* MainForm() const { return main_form_; }
   int Beeps() const { return beeps_; }
   void Beep() { ++beeps_; }
   // One round of the loop: the posted work queued now and the timers due now. Returns whether
@@ -286,7 +283,6 @@ class TApp : public TApplication, public TMainThread {
   bool manual_;
   std::thread::id main_id_;
   std::string title_;
-  ::TForm* main_form_ = nullptr;
   int busy_ = 0, beeps_ = 0;
   std::vector<std::string> errors_;
   std::set<TTimer*> timers_;

@@ -24,7 +24,7 @@ QString Q(const std::string& s) {
 
 class TQtForm;
 
-// The form's window. Closing it by the title bar, Alt+F4 or Escape runs the form's close steps.
+// The form's window. Closing it by the title bar or Alt+F4 runs the form's close steps.
 class TFormWidget : public QDialog {
  public:
   TFormWidget(TQtForm& form, Qt::WindowFlags flags) : QDialog(nullptr, flags), form_(form) {}
@@ -32,7 +32,8 @@ class TFormWidget : public QDialog {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  void reject() override { close(); }
+  // Escape closes nothing: neither form has a cancel button.
+  void reject() override {}
 
  private:
   TQtForm& form_;

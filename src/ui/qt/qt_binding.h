@@ -35,7 +35,8 @@ class TApp : public TApplication, public TMainThread {
   void Post(std::function<void()> fn) override;
   bool Synchronize(std::function<void()> fn) override;
 
-  // Design-time pixels (96 dpi) to screen pixels.
+  // Design-time pixels (96 dpi) to screen pixels. Where Qt already scales a high-dpi screen by
+  // its device pixel ratio, the logical dpi reads 96 and this leaves the size alone.
   int Scaled(int pixels) const;
   // The font of the forms: Tahoma where installed, else the desktop's sans font.
   std::string FontFamily() const;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyleOptionViewItem>
 #include <QTimer>
@@ -144,6 +146,27 @@ TEST(QtBinding, TimerAndSynchronizeRunOnTheLoopAndTerminateEndsIt) {
   bool late = true;
   std::thread([&] { late = App().Synchronize([] {}); }).join();
   EXPECT_FALSE(late);
+}
+
+TEST(QtBinding, ErrorReportIsACriticalBoxTitledWithTheApplicationTitle) {
+  App().SetTitle("Quarrow VORNEX");
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  bool plain = false;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    text = box->text();
+    icon = box->icon();
+    plain = box->textFormat() == Qt::PlainText;  // a message is never taken for markup
+    box->accept();
+  });
+  App().Guard([] { throw std::runtime_error("<b>Disk</b> is full"); });
+  EXPECT_EQ(title, "Quarrow VORNEX");
+  EXPECT_EQ(text, "<b>Disk</b> is full.");
+  EXPECT_EQ(icon, QMessageBox::Critical);
+  EXPECT_TRUE(plain);
 }
 
 TEST(QtBinding, FilterStringBecomesNameFilters) {

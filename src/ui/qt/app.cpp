@@ -121,6 +121,7 @@ std::string TApp::FontFamily() const {
 void TApp::ShowErrorBox(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QString::fromStdString(title_),
                   QString::fromStdString(text), QMessageBox::Ok, QApplication::activeWindow());
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

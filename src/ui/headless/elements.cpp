@@ -11,10 +11,10 @@ bool TPanel::Click() {
 }
 
 void TButton::SetFocus() {
-  form_.focused = this;
+  form_.SetFocusedButton(this);
 }
 bool TButton::Focused() const {
-  return form_.focused == this;
+  return form_.FocusedButton() == this;
 }
 
 bool TButton::Click() {

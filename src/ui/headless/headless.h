@@ -8,7 +8,6 @@
 
 #include <condition_variable>
 #include <deque>
-#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -213,7 +212,8 @@ class TForm : public ::TForm {
     return raw;
   }
   TApp& App() const { return app_; }
-  ::TButton* focused = nullptr;
+  ::TButton* FocusedButton() const { return focused_; }
+  void SetFocusedButton(::TButton* button) { focused_ = button; }
 
  private:
   bool RunCloseSteps();  // OnClose; false when it keeps the form open
@@ -226,6 +226,7 @@ class TForm : public ::TForm {
   bool modal_ = false;
   TModalResult modal_result_ = mrNone;
   int repaints_ = 0;
+  ::TButton* focused_ = nullptr;
 };
 
 // The application, its message loop and the main-thread dispatcher.

@@ -1,0 +1,53 @@
+#include "info.h"
+
+#include "platform/shell.h"
+
+TForm_Info::TForm_Info(TElementFactory& factory, TForm* owner, TSoundPlayer sound)
+    : factory_(factory), sound_(sound ? std::move(sound) : TSoundPlayer(PlaySystemSound)) {
+  Form = factory.CreateForm({.Name = "Form_Info",
+                             .Caption = "Information",
+                             .ClientWidth = 346,
+                             .ClientHeight = 109,
+                             .BorderStyle = bsDialog,
+                             .Position = poOwnerFormCenter},
+                            owner);
+  L_Info = factory.CreateLabel(*Form, nullptr,
+                               {.Name = "L_Info",
+                                .Bounds = {0, 0, 346, 53},
+                                .Align = alTop,
+                                .Alignment = taCenter,
+                                .Layout = tlCenter,
+                                .WordWrap = true});
+  B_Ok = factory.CreateButton(
+      *Form, nullptr,
+      {.Name = "B_Ok", .Bounds = {133, 66, 85, 30}, .Anchors = akBottom, .Caption = "Ok"});
+  Form->OnShow = [this](TObject* sender) { FormShow(sender); };
+  Form->OnClose = [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); };
+  B_Ok->OnClick = [this](TObject* sender) { B_OkClick(sender); };
+}
+
+void TForm_Info::FormShow(TObject*) {
+  L_Info->SetCaption(info_text);
+  Form->SetCaption(info_caption);
+  B_Ok->SetFocus();
+  bool played = false;
+  try {
+    played = sound_(info_sound);
+  } catch (...) {
+    // A sound that cannot play never stops the dialog.
+  }
+  if (!played) {
+    try {
+      factory_.Beep();
+    } catch (...) {
+    }
+  }
+}
+
+void TForm_Info::B_OkClick(TObject*) {
+  Form->SetModalResult(mrOk);
+}
+
+void TForm_Info::FormClose(TObject*, TCloseAction&) {
+  Form->SetModalResult(mrOk);
+}

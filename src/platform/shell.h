@@ -1,0 +1,18 @@
+// The desktop shell: special folders, system sounds and opening a file in its default program.
+// All calls are thread-safe and return at once (sounds and programs are started, not awaited).
+#pragma once
+
+#include <string>
+
+constexpr int CSIDL_PERSONAL = 5;  // the user's documents folder
+
+// The path of a special folder, created when missing; empty when the shell knows no such folder.
+// Only the documents folder is known.
+std::string GetSpecialPath(int csidl);
+
+// Starts playing the system sound of an alias ("SystemHand": error, "SystemDefault":
+// information). False when it cannot be played here, so the caller may beep instead.
+bool PlaySystemSound(const std::string& alias);
+
+// Opens the file in the program the desktop associates with it; false when none can be started.
+bool OpenInDefaultProgram(const std::string& path);

@@ -1,0 +1,164 @@
+#include <filesystem>
+
+#include "headless.h"
+
+namespace headless {
+
+bool TPanel::Click() {
+  if (!Reachable()) return false;
+  if (OnClick) form_.App().Guard([this] { OnClick(this); });
+  return true;
+}
+
+void TButton::SetFocus() {
+  form_.SetFocusedButton(this);
+}
+bool TButton::Focused() const {
+  return form_.FocusedButton() == this;
+}
+
+bool TButton::Click() {
+  if (!Reachable()) return false;
+  if (OnClick) form_.App().Guard([this] { OnClick(this); });
+  return true;
+}
+
+bool TCheckBox::Click() {
+  if (!Reachable()) return false;
+  checked_ = !checked_;
+  if (OnClick) form_.App().Guard([this] { OnClick(this); });
+  return true;
+}
+
+TComboBox::TComboBox(TForm& form, ::TPanel* parent, const TElementSpec& spec)
+    : TControlOf(form, parent, spec) {
+  SetItemIndex(spec.ItemIndex);
+}
+
+void TComboBox::SetItemIndex(int index) {
+  index_ = (index >= 0 && index < static_cast<int>(Spec().Items.size())) ? index : -1;
+}
+
+std::string TComboBox::Text() const {
+  return index_ < 0 ? std::string() : Spec().Items[index_];
+}
+
+bool TComboBox::Select(int index) {
+  if (!Reachable()) return false;
+  SetItemIndex(index);
+  if (OnChange) form_.App().Guard([this] { OnChange(this); });
+  return true;
+}
+
+TSaveDialog::TSaveDialog(TApp& app, const TSaveDialogSpec& spec) : app_(app), name_(spec.Name) {
+  SetDefaultExt(spec.DefaultExt);
+  SetFilter(spec.Filter);
+  SetOptions(spec.Options);
+}
+
+bool TSaveDialog::Execute() {
+  ++shown_;
+  if (!Answer) return false;
+  const auto chosen = Answer(*this);
+  if (!chosen) return false;
+  // A real dialog does not accept a file in a folder that does not exist.
+  const auto folder = std::filesystem::path(*chosen).parent_path();
+  if ((Options() & ofPathMustExist) && !folder.empty() && !std::filesystem::is_directory(folder))
+    return false;
+  SetFileName(WithDefaultExt(*chosen));
+  return true;
+}
+
+TForm::TForm(TApp& app, const TFormSpec& spec, ::TForm* owner)
+    : app_(app), spec_(spec), owner_(owner), caption_(spec.Caption) {}
+
+TForm::~TForm() {
+  if (app_.MainForm() == this) app_.SetMainForm(nullptr);
+}
+
+void TForm::Show() {
+  if (visible_) return;
+  visible_ = true;
+  if (OnShow) app_.Guard([this] { OnShow(this); });
+}
+
+bool TForm::RunCloseSteps() {
+  TCloseAction action = caHide;
+  if (OnClose) app_.Guard([&] { OnClose(this, action); });
+  return action != caNone;
+}
+
+void TForm::Close() {
+  if (modal_) {
+    modal_result_ = mrCancel;  // the nested loop runs the close steps
+    return;
+  }
+  if (!RunCloseSteps()) return;
+  visible_ = false;
+  if (app_.MainForm() == this) app_.Terminate();
+}
+
+TModalResult TForm::ShowModal() {
+  modal_ = true;
+  modal_result_ = mrNone;
+  visible_ = false;
+  Show();
+  if (ModalAnswer)
+    app_.Guard([this] { ModalAnswer(*this); });
+  else
+    Close();
+  for (;;) {
+    if (modal_result_ != mrNone) {
+      if (RunCloseSteps()) break;
+      modal_result_ = mrNone;
+    }
+    if (app_.Terminated()) {
+      modal_result_ = mrCancel;
+      break;
+    }
+    if (!app_.DispatchPending()) app_.WaitForWork();
+  }
+  modal_ = false;
+  visible_ = false;
+  return modal_result_;
+}
+
+std::unique_ptr<::TForm> TFactory::CreateForm(const TFormSpec& spec, ::TForm* owner) {
+  return std::make_unique<TForm>(app_, spec, owner);
+}
+
+namespace {
+template <class T>
+T* Add(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
+  auto& f = dynamic_cast<TForm&>(form);
+  return f.Adopt(std::make_unique<T>(f, parent, spec));
+}
+}  // namespace
+
+::TPanel* TFactory::CreatePanel(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
+  return Add<TPanel>(form, parent, spec);
+}
+::TLabel* TFactory::CreateLabel(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
+  return Add<TLabel>(form, parent, spec);
+}
+::TButton* TFactory::CreateButton(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
+  return Add<TButton>(form, parent, spec);
+}
+::TCheckBox* TFactory::CreateCheckBox(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
+  return Add<TCheckBox>(form, parent, spec);
+}
+::TComboBox* TFactory::CreateComboBox(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
+  return Add<TComboBox>(form, parent, spec);
+}
+::TProgressBar* TFactory::CreateProgressBar(::TForm& form, ::TPanel* parent,
+                                            const TElementSpec& spec) {
+  return Add<TProgressBar>(form, parent, spec);
+}
+::TTimer* TFactory::CreateTimer(::TForm& form, const TTimerSpec& spec) {
+  return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TTimer>(app_, spec));
+}
+::TSaveDialog* TFactory::CreateSaveDialog(::TForm& form, const TSaveDialogSpec& spec) {
+  return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TSaveDialog>(app_, spec));
+}
+
+}  // namespace headless

@@ -1,0 +1,128 @@
+#include <QApplication>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QScreen>
+#include <QThread>
+
+#include "qt_binding.h"
+
+namespace qtui {
+
+TApp::TApp(int& argc, char** argv)
+    : qapp_(std::make_unique<QApplication>(argc, argv)), context_(std::make_unique<QObject>()) {
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    scale_ = screen->logicalDotsPerInch() / 96.0;
+  QObject::connect(qapp_.get(), &QCoreApplication::aboutToQuit, [this] { End(); });
+  if (!TMainThread::Current()) TMainThread::Install(this);
+}
+
+TApp::~TApp() {
+  End();
+  if (TMainThread::Current() == this) TMainThread::Install(nullptr);
+  context_.reset();
+}
+
+void TApp::End() {
+  {
+    std::lock_guard lk(mutex_);
+    terminated_ = true;
+  }
+  cv_.notify_all();
+}
+
+void TApp::SetTitle(const std::string& title) {
+  title_ = title;
+}
+std::string TApp::Title() const {
+  return title_;
+}
+
+void TApp::Run() {
+  if (!Terminated()) QApplication::exec();
+  End();
+}
+
+void TApp::ProcessMessages() {
+  QCoreApplication::processEvents();
+}
+
+void TApp::Terminate() {
+  End();
+  QCoreApplication::exit(0);  // leaves nested loops (modal dialogs) too
+}
+
+bool TApp::Terminated() const {
+  std::lock_guard lk(mutex_);
+  return terminated_;
+}
+
+void TApp::PushBusyCursor() {
+  ++busy_;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TApp::PopBusyCursor() {
+  if (busy_ == 0) return;
+  --busy_;
+  QApplication::restoreOverrideCursor();
+}
+
+bool TApp::IsMainThread() const {
+  return QThread::currentThread() == qapp_->thread();
+}
+
+void TApp::Post(std::function<void()> fn) {
+  QMetaObject::invokeMethod(
+      context_.get(), [this, fn = std::move(fn)] { Guard(fn); }, Qt::QueuedConnection);
+}
+
+bool TApp::Synchronize(std::function<void()> fn) {
+  if (IsMainThread()) {
+    Guard(fn);
+    return true;
+  }
+  struct TState {
+    bool running = false, done = false, abandoned = false;
+  };
+  auto state = std::make_shared<TState>();
+  std::unique_lock lk(mutex_);
+  if (terminated_) return false;
+  QMetaObject::invokeMethod(
+      context_.get(),
+      [this, state, fn = std::move(fn)] {
+        {
+          std::lock_guard inner(mutex_);
+          if (state->abandoned) return;
+          state->running = true;
+        }
+        Guard(fn);
+        {
+          std::lock_guard inner(mutex_);
+          state->done = true;
+        }
+        cv_.notify_all();
+      },
+      Qt::QueuedConnection);
+  cv_.wait(lk, [&] { return state->done || (terminated_ && !state->running); });
+  if (state->done) return true;
+  state->abandoned = true;
+  return false;
+}
+
+int TApp::Scaled(int pixels) const {
+  return qRound(pixels * scale_);
+}
+
+std::string TApp::FontFamily() const {
+  if (QFontDatabase::hasFamily("Tahoma")) return "Tahoma";
+  return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family().toStdString();
+}
+
+void TApp::ShowErrorBox(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, QString::fromStdString(title_),
+                  QString::fromStdString(text), QMessageBox::Ok, QApplication::activeWindow());
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+}  // namespace qtui

@@ -1,0 +1,436 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <filesystem>
+
+#include "qt_binding.h"
+
+namespace qtui {
+namespace {
+
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+class TQtForm;
+
+// The form's window. Closing it by the title bar or Alt+F4 runs the form's close steps.
+class TFormWidget : public QDialog {
+ public:
+  TFormWidget(TQtForm& form, Qt::WindowFlags flags) : QDialog(nullptr, flags), form_(form) {}
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  // Escape closes nothing: neither form has a cancel button.
+  void reject() override {}
+
+ private:
+  TQtForm& form_;
+};
+
+class TQtForm : public TForm {
+ public:
+  TQtForm(TApp& app, const TFormSpec& spec, TForm* owner) : app_(app), spec_(spec), owner_(owner) {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (spec.BorderStyle == bsSingle) flags |= Qt::WindowMinimizeButtonHint;
+    if (spec.BorderStyle == bsDialog) flags = (flags & ~Qt::Window) | Qt::Dialog;
+    widget_ = std::make_unique<TFormWidget>(*this, flags);
+    widget_->setObjectName(Q(spec.Name));
+    widget_->setWindowTitle(Q(spec.Caption));
+    widget_->setFixedSize(app.Scaled(spec.ClientWidth), app.Scaled(spec.ClientHeight));
+    widget_->setSizeGripEnabled(false);
+    QFont font(Q(app.FontFamily()));
+    font.setPixelSize(app.Scaled(spec.FontHeight));
+    widget_->setFont(font);
+  }
+
+  ~TQtForm() override {
+    if (app_.MainForm() == this) app_.SetMainForm(nullptr);
+  }
+
+  void SetCaption(const std::string& text) override { widget_->setWindowTitle(Q(text)); }
+  std::string Caption() const override { return widget_->windowTitle().toStdString(); }
+  int ClientWidth() const override { return spec_.ClientWidth; }
+  int ClientHeight() const override { return spec_.ClientHeight; }
+  void Show() override {
+    Centre();
+    widget_->show();
+  }
+  TModalResult ShowModal() override {
+    modal_ = true;
+    modal_result_ = mrNone;
+    Centre();
+    widget_->setModal(true);
+    widget_->exec();
+    widget_->setModal(false);
+    modal_ = false;
+    if (modal_result_ == mrNone) modal_result_ = mrCancel;  // the loop ended under it
+    return modal_result_;
+  }
+  void Close() override { widget_->close(); }
+  bool Visible() const override { return widget_->isVisible(); }
+  void SetModalResult(TModalResult value) override {
+    modal_result_ = value;
+    if (modal_ && value != mrNone) widget_->close();
+  }
+  TModalResult ModalResult() const override { return modal_result_; }
+  void Repaint() override { widget_->repaint(); }
+
+  QWidget* Widget() const { return widget_.get(); }
+  TApp& App() const { return app_; }
+
+  // Whether the window may close.
+  bool CloseSteps() {
+    if (modal_ && modal_result_ == mrNone) modal_result_ = mrCancel;
+    TCloseAction action = caHide;
+    if (OnClose) app_.Guard([&] { OnClose(this, action); });
+    if (action == caNone) {
+      if (modal_) modal_result_ = mrNone;
+      return false;
+    }
+    if (modal_)
+      widget_->done(modal_result_);
+    else if (app_.MainForm() == this)
+      app_.Terminate();
+    return true;
+  }
+  void Shown() {
+    if (OnShow) app_.Guard([this] { OnShow(this); });
+  }
+
+  template <class T>
+  T* Adopt(std::unique_ptr<T> element) {
+    T* raw = element.get();
+    elements_.push_back(std::move(element));
+    return raw;
+  }
+
+ private:
+  void Centre() {
+    QRect area;
+    if (spec_.Position == poOwnerFormCenter && owner_)
+      area = TFactory::Widget(*owner_)->frameGeometry();
+    else if (const QScreen* screen = QGuiApplication::primaryScreen())
+      area = screen->availableGeometry();
+    if (spec_.Position != poDesigned && area.isValid()) {
+      QRect frame = widget_->frameGeometry();
+      frame.moveCenter(area.center());
+      widget_->move(frame.topLeft());
+    }
+  }
+  TApp& app_;
+  TFormSpec spec_;
+  TForm* owner_;
+  std::unique_ptr<TFormWidget> widget_;
+  std::vector<std::unique_ptr<TObject>> elements_;  // go before the widgets they drive
+  bool modal_ = false;
+  TModalResult modal_result_ = mrNone;
+};
+
+void TFormWidget::closeEvent(QCloseEvent* event) {
+  if (form_.CloseSteps())
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TFormWidget::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  form_.Shown();
+}
+
+QWidget* ParentWidget(TForm& form, TPanel* parent);
+
+template <class Base, class W>
+class TControlOf : public Base {
+ public:
+  TControlOf(TForm& form, TPanel* parent, const TElementSpec& spec)
+      : app_(dynamic_cast<TQtForm&>(form).App()),
+        bounds_(spec.Bounds),
+        widget_(new W(ParentWidget(form, parent))) {
+    widget_->setObjectName(Q(spec.Name));
+    widget_->setGeometry(app_.Scaled(spec.Bounds.Left), app_.Scaled(spec.Bounds.Top),
+                         app_.Scaled(spec.Bounds.Width), app_.Scaled(spec.Bounds.Height));
+    widget_->setVisible(spec.Visible);
+    widget_->setEnabled(spec.Enabled);
+  }
+  void SetVisible(bool value) override { widget_->setVisible(value); }
+  bool Visible() const override { return !widget_->isHidden(); }
+  void SetEnabled(bool value) override { widget_->setEnabled(value); }
+  bool Enabled() const override { return widget_->isEnabled(); }
+  TBounds Bounds() const override { return bounds_; }
+  void Repaint() override { widget_->repaint(); }
+  W* Widget() const { return widget_; }
+
+ protected:
+  TApp& app_;
+
+ private:
+  TBounds bounds_;
+  W* widget_;  // owned by its parent widget
+};
+
+class TPanelFrame : public QFrame {
+ public:
+  using QFrame::QFrame;
+  std::function<void()> clicked;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    QFrame::mousePressEvent(event);
+    if (clicked) clicked();
+  }
+};
+
+class TQtPanel : public TControlOf<TPanel, TPanelFrame> {
+ public:
+  TQtPanel(TForm& form, TPanel* parent, const TElementSpec& spec) : TControlOf(form, parent, spec) {
+    Widget()->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Widget()->clicked = [this] {
+      if (OnClick) app_.Guard([this] { OnClick(this); });
+    };
+  }
+};
+
+Qt::Alignment TextAlignment(const TElementSpec& spec) {
+  Qt::Alignment a = spec.Alignment == taCenter         ? Qt::AlignHCenter
+                    : spec.Alignment == taRightJustify ? Qt::AlignRight
+                                                       : Qt::AlignLeft;
+  a |= spec.Layout == tlCenter   ? Qt::AlignVCenter
+       : spec.Layout == tlBottom ? Qt::AlignBottom
+                                 : Qt::AlignTop;
+  return a;
+}
+
+class TQtLabel : public TControlOf<TLabel, QLabel> {
+ public:
+  TQtLabel(TForm& form, TPanel* parent, const TElementSpec& spec) : TControlOf(form, parent, spec) {
+    Widget()->setAlignment(TextAlignment(spec));
+    Widget()->setWordWrap(spec.WordWrap);
+    Widget()->setTextFormat(Qt::PlainText);
+    SetCaption(spec.Caption);
+  }
+  void SetCaption(const std::string& text) override {
+    caption_ = text;
+    Widget()->setText(Q(text).replace("\r\n", "\n"));
+  }
+  std::string Caption() const override { return caption_; }
+
+ private:
+  std::string caption_;
+};
+
+class TQtButton : public TControlOf<TButton, QPushButton> {
+ public:
+  TQtButton(TForm& form, TPanel* parent, const TElementSpec& spec)
+      : TControlOf(form, parent, spec) {
+    Widget()->setText(Q(spec.Caption));
+    Widget()->setAutoDefault(false);
+    QObject::connect(Widget(), &QPushButton::clicked, [this] {
+      if (OnClick) app_.Guard([this] { OnClick(this); });
+    });
+  }
+  void SetCaption(const std::string& text) override { Widget()->setText(Q(text)); }
+  std::string Caption() const override { return Widget()->text().toStdString(); }
+  void SetFocus() override { Widget()->setFocus(Qt::OtherFocusReason); }
+};
+
+class TQtCheckBox : public TControlOf<TCheckBox, QCheckBox> {
+ public:
+  TQtCheckBox(TForm& form, TPanel* parent, const TElementSpec& spec)
+      : TControlOf(form, parent, spec) {
+    Widget()->setText(Q(spec.Caption));
+    Widget()->setChecked(spec.Checked);
+    // clicked comes from the user only, never from setChecked
+    QObject::connect(Widget(), &QCheckBox::clicked, [this] {
+      if (OnClick) app_.Guard([this] { OnClick(this); });
+    });
+  }
+  void SetChecked(bool value) override { Widget()->setChecked(value); }
+  bool Checked() const override { return Widget()->isChecked(); }
+  std::string Caption() const override { return Widget()->text().toStdString(); }
+};
+
+class TItemHeightDelegate : public QStyledItemDelegate {
+ public:
+  TItemHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(height_);
+    return size;
+  }
+
+ private:
+  int height_;
+};
+
+class TQtComboBox : public TControlOf<TComboBox, QComboBox> {
+ public:
+  TQtComboBox(TForm& form, TPanel* parent, const TElementSpec& spec)
+      : TControlOf(form, parent, spec) {
+    for (const auto& item : spec.Items) Widget()->addItem(Q(item));
+    if (spec.ItemHeight > 0)
+      Widget()->setItemDelegate(new TItemHeightDelegate(app_.Scaled(spec.ItemHeight), Widget()));
+    SetItemIndex(spec.ItemIndex);
+    // activated comes from the user only, never from setCurrentIndex
+    QObject::connect(Widget(), &QComboBox::activated, [this] {
+      if (OnChange) app_.Guard([this] { OnChange(this); });
+    });
+  }
+  std::vector<std::string> Items() const override {
+    std::vector<std::string> items;
+    for (int i = 0; i < Widget()->count(); ++i)
+      items.push_back(Widget()->itemText(i).toStdString());
+    return items;
+  }
+  void SetItemIndex(int index) override {
+    Widget()->setCurrentIndex(index >= 0 && index < Widget()->count() ? index : -1);
+  }
+  int ItemIndex() const override { return Widget()->currentIndex(); }
+  std::string Text() const override {
+    return ItemIndex() < 0 ? std::string() : Widget()->currentText().toStdString();
+  }
+};
+
+class TQtProgressBar : public TControlOf<TProgressBar, QProgressBar> {
+ public:
+  TQtProgressBar(TForm& form, TPanel* parent, const TElementSpec& spec)
+      : TControlOf(form, parent, spec) {
+    Widget()->setTextVisible(false);
+    Widget()->setRange(spec.Min, spec.Max);
+    Widget()->setValue(spec.Position);
+  }
+  void SetMin(int value) override { Widget()->setMinimum(value); }
+  void SetMax(int value) override { Widget()->setMaximum(value); }
+  void SetPosition(int value) override { Widget()->setValue(value); }
+  int Min() const override { return Widget()->minimum(); }
+  int Max() const override { return Widget()->maximum(); }
+  int Position() const override { return Widget()->value(); }
+};
+
+class TQtTimer : public TTimer {
+ public:
+  TQtTimer(TApp& app, const TTimerSpec& spec) : TTimer(spec.Enabled, spec.Interval) {
+    QObject::connect(&timer_, &QTimer::timeout, [this, &app] { app.Guard([this] { Tick(); }); });
+    Arm();
+  }
+
+ private:
+  void StartClock(unsigned ms) override { timer_.start(static_cast<int>(ms)); }
+  void StopClock() override { timer_.stop(); }
+  QTimer timer_;
+};
+
+class TQtSaveDialog : public TSaveDialog {
+ public:
+  TQtSaveDialog(TQtForm& form, const TSaveDialogSpec& spec) : form_(form) {
+    SetDefaultExt(spec.DefaultExt);
+    SetFilter(spec.Filter);
+    SetOptions(spec.Options);
+  }
+  bool Execute() override {
+    QFileDialog dialog(form_.Widget());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(Q(DefaultExt()));
+    dialog.setNameFilters(Q(QtNameFilters(Filter())).split('\n', Qt::SkipEmptyParts));
+    dialog.setDirectory(Q(InitialDir()));
+    if (!FileName().empty()) dialog.selectFile(Q(FileName()));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(Options() & ofOverwritePrompt));
+    dialog.setSizeGripEnabled(Options() & ofEnableSizing);
+    // A save dialog never offers a read-only box; an existing folder is required by the
+    // dialog itself for the file it accepts.
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    const std::string chosen = dialog.selectedFiles().front().toStdString();
+    const auto folder = std::filesystem::path(chosen).parent_path();
+    if ((Options() & ofPathMustExist) && !std::filesystem::is_directory(folder)) return false;
+    SetFileName(WithDefaultExt(chosen));
+    return true;
+  }
+
+ private:
+  TQtForm& form_;
+};
+
+QWidget* ParentWidget(TForm& form, TPanel* parent) {
+  if (auto* panel = dynamic_cast<TQtPanel*>(parent)) return panel->Widget();
+  return dynamic_cast<TQtForm&>(form).Widget();
+}
+
+template <class T>
+T* Own(TForm& form, std::unique_ptr<T> element) {
+  return dynamic_cast<TQtForm&>(form).Adopt(std::move(element));
+}
+
+}  // namespace
+
+std::string QtNameFilters(const std::string& filter) {
+  // "Desc|pattern|Desc|pattern": Qt shows "Desc (patterns)" and takes the patterns in brackets.
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t bar = filter.find('|', start);
+    parts.push_back(filter.substr(start, bar == std::string::npos ? bar : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  std::string out;
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    std::string desc = parts[i], patterns = parts[i + 1];
+    for (auto& c : patterns)
+      if (c == ';') c = ' ';
+    if (const auto open = desc.rfind(" ("); open != std::string::npos && desc.back() == ')')
+      desc.erase(open);
+    out += desc + " (" + patterns + ")\n";
+  }
+  return out;
+}
+
+std::unique_ptr<TForm> TFactory::CreateForm(const TFormSpec& spec, TForm* owner) {
+  return std::make_unique<TQtForm>(app_, spec, owner);
+}
+TPanel* TFactory::CreatePanel(TForm& form, TPanel* parent, const TElementSpec& spec) {
+  return Own(form, std::make_unique<TQtPanel>(form, parent, spec));
+}
+TLabel* TFactory::CreateLabel(TForm& form, TPanel* parent, const TElementSpec& spec) {
+  return Own(form, std::make_unique<TQtLabel>(form, parent, spec));
+}
+TButton* TFactory::CreateButton(TForm& form, TPanel* parent, const TElementSpec& spec) {
+  return Own(form, std::make_unique<TQtButton>(form, parent, spec));
+}
+TCheckBox* TFactory::CreateCheckBox(TForm& form, TPanel* parent, const TElementSpec& spec) {
+  return Own(form, std::make_unique<TQtCheckBox>(form, parent, spec));
+}
+TComboBox* TFactory::CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& spec) {
+  return Own(form, std::make_unique<TQtComboBox>(form, parent, spec));
+}
+TProgressBar* TFactory::CreateProgressBar(TForm& form, TPanel* parent, const TElementSpec& spec) {
+  return Own(form, std::make_unique<TQtProgressBar>(form, parent, spec));
+}
+TTimer* TFactory::CreateTimer(TForm& form, const TTimerSpec& spec) {
+  return Own(form, std::make_unique<TQtTimer>(app_, spec));
+}
+TSaveDialog* TFactory::CreateSaveDialog(TForm& form, const TSaveDialogSpec& spec) {
+  return Own(form, std::make_unique<TQtSaveDialog>(dynamic_cast<TQtForm&>(form), spec));
+}
+void TFactory::Beep() {
+  QApplication::beep();
+}
+
+QWidget* TFactory::Widget(TForm& form) {
+  return dynamic_cast<TQtForm&>(form).Widget();
+}
+
+}  // namespace qtui

@@ -1,0 +1,84 @@
+// The Qt 6 Widgets binding: each element a widget at its design-time place, scaled from 96 dpi
+// to the screen; forms fixed in size. Create the TApp first: it owns the QApplication.
+//
+// Post and Synchronize are thread-safe; everything else belongs to the main thread.
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "platform/main_thread.h"
+#include "ui/elements.h"
+
+class QApplication;
+class QObject;
+class QWidget;
+
+namespace qtui {
+
+class TApp : public TApplication, public TMainThread {
+ public:
+  TApp(int& argc, char** argv);
+  ~TApp() override;
+
+  void SetTitle(const std::string& title) override;
+  std::string Title() const override;
+  void Run() override;
+  void ProcessMessages() override;
+  void Terminate() override;
+  bool Terminated() const override;
+  void PushBusyCursor() override;
+  void PopBusyCursor() override;
+
+  bool IsMainThread() const override;
+  void Post(std::function<void()> fn) override;
+  bool Synchronize(std::function<void()> fn) override;
+
+  // Design-time pixels (96 dpi) to screen pixels. Where Qt already scales a high-dpi screen by
+  // its device pixel ratio, the logical dpi reads 96 and this leaves the size alone.
+  int Scaled(int pixels) const;
+  // The font of the forms: Tahoma where installed, else the desktop's sans font.
+  std::string FontFamily() const;
+
+ protected:
+  void ShowErrorBox(const std::string& text) override;
+
+ private:
+  void End();
+  std::unique_ptr<QApplication> qapp_;
+  std::unique_ptr<QObject> context_;  // posted work runs in its thread, the main one
+  std::string title_;
+  double scale_ = 1.0;
+  int busy_ = 0;
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  bool terminated_ = false;
+};
+
+class TFactory : public TElementFactory {
+ public:
+  explicit TFactory(TApp& app) : app_(app) {}
+  TApplication& Application() override { return app_; }
+  std::unique_ptr<TForm> CreateForm(const TFormSpec& spec, TForm* owner) override;
+  TPanel* CreatePanel(TForm& form, TPanel* parent, const TElementSpec& spec) override;
+  TLabel* CreateLabel(TForm& form, TPanel* parent, const TElementSpec& spec) override;
+  TButton* CreateButton(TForm& form, TPanel* parent, const TElementSpec& spec) override;
+  TCheckBox* CreateCheckBox(TForm& form, TPanel* parent, const TElementSpec& spec) override;
+  TComboBox* CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& spec) override;
+  TProgressBar* CreateProgressBar(TForm& form, TPanel* parent, const TElementSpec& spec) override;
+  TTimer* CreateTimer(TForm& form, const TTimerSpec& spec) override;
+  TSaveDialog* CreateSaveDialog(TForm& form, const TSaveDialogSpec& spec) override;
+  void Beep() override;
+
+  // The form's window (its objectName is the form's name; each element's is its name).
+  static QWidget* Widget(TForm& form);
+
+ private:
+  TApp& app_;
+};
+
+// "Text files (*.txt)|*.txt|All Files (*.*)|*.*" as a Qt name filter list, one per line pair.
+std::string QtNameFilters(const std::string& filter);
+
+}  // namespace qtui

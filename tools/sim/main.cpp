@@ -26,6 +26,25 @@ bool WorthLogging(const TSimReply& reply, size_t record_count) {
   return reply.Record == 1 || reply.Record % 1000 == 0 || reply.Record == record_count;
 }
 
+// Withdraws the announcement on every way out, a failure included.
+class TAnnouncement {
+ public:
+  TAnnouncement(std::filesystem::path folder, const TVirtualPort& port)
+      : folder_(std::move(folder)), name_(port.Name) {
+    AnnounceVirtualPort(folder_, port);
+  }
+  ~TAnnouncement() {
+    WithdrawVirtualPort(folder_, name_);
+    Log("announcement withdrawn");
+  }
+  TAnnouncement(const TAnnouncement&) = delete;
+  TAnnouncement& operator=(const TAnnouncement&) = delete;
+
+ private:
+  std::filesystem::path folder_;
+  std::string name_;
+};
+
 int Run(const TSimOptions& o) {
   std::vector<TSimRecord> records =
       o.Archive.empty() ? GenerateArchive(o.Records, o.Seed, o.Singles) : LoadArchive(o.Archive);
@@ -45,7 +64,7 @@ int Run(const TSimOptions& o) {
   port.Service = "FTSER2K";
   port.Manufacturer = "FTDI";
   port.Description = "Quarrow tester simulator";
-  AnnounceVirtualPort(folder, port);
+  const TAnnouncement announcement(folder, port);
   Log("announced \"" + port.Name + "\" at " + port.Link.string() + " -> " + port.Device.string() +
       "; " + std::to_string(tester.RecordCount()) + " records, " + std::to_string(o.Baud) +
       " baud");
@@ -85,9 +104,6 @@ int Run(const TSimOptions& o) {
       }
     }
   }
-  line.reset();
-  WithdrawVirtualPort(folder, port.Name);
-  Log("announcement withdrawn");
   return rc;
 }
 

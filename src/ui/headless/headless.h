@@ -175,7 +175,8 @@ class TSaveDialog : public ::TSaveDialog {
 class TForm : public ::TForm {
  public:
   // Called once the form is shown modally (after OnShow), inside the nested loop: plays the
-  // user's answer (click a button, Close() for the title bar). Unset: Close().
+  // user's answer (click a button, Close() for the title bar), at once or through posted work.
+  // Unset: Close(). A form left open keeps the nested loop running until Terminate.
   using TModalAnswer = std::function<void(TForm& form)>;
 
   TForm(TApp& app, const TFormSpec& spec, ::TForm* owner);

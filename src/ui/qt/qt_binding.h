@@ -1,5 +1,6 @@
 // The Qt 6 Widgets binding: each element a widget at its design-time place, scaled from 96 dpi
-// to the screen; forms fixed in size. Create the TApp first: it owns the QApplication.
+// to the screen; forms fixed in size. Create the TApp first and destroy it last: it owns the
+// QApplication that every form's widgets need.
 //
 // Post and Synchronize are thread-safe; everything else belongs to the main thread.
 #pragma once

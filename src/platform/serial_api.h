@@ -153,6 +153,8 @@ class TSerialApi {
   virtual bool CancelIo(THandle h) = 0;
   virtual bool FlushFileBuffers(THandle h) = 0;
   virtual bool GetCommProperties(THandle h, COMMPROP& prop) = 0;
+  // True when the driver raises RTS around each transmission by itself (RTS_CONTROL_TOGGLE).
+  virtual bool DriverTogglesRts485() = 0;
 
   virtual std::uint32_t GetLastError() = 0;
   // The system's text for an error code.

@@ -478,6 +478,8 @@ class TPosixSerialApi final : public TSerialApi {
     return true;
   }
 
+  bool DriverTogglesRts485() override { return false; }
+
   std::uint32_t GetLastError() override { return t_lastError; }
   std::string SysErrorMessage(std::uint32_t code) override {
     if (code == t_lastError && t_lastErrno != 0) return std::strerror(t_lastErrno);

@@ -92,8 +92,10 @@ struct TPort : TObject {
   DCB dcb;
   COMMTIMEOUTS timeouts;
   std::uint32_t mask = 0;
-  std::uint32_t seenInQueue = 0;  // input count last reported as EV_RXCHAR
-  bool txDue = false;             // output written since the last EV_TXEMPTY
+  // EV_RXCHAR is news: the input count last reported, and the reads done by then.
+  std::uint32_t seenInQueue = 0;
+  std::uint64_t readGen = 0, seenGen = 0;
+  bool txDue = false;  // output written since the last EV_TXEMPTY
   std::atomic<bool> closed{false}, gone{false};
   std::map<OVERLAPPED*, TPending> pending;
   serial_icounter_struct counts{};
@@ -446,7 +448,7 @@ class TPosixSerialApi final : public TSerialApi {
     if (flags & (PURGE_RXABORT | PURGE_TXABORT)) DropPending(*port, flags);
     if (in) {
       std::lock_guard lock(port->m);
-      port->seenInQueue = 0;
+      port->readGen++;
     }
     return true;
   }
@@ -548,6 +550,11 @@ class TPosixSerialApi final : public TSerialApi {
     port.Signal(port.kickFd);
   }
 
+  void NoteInput(TPort& port) {
+    std::lock_guard lock(port.m);
+    port.readGen++;
+  }
+
   void DropPending(TPort& port, std::uint32_t flags) {
     std::lock_guard lock(port.m);
     for (auto it = port.pending.begin(); it != port.pending.end();) {
@@ -587,10 +594,7 @@ class TPosixSerialApi final : public TSerialApi {
     TPending op{buf, n, 0, write};
     if (!Step(*port, op)) return false;
     if (write && op.done > 0) NoteOutput(*port);
-    if (!write && op.done > 0) {
-      std::lock_guard lock(port->m);
-      port->seenInQueue = 0;
-    }
+    if (!write && op.done > 0) NoteInput(*port);
     COMMTIMEOUTS to;
     {
       std::lock_guard lock(port->m);
@@ -650,7 +654,10 @@ class TPosixSerialApi final : public TSerialApi {
         return Fail(ERROR_DEVICE_NOT_CONNECTED);
       }
     }
-    if (op.write) NoteOutput(port);
+    if (op.write)
+      NoteOutput(port);
+    else
+      NoteInput(port);
     return true;
   }
 
@@ -658,6 +665,7 @@ class TPosixSerialApi final : public TSerialApi {
   std::uint32_t WaitEvent(TEvent& ev, std::uint32_t ms) {
     using clock = std::chrono::steady_clock;
     auto deadline = clock::now() + std::chrono::milliseconds(ms);
+    int emptyReadable = 0;
     for (;;) {
       std::shared_ptr<TPort> port;
       {
@@ -670,20 +678,21 @@ class TPosixSerialApi final : public TSerialApi {
             0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now())
                    .count()));
       pollfd fds[4] = {{ev.fd, POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}};
-      std::uint32_t mask = 0, seen = 0;
-      bool txDue = false;
-      int inQueue = 0;
+      std::uint32_t mask = 0;
+      bool txDue = false, rxReported = false;
+      std::uint64_t gen0 = 0;
       if (port) {
         {
           std::lock_guard lock(port->m);
+          gen0 = port->readGen;
           mask = port->mask;
-          seen = port->seenInQueue;
           txDue = port->txDue;
+          const int in = InQueue(port->fd);
+          // Bytes already reported and left queued: only a change is news, so look again
+          // now and then instead of waking on every poll.
+          rxReported = in > 0 && static_cast<std::uint32_t>(in) == port->seenInQueue &&
+                       port->readGen == port->seenGen;
         }
-        inQueue = InQueue(port->fd);
-        // Bytes already reported and left queued: only a change is news, so look again
-        // now and then instead of waking on every poll.
-        bool rxReported = inQueue > 0 && static_cast<std::uint32_t>(inQueue) == seen;
         fds[1] = {port->fd, static_cast<short>(rxReported ? 0 : POLLIN), 0};
         fds[2] = {port->closeFd, POLLIN, 0};
         fds[3] = {port->kickFd, POLLIN, 0};
@@ -713,19 +722,21 @@ class TPosixSerialApi final : public TSerialApi {
       if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         port->gone = true;
       } else if (fds[1].revents & POLLIN) {
-        inQueue = InQueue(port->fd);
-        if (inQueue <= 0) port->gone = true;  // readable with nothing to read: hung up
+        std::lock_guard lock(port->m);
+        const int in = InQueue(port->fd);
+        if (in <= 0) {
+          // Readable with nothing to read, twice and with no read in between: hung up.
+          if (port->readGen == gen0 && ++emptyReadable >= 2) port->gone = true;
+        } else if (static_cast<std::uint32_t>(in) != port->seenInQueue ||
+                   port->readGen != port->seenGen) {
+          found |= EV_RXCHAR;
+          port->seenInQueue = static_cast<std::uint32_t>(in);
+          port->seenGen = port->readGen;
+        }
       }
       if (port->gone) {
         Unbind(ev, 0);
         return WAIT_OBJECT_0;
-      }
-      if (inQueue > 0) {
-        std::lock_guard lock(port->m);
-        if (static_cast<std::uint32_t>(inQueue) != port->seenInQueue) {
-          if (static_cast<std::uint32_t>(inQueue) > port->seenInQueue) found |= EV_RXCHAR;
-          port->seenInQueue = static_cast<std::uint32_t>(inQueue);
-        }
       }
       if (txDue && (mask & EV_TXEMPTY)) {
         int out = 0;

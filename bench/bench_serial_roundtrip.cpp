@@ -101,7 +101,7 @@ int main() {
   com.DeviceAdd(std::move(d));
   com.SetComPortNo(60);
   com.SetStreamProtocol(spNone);
-  com.OnAfterReceive = [&](TsrObject*, const std::uint8_t* b, std::uint32_t n) {
+  com.OnAfterReceive = [&](TObject*, const std::uint8_t* b, std::uint32_t n) {
     for (std::uint32_t i = 0; i < n; ++i) com.SendChar(b[i]);
   };
   com.SetActive(true);

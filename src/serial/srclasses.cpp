@@ -61,7 +61,7 @@ int TsrNotifyList::IndexOf(const TsrNotifyEvent& item) const {
   return -1;
 }
 
-void TsrNotifyList::Call(TsrObject* sender, std::int32_t code) {
+void TsrNotifyList::Call(TObject* sender, std::int32_t code) {
   const int n = Count();
   for (int i = 0; i < n && i < Count(); ++i) {
     TsrNotifyEvent e = *items_[static_cast<std::size_t>(i)];
@@ -91,11 +91,11 @@ TsrCustomDataProcessor::~TsrCustomDataProcessor() {
   AttachDevice(nullptr);
 }
 
-void TsrCustomDataProcessor::NotifyThunk(void* self, TsrObject* sender, std::int32_t code) {
+void TsrCustomDataProcessor::NotifyThunk(void* self, TObject* sender, std::int32_t code) {
   static_cast<TsrCustomDataProcessor*>(self)->DeviceNotify(sender, code);
 }
 
-void TsrCustomDataProcessor::DeviceNotify(TsrObject*, std::int32_t Code) {
+void TsrCustomDataProcessor::DeviceNotify(TObject*, std::int32_t Code) {
   if (Code == 1) DoMediumClosed();
   if (Code == 2) DoMediumOpened();
 }

@@ -12,14 +12,10 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "base/object.h"
 #include "platform/serial_api.h"
 #include "serial/srwin32di.h"
 
-// The sender of the component's events.
-class TsrObject {
- public:
-  virtual ~TsrObject() = default;
-};
 
 enum TDetailLevel { dlSimple, dlDetail, dlDebug };
 enum TIgnoreType : std::uint8_t {
@@ -30,16 +26,15 @@ enum TIgnoreType : std::uint8_t {
 };
 using TIgnoreTypes = std::uint8_t;
 
-using TNotifyEvent = std::function<void(TsrObject* Sender)>;
 using TOnReceived =
-    std::function<void(TsrObject* Com, const std::uint8_t* Buffer, std::uint32_t Received)>;
+    std::function<void(TObject* Com, const std::uint8_t* Buffer, std::uint32_t Received)>;
 using TOnFatalErrorEvent =
-    std::function<void(TsrObject* Sender, std::uint32_t ErrorCode, std::uint32_t Detail,
+    std::function<void(TObject* Sender, std::uint32_t ErrorCode, std::uint32_t Detail,
                        const std::string& ErrorMsg, bool& RaiseException)>;
 
 // A method pointer: the function and the object it is called on. Entries compare by function.
 struct TsrNotifyEvent {
-  void (*Code)(void* Data, TsrObject* Sender, std::int32_t NotifyCode) = nullptr;
+  void (*Code)(void* Data, TObject* Sender, std::int32_t NotifyCode) = nullptr;
   void* Data = nullptr;
 };
 
@@ -50,14 +45,14 @@ class TsrNotifyList {
   void Clear() { items_.clear(); }
   int IndexOf(const TsrNotifyEvent& item) const;
   int Count() const { return static_cast<int>(items_.size()); }
-  void Call(TsrObject* sender, std::int32_t code);
+  void Call(TObject* sender, std::int32_t code);
 
  private:
   std::vector<std::unique_ptr<TsrNotifyEvent>> items_;
 };
 
 // A log the owner attaches; the component writes its lines through it.
-class TsrCustomLogFile : public TsrObject {
+class TsrCustomLogFile : public TObject {
  public:
   TOnFatalErrorEvent OnFatalError;
   virtual void DoFatalError(std::uint32_t Code, std::uint32_t Detail, const std::string& Msg);
@@ -88,9 +83,9 @@ class TsrBaseIO;
 
 // A plug-in that sees received bytes before the owner and sends through the component;
 // processors chain.
-class TsrCustomDataProcessor : public TsrObject {
+class TsrCustomDataProcessor : public TObject {
  public:
-  using TDataSendEvent = std::function<void(TsrObject* Sender, const std::uint8_t* ptrBuffer,
+  using TDataSendEvent = std::function<void(TObject* Sender, const std::uint8_t* ptrBuffer,
                                             std::uint32_t Len, bool flSynchro, bool& flHandled)>;
   TsrCustomDataProcessor();
   ~TsrCustomDataProcessor() override;
@@ -104,7 +99,7 @@ class TsrCustomDataProcessor : public TsrObject {
   TsrBaseIO* Device() const { return fDevice; }
   TsrCustomDataProcessor* Next() const { return fDataProcessor; }
 
-  virtual void DeviceNotify(TsrObject* Sender, std::int32_t Code);
+  virtual void DeviceNotify(TObject* Sender, std::int32_t Code);
   virtual void DoMediumClosed();
   virtual void DoMediumOpened();
   virtual void ChainProcessor(TsrCustomDataProcessor* processor);
@@ -122,7 +117,7 @@ class TsrCustomDataProcessor : public TsrObject {
   void LogDebug(const std::string& text);
 
  private:
-  static void NotifyThunk(void* self, TsrObject* sender, std::int32_t code);
+  static void NotifyThunk(void* self, TObject* sender, std::int32_t code);
   TsrBaseIO* fDevice = nullptr;
   TsrCustomDataProcessor* fDataProcessor = nullptr;
   bool fActive = false;
@@ -131,7 +126,7 @@ class TsrCustomDataProcessor : public TsrObject {
 
 // The port-independent part of the component: notify list, log, processor, device list,
 // received-data delivery. hPort is read by the component's threads, hence atomic.
-class TsrBaseIO : public TsrObject {
+class TsrBaseIO : public TObject {
  public:
   TsrBaseIO();
   ~TsrBaseIO() override;

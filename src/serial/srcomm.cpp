@@ -408,7 +408,7 @@ void TsrCustomComm::DoCommError(std::uint32_t CommCode, std::uint32_t SysError,
   if (flush) ClearDeviceBuffers();
 }
 
-void TsrCustomComm::DoTraceState(TsrObject* Com, TTraceStates Event) {
+void TsrCustomComm::DoTraceState(TObject* Com, TTraceStates Event) {
   const TModemSignals s = ModemSignals();
   if (MonitorCTS) MonitorCTS->SetChecked(s & msCTS);
   if (MonitorDSR) MonitorDSR->SetChecked(s & msDSR);

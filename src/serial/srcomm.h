@@ -40,10 +40,10 @@ enum TModemSignal : std::uint8_t {
 using TModemSignals = std::uint8_t;
 using TComStateFlags = std::uint8_t;
 
-using TOnSent = std::function<void(TsrObject* Com)>;
-using TOnTraceEvent = std::function<void(TsrObject* Com, TTraceStates Event)>;
+using TOnSent = std::function<void(TObject* Com)>;
+using TOnTraceEvent = std::function<void(TObject* Com, TTraceStates Event)>;
 using TOnCommErrorEvent =
-    std::function<void(TsrObject* Com, std::uint32_t CommCode, std::uint32_t SysError,
+    std::function<void(TObject* Com, std::uint32_t CommCode, std::uint32_t SysError,
                        TComStateFlags State, bool& flFlashBuffers)>;
 
 // A control that shows a line state (a check box).
@@ -147,7 +147,7 @@ class TsrCustomComm : public TsrBaseIO {
   virtual void AssignEventChar(char v);
   virtual char QueryEventChar() const { return CommCfg.dcb.EvtChar; }
   virtual void DoCommError(std::uint32_t CommCode, std::uint32_t SysError, TComStateFlags State);
-  void DoTraceState(TsrObject* Com, TTraceStates Event);
+  void DoTraceState(TObject* Com, TTraceStates Event);
   // Handles one event mask that the event thread reported.
   void ProcessCommEvent(std::uint32_t message, std::uint32_t mask);
 

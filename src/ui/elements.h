@@ -14,12 +14,8 @@
 #include <string>
 #include <vector>
 
-class TObject {
- public:
-  virtual ~TObject() = default;
-};
+#include "base/object.h"
 
-using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 struct TBounds {
   int Left = 0, Top = 0, Width = 0, Height = 0;

@@ -56,7 +56,7 @@ TEST(CommSettings, ByteSizeAndPortNumber) {
   int updates = 0;
   static int* counter = nullptr;
   counter = &updates;
-  c.NotifyAdd({[](void*, TsrObject*, std::int32_t code) { *counter += code == 3; }, nullptr});
+  c.NotifyAdd({[](void*, TObject*, std::int32_t code) { *counter += code == 3; }, nullptr});
   c.SetComPortNo(12);
   EXPECT_EQ(c.ComPort(), cpCOMxx);
   c.SetComPort(cpCOMxx);
@@ -125,8 +125,8 @@ TEST(NotifyList, AddsOnceAndCallsInOrder) {
   static std::vector<int> calls;
   calls.clear();
   TsrNotifyList l;
-  auto f1 = [](void*, TsrObject*, std::int32_t c) { calls.push_back(10 + c); };
-  auto f2 = [](void*, TsrObject*, std::int32_t c) { calls.push_back(20 + c); };
+  auto f1 = [](void*, TObject*, std::int32_t c) { calls.push_back(10 + c); };
+  auto f2 = [](void*, TObject*, std::int32_t c) { calls.push_back(20 + c); };
   TsrComm c;
   c.NotifyAdd({f1, nullptr});
   c.NotifyAdd({f1, &calls});  // same function: kept once

@@ -33,12 +33,12 @@ struct PtyComm : ::testing::Test {
     com.SetComPortNo(kPortNo);
     com.SetStreamProtocol(spNone);
     com.SetLog(&log);
-    com.OnAfterReceive = [this](TsrObject*, const std::uint8_t* b, std::uint32_t n) {
+    com.OnAfterReceive = [this](TObject*, const std::uint8_t* b, std::uint32_t n) {
       if (!loop.IsMainThread()) offMainThread = true;
       received.insert(received.end(), b, b + n);
       ++receiveCalls;
     };
-    com.OnClose = [this](TsrObject*) { ++closeCalls; };
+    com.OnClose = [this](TObject*) { ++closeCalls; };
   }
   void TearDown() override { com.SetActive(false); }
 
@@ -92,7 +92,7 @@ TEST_F(PtyComm, OpensConfiguresAndCloses) {
   d->PortName = pty.path;
   other.DeviceAdd(std::move(d));
   other.SetComPortNo(kPortNo);
-  other.OnFatalError = [](TsrObject*, std::uint32_t, std::uint32_t, const std::string&,
+  other.OnFatalError = [](TObject*, std::uint32_t, std::uint32_t, const std::string&,
                           bool& raise) { raise = false; };
   other.SetActive(true);
   EXPECT_FALSE(other.Active());
@@ -118,7 +118,7 @@ TEST_F(PtyComm, LargeBurstIsReadInPiecesThatFit) {
   com.SetActive(true);
   ASSERT_TRUE(com.Active());
   std::size_t largest = 0;
-  com.OnAfterReceive = [&](TsrObject*, const std::uint8_t* b, std::uint32_t n) {
+  com.OnAfterReceive = [&](TObject*, const std::uint8_t* b, std::uint32_t n) {
     largest = std::max<std::size_t>(largest, n);
     received.insert(received.end(), b, b + n);
   };
@@ -186,7 +186,7 @@ TEST_F(PtyComm, ReopensAtOnceAfterAClose) {
 
 TEST_F(PtyComm, FarSideClosingEndsInTheClosedStateOnce) {
   std::atomic<int> closes{0};
-  com.OnClose = [&](TsrObject*) { ++closes; };
+  com.OnClose = [&](TObject*) { ++closes; };
   com.SetActive(true);
   ASSERT_TRUE(com.Active());
   pty.CloseMaster();
@@ -208,7 +208,7 @@ TEST_F(PtyComm, OpenFailureReportsTheSystemText) {
   bad.SetComPortNo(7);
   std::uint32_t code = 99, detail = 99;
   bool clear = false;
-  bad.OnFatalError = [&](TsrObject*, std::uint32_t c, std::uint32_t dt, const std::string&,
+  bad.OnFatalError = [&](TObject*, std::uint32_t c, std::uint32_t dt, const std::string&,
                          bool& raise) {
     code = c;
     detail = dt;

@@ -16,7 +16,6 @@
 
 #include "base/object.h"
 
-
 struct TBounds {
   int Left = 0, Top = 0, Width = 0, Height = 0;
 };

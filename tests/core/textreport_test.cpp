@@ -149,3 +149,11 @@ TEST(TextReport, FailedWritesLeaveTheOldFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
   fs::remove_all(dir);
 }
+
+TEST(TextReport, PlainAsciiSkipsTheConversionOnlyWhereItIsExact) {
+  TAnsiEncoder latin1("ISO-8859-1");
+  EXPECT_TRUE(latin1.PassesUnchanged("N | 35.0 | \r\n"));
+  EXPECT_FALSE(latin1.PassesUnchanged("kg/cm\u00B2"));
+  TAnsiEncoder utf16("UTF-16LE");
+  EXPECT_FALSE(utf16.PassesUnchanged("N"));
+}

@@ -133,7 +133,7 @@ void TTextReport::SaveToFile(const std::string& fileName) const {
   }
   std::string encoded;
   for (const auto& b : blocks_) {
-    if (encoder.Identity()) {
+    if (encoder.PassesUnchanged(b)) {
       file->Write(b);
       continue;
     }

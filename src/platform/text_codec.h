@@ -17,10 +17,14 @@ class TAnsiEncoder {
 
   // True when the code page is UTF-8 itself and text passes unchanged.
   bool Identity() const { return identity_; }
+  // True when utf8 would come out byte for byte unchanged (UTF-8 target, or plain ASCII text and a
+  // code page that extends ASCII), so callers may skip the conversion.
+  bool PassesUnchanged(std::string_view utf8) const;
   // Appends the encoded form of utf8 to out.
   void Encode(std::string_view utf8, std::string& out);
 
  private:
   void* cd_ = nullptr;
   bool identity_ = false;
+  bool ascii_compatible_ = false;
 };

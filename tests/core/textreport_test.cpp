@@ -1,0 +1,159 @@
+#include "mainwindow/textreport.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "base/exceptions.h"
+#include "base/utf16.h"
+#include "platform/text_codec.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) {
+      lines.push_back("<no CR LF>" + text.substr(pos));
+      break;
+    }
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+TArchive ThreeRecords() {
+  TArchive a;
+  a.Resize(3);
+  std::vector<std::uint8_t> r(128, 0);
+  r[0] = 15, r[1] = 6, r[2] = 0x25, r[3] = 3, r[4] = 0x12, r[5] = 30, r[6] = 45, r[7] = 14;
+  r[8] = 13, r[9] = 20, r[11] = 123, r[17] = 100, r[18] = 0x5E, r[19] = 1, r[21] = 10;
+  r[30] = 0xF4, r[31] = 1, r[32] = 0xE8, r[33] = 3, r[34] = 0xFF, r[35] = 0xFF;
+  a.StoreRecord(r.data(), r.size());
+  r[3] = 0;     // no single values
+  r[4] = 0x60;  // direction code 6
+  a.StoreRecord(r.data(), r.size());
+  r[3] = 200;  // more than a slot holds
+  a.StoreRecord(r.data(), r.size());
+  return a;
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+fs::path TempDir(const char* name) {
+  const fs::path d =
+      fs::temp_directory_path() / (std::string("q2e_") + name + "_" + std::to_string(getpid()));
+  fs::remove_all(d);
+  fs::create_directories(d);
+  return d;
+}
+
+const TDateTime kNow = EncodeDateTime(2024, 1, 2, 3, 4, 5, 0);
+
+}  // namespace
+
+TEST(TextReport, LinesAndAlignmentWithSingles) {
+  const auto lines = SplitCrLf(BuildTextReport(ThreeRecords(), 1, true, {}, kNow).Text());
+  ASSERT_EQ(lines.size(), 6u + 1 + 3 + 1 + 1 + 49);
+  EXPECT_EQ(lines[0], " ");
+  EXPECT_EQ(lines[1], "Quarrow VORNEX");
+  EXPECT_EQ(lines[3], "02/01/2024 03:04:05");
+  const std::string& title = lines[5];
+  EXPECT_EQ(title.size(), 257u + 28u);
+  EXPECT_EQ(title.substr(0, 7), " N   | ");
+  EXPECT_NE(title.find(" | R, kg/cm2  | S, kg/cm2  | "), std::string::npos);
+  EXPECT_EQ(title.substr(257), "      Single Values       | ");
+  const std::string& rec = lines[6];
+  EXPECT_EQ(rec.size(), 285u);
+  EXPECT_EQ(rec.substr(0, 38), "   1 |    15/06/2013 14:45:30    | Hea");
+  EXPECT_NE(rec.find(" |        357 |         20 |  12.3 | "), std::string::npos);
+  EXPECT_NE(rec.find("|  1.00 |        3         | "), std::string::npos);
+  EXPECT_EQ(rec.substr(257), std::string(25, ' ') + " | ");
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(lines[7 + k].size(), 285u);
+  EXPECT_EQ(lines[7].substr(257), std::string(22, ' ') + "509 | ");
+  EXPECT_EQ(lines[8].substr(257), std::string(21, ' ') + "1019 | ");
+  EXPECT_EQ(lines[9].substr(257), std::string(20, ' ') + "66780 | ");
+  EXPECT_NE(lines[10].find("|        Error         | "), std::string::npos);  // Dir 6
+  EXPECT_EQ(lines[11].substr(0, 5), "   3 ");  // record 2 had no single values
+}
+
+TEST(TextReport, WithoutSinglesAndLongCells) {
+  TArchive a;
+  a.Resize(10000);
+  const std::vector<std::uint8_t> r(128, 0);
+  for (int i = 0; i < 10000; ++i) a.StoreRecord(r.data(), r.size());
+  FormatSettings fs;
+  fs.ShortDateFormat = "yyyy yyyy yyyy yyyy yyyy yyyy";  // longer than the date cell
+  const auto lines = SplitCrLf(BuildTextReport(a, 0, false, fs, kNow).Text());
+  EXPECT_EQ(lines[5].size(), 257u);
+  EXPECT_EQ(lines[6].size(), 257u - 25u);  // the date cell is dropped, not cut
+  EXPECT_EQ(lines[6].substr(0, 10), "   1 |  | ");
+  EXPECT_EQ(lines.back().size(), 257u - 25u + 1u);  // record 10000 pushes its line
+  EXPECT_EQ(lines.back().substr(0, 8), "10000 | ");
+}
+
+TEST(TextReport, EncodesIntoTheCodePageWithoutByteOrderMark) {
+  TAnsiEncoder latin1("ISO-8859-1");
+  std::string out;
+  latin1.Encode("kg/cm\u00B2 \u2191 \xFF!", out);
+  EXPECT_EQ(out, "kg/cm\xB2 ? ?!");
+  EXPECT_TRUE(TAnsiEncoder("UTF-8").Identity());
+
+  const fs::path dir = TempDir("report");
+  const fs::path file = dir / "r.txt";
+  BuildTextReport(ThreeRecords(), 0, false, {}, kNow).SaveToFile(file.string());
+  const std::string text = ReadAll(file);
+  EXPECT_EQ(text.substr(0, 3), " \r\n");
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  EXPECT_EQ(SplitCrLf(text).size(), 9u);
+  fs::remove_all(dir);
+}
+
+TEST(TextReport, FailedWritesLeaveTheOldFile) {
+  const fs::path dir = TempDir("fail");
+  const fs::path file = dir / "r.txt";
+  std::ofstream(file) << "old";
+  const TTextReport report = BuildTextReport(ThreeRecords(), 0, true, {}, kNow);
+  try {
+    report.SaveToFile((dir / "missing" / "r.txt").string());
+    ADD_FAILURE() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message().rfind(
+                  "Cannot create file \"" + (dir / "missing" / "r.txt").string() + "\". ", 0),
+              0u);
+  }
+  // A write that fails halfway: the file size limit cuts it off.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 1000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_THROW(report.SaveToFile(file.string()), EOSError);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(ReadAll(file), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  fs::remove_all(dir);
+}
+
+TEST(TextReport, PlainAsciiSkipsTheConversionOnlyWhereItIsExact) {
+  TAnsiEncoder latin1("ISO-8859-1");
+  EXPECT_TRUE(latin1.PassesUnchanged("N | 35.0 | \r\n"));
+  EXPECT_FALSE(latin1.PassesUnchanged("kg/cm\u00B2"));
+  TAnsiEncoder utf16("UTF-16LE");
+  EXPECT_FALSE(utf16.PassesUnchanged("N"));
+}

@@ -257,6 +257,7 @@ void TsrBaseIO::NotifyDelete(const TsrNotifyEvent& e) {
 }
 
 void TsrBaseIO::GetDeviceList(std::vector<std::string>& L) {
+  if (slDevices.Count() == 0) DeviceListLoad();
   L.clear();
   for (int i = 0; i < slDevices.Count(); ++i) L.push_back(slDevices.String(i));
 }

@@ -162,7 +162,7 @@ class TsrBaseIO : public TsrObject {
   virtual void ClearDeviceInput() = 0;
   virtual void ClearDeviceOutput() = 0;
   virtual void ClearDeviceBuffers() = 0;
-  // The display strings of the device list.
+  // The display strings of the device list, loading it when it is empty.
   virtual void GetDeviceList(std::vector<std::string>& L);
 
   int DeviceCount() const { return slDevices.Count(); }

@@ -222,11 +222,9 @@ class TsrCustomSerialComm : public TsrCustomComm {
   void InitDeviceConnect();
 
  private:
-  void EnsureDeviceList();
   std::uint16_t fComPortNo = 1;
   THandle fExtHandle = 0;
   TsrEnumPorts fEnumPorts = epQuickAll;
-  bool listLoaded_ = false;
   std::shared_ptr<TsrDeviceDatabase> db_;
   std::function<std::unique_ptr<TRegistry>()> registry_;
   TsrPortDialog* dialog_ = nullptr;

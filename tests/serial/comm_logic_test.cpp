@@ -161,3 +161,31 @@ TEST(ThreadMessages, RegisteredByNameAndPostedToQueues) {
 }
 
 }  // namespace
+
+namespace {
+
+class TOnePortDb : public TsrDeviceDatabase {
+ public:
+  std::vector<TsrPortMapEntry> PortMap() override { return {{"COM4", "/dev/ttyQ4", 4}}; }
+  std::vector<TsrDevice> EnumerationRecords(bool) override { return {}; }
+};
+
+TEST(CommDevices, ListLoadsOnlyWhenAskedAndNamesThePort) {
+  TsrComm c;
+  c.SetDeviceDatabase(std::make_shared<TOnePortDb>());
+  c.SetComPortNo(4);
+  EXPECT_EQ(c.DeviceIndex(), -1);
+  EXPECT_EQ(c.ComName(), "COM4");
+  std::vector<std::string> names;
+  c.GetDeviceList(names);
+  ASSERT_EQ(c.DeviceCount(), 1);
+  EXPECT_EQ(c.DeviceIndex(), 0);
+  EXPECT_EQ(c.ComName(), c.Devices(0)->PortName);
+  c.SetComPortNo(9);
+  c.SetDeviceIndex(5);  // outside the list: ignored
+  EXPECT_EQ(c.ComPortNo(), 9);
+  c.SetDeviceIndex(0);
+  EXPECT_EQ(c.ComPortNo(), 4);
+}
+
+}  // namespace

@@ -186,6 +186,23 @@ TEST(CommDevices, ListLoadsOnlyWhenAskedAndNamesThePort) {
   EXPECT_EQ(c.ComPortNo(), 9);
   c.SetDeviceIndex(0);
   EXPECT_EQ(c.ComPortNo(), 4);
+
+  DEV_BROADCAST_HDR port, volume;
+  port.dbch_devicetype = 3;
+  volume.dbch_devicetype = 2;
+  struct Case {
+    std::uint32_t msg;
+    std::uintptr_t w;
+    const DEV_BROADCAST_HDR* h;
+    bool handled;
+  } cases[] = {{0x219, 0x8000, &port, true},    {0x219, 0x8004, &port, true},
+               {0x219, 0x8000, &volume, false}, {0x219, 0x8004, nullptr, false},
+               {0x219, 7, nullptr, true},       {0x218, 7, nullptr, false}};
+  for (const Case& k : cases) {
+    c.DeviceListClear();
+    EXPECT_EQ(c.WMDeviceChange(k.msg, k.w, k.h), k.handled) << k.w;
+    EXPECT_EQ(c.DeviceCount(), k.handled ? 1 : 0) << k.w;
+  }
 }
 
 }  // namespace

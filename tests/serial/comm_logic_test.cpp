@@ -3,6 +3,7 @@
 
 #include "platform/thread_messages.h"
 #include "serial/srcomm.h"
+#include "serial/srtimer.h"
 #include "test_support.h"
 
 namespace {
@@ -203,6 +204,39 @@ TEST(CommDevices, ListLoadsOnlyWhenAskedAndNamesThePort) {
     EXPECT_EQ(c.WMDeviceChange(k.msg, k.w, k.h), k.handled) << k.w;
     EXPECT_EQ(c.DeviceCount(), k.handled ? 1 : 0) << k.w;
   }
+}
+
+}  // namespace
+
+
+namespace {
+
+TEST(Timer, TicksOnTheLoopOnlyWhenFullySet) {
+  TTestLoop loop;
+  int ticks = 0;
+  {
+    TsrTimer t;
+    t.SetInterval(10);
+    loop.Pump(40);  // no OnTimer: stopped
+    t.SetOnTimer([&](TsrObject*) {
+      EXPECT_TRUE(loop.IsMainThread());
+      ++ticks;
+    });
+    EXPECT_TRUE(loop.PumpUntil([&] { return ticks >= 3; }, 1000));
+    t.SetInterval(0);
+    const int before = ticks;
+    loop.Pump(50);
+    EXPECT_LE(ticks, before + 1);  // at most one already posted
+    t.SetInterval(10);
+    t.SetEnabled(false);
+    const int stopped = ticks;
+    loop.Pump(50);
+    EXPECT_EQ(ticks, stopped);
+    t.SetEnabled(true);
+  }
+  const int gone = ticks;
+  loop.Pump(50);  // a tick posted before destruction finds nobody
+  EXPECT_EQ(ticks, gone);
 }
 
 }  // namespace

@@ -16,10 +16,17 @@ struct TQueue {
   std::deque<TThreadMsg> items;
 };
 
-std::mutex g_mutex;
-std::map<std::string, std::uint32_t> g_names;
-std::map<std::uint32_t, std::shared_ptr<TQueue>> g_queues;
-std::atomic<std::uint32_t> g_nextThreadId{1};
+// Never destroyed: threads that end while the program exits still remove their queues here.
+struct TGlobal {
+  std::mutex mutex;
+  std::map<std::string, std::uint32_t> names;
+  std::map<std::uint32_t, std::shared_ptr<TQueue>> queues;
+  std::atomic<std::uint32_t> nextThreadId{1};
+};
+TGlobal& G() {
+  static TGlobal* g = new TGlobal;
+  return *g;
+}
 
 std::string Folded(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(),
@@ -33,8 +40,8 @@ struct TQueueOwner {
   std::shared_ptr<TQueue> queue;
   ~TQueueOwner() {
     if (!queue) return;
-    std::lock_guard lock(g_mutex);
-    g_queues.erase(id);
+    std::lock_guard lock(G().mutex);
+    G().queues.erase(id);
   }
 };
 thread_local TQueueOwner t_owner;
@@ -44,8 +51,8 @@ TQueue& OwnQueue() {
   if (!t_owner.queue) {
     t_owner.id = CurrentThreadId();
     t_owner.queue = std::make_shared<TQueue>();
-    std::lock_guard lock(g_mutex);
-    g_queues[t_owner.id] = t_owner.queue;
+    std::lock_guard lock(G().mutex);
+    G().queues[t_owner.id] = t_owner.queue;
   }
   return *t_owner.queue;
 }
@@ -54,20 +61,20 @@ TQueue& OwnQueue() {
 
 std::uint32_t RegisterWindowMessage(const std::string& name) {
   if (name.empty()) return 0;
-  std::lock_guard lock(g_mutex);
-  auto [it, added] = g_names.emplace(Folded(name), 0);
+  std::lock_guard lock(G().mutex);
+  auto [it, added] = G().names.emplace(Folded(name), 0);
   if (added) {
-    if (g_names.size() > 0x4000) {
-      g_names.erase(it);
+    if (G().names.size() > 0x4000) {
+      G().names.erase(it);
       return 0;
     }
-    it->second = 0xC000u + static_cast<std::uint32_t>(g_names.size() - 1);
+    it->second = 0xC000u + static_cast<std::uint32_t>(G().names.size() - 1);
   }
   return it->second;
 }
 
 std::uint32_t CurrentThreadId() {
-  if (t_id == 0) t_id = g_nextThreadId++;
+  if (t_id == 0) t_id = G().nextThreadId++;
   return t_id;
 }
 
@@ -79,9 +86,9 @@ bool PostThreadMessage(std::uint32_t threadId, std::uint32_t message, std::uintp
                        std::intptr_t lParam) {
   std::shared_ptr<TQueue> q;
   {
-    std::lock_guard lock(g_mutex);
-    auto it = g_queues.find(threadId);
-    if (it == g_queues.end()) return false;
+    std::lock_guard lock(G().mutex);
+    auto it = G().queues.find(threadId);
+    if (it == G().queues.end()) return false;
     q = it->second;
   }
   {

@@ -256,7 +256,23 @@ void TsrBaseIO::NotifyDelete(const TsrNotifyEvent& e) {
   srNotifyList.Delete(srNotifyList.IndexOf(e));
 }
 
+bool TsrBaseIO::WMDeviceChange(std::uint32_t Msg, std::uintptr_t wParam,
+                               const DEV_BROADCAST_HDR* header) {
+  constexpr std::uint32_t WM_DEVICECHANGE = 0x219, DBT_DEVNODES_CHANGED = 7,
+                          DBT_DEVICEARRIVAL = 0x8000, DBT_DEVICEREMOVECOMPLETE = 0x8004,
+                          DBT_DEVTYP_PORT = 3;
+  if (Msg != WM_DEVICECHANGE) return false;
+  const bool port = header && header->dbch_devicetype == DBT_DEVTYP_PORT;
+  if (wParam == DBT_DEVNODES_CHANGED ||
+      ((wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) && port)) {
+    Update();
+    return true;
+  }
+  return false;
+}
+
 void TsrBaseIO::GetDeviceList(std::vector<std::string>& L) {
+  if (slDevices.Count() == 0) DeviceListLoad();
   L.clear();
   for (int i = 0; i < slDevices.Count(); ++i) L.push_back(slDevices.String(i));
 }

@@ -81,6 +81,13 @@ std::string Format(const char* format, ...);
 
 class TsrBaseIO;
 
+// The header of a device-change broadcast.
+struct DEV_BROADCAST_HDR {
+  std::uint32_t dbch_size = 12;
+  std::uint32_t dbch_devicetype = 0;
+  std::uint32_t dbch_reserved = 0;
+};
+
 // A plug-in that sees received bytes before the owner and sends through the component;
 // processors chain.
 class TsrCustomDataProcessor : public TObject {
@@ -157,7 +164,11 @@ class TsrBaseIO : public TObject {
   virtual void ClearDeviceInput() = 0;
   virtual void ClearDeviceOutput() = 0;
   virtual void ClearDeviceBuffers() = 0;
-  // The display strings of the device list.
+  // The owner forwards its device-change messages; true when a port came or went (list
+  // updated).
+  virtual bool WMDeviceChange(std::uint32_t Msg, std::uintptr_t wParam,
+                              const DEV_BROADCAST_HDR* header);
+  // The display strings of the device list, loading it when it is empty.
   virtual void GetDeviceList(std::vector<std::string>& L);
 
   int DeviceCount() const { return slDevices.Count(); }

@@ -122,15 +122,17 @@ TsrCustomComm::TsrCustomComm()
 }
 
 TsrCustomComm::~TsrCustomComm() {
+  DetachThreads();
   SetDataProcessor(nullptr);
   OnTraceState = nullptr;
   DoClose();
-  {
-    std::lock_guard lock(*lifeMutex_);
-    *self_ = nullptr;
-  }
   api_->CloseHandle(fOvlRead.hEvent);
   api_->CloseHandle(fOvlWrite.hEvent);
+}
+
+void TsrCustomComm::DetachThreads() {
+  std::lock_guard lock(*lifeMutex_);
+  *self_ = nullptr;
 }
 
 void TsrCustomComm::SetSerialApi(std::shared_ptr<TSerialApi> api) {

@@ -152,6 +152,9 @@ class TsrCustomComm : public TsrBaseIO {
   void ProcessCommEvent(std::uint32_t message, std::uint32_t mask);
 
  protected:
+  // Cuts the threads off from this object; every destructor calls it first, before the
+  // object's type changes under a thread that is still closing the port.
+  void DetachThreads();
   virtual void StartThreads();
   virtual void StopThreads();
   bool RtsDrivenHere() const { return fRS485Mode && fIsNotSupportRS485; }
@@ -191,6 +194,7 @@ class TsrCustomComm : public TsrBaseIO {
 class TsrCustomSerialComm : public TsrCustomComm {
  public:
   TsrCustomSerialComm();
+  ~TsrCustomSerialComm() override { DetachThreads(); }
 
   std::uint16_t ComPortNo() const { return fComPortNo; }
   void SetComPortNo(std::uint16_t v);
@@ -218,14 +222,15 @@ class TsrCustomSerialComm : public TsrCustomComm {
   void InitDeviceConnect();
 
  private:
-  void EnsureDeviceList();
   std::uint16_t fComPortNo = 1;
   THandle fExtHandle = 0;
   TsrEnumPorts fEnumPorts = epQuickAll;
-  bool listLoaded_ = false;
   std::shared_ptr<TsrDeviceDatabase> db_;
   std::function<std::unique_ptr<TRegistry>()> registry_;
   TsrPortDialog* dialog_ = nullptr;
 };
 
-class TsrComm : public TsrCustomSerialComm {};
+class TsrComm : public TsrCustomSerialComm {
+ public:
+  ~TsrComm() override { DetachThreads(); }
+};

@@ -39,12 +39,7 @@ void TsrCustomSerialComm::SetExtHandle(THandle aHandle) {
   DoOpen();
 }
 
-void TsrCustomSerialComm::EnsureDeviceList() {
-  if (!listLoaded_ && DeviceCount() == 0) DeviceListLoad();
-}
-
 void TsrCustomSerialComm::DeviceListLoad() {
-  listLoaded_ = true;
   DeviceListClear();
   if (db_) ::DeviceListLoad(slDevices, fEnumPorts, *db_, this);
 }
@@ -55,7 +50,6 @@ void TsrCustomSerialComm::Update() {
 }
 
 int TsrCustomSerialComm::GetDeviceIndex() {
-  EnsureDeviceList();
   return IndexOfPortNo(fComPortNo);
 }
 
@@ -64,8 +58,7 @@ void TsrCustomSerialComm::SetDeviceIndex(int Value) {
 }
 
 std::string TsrCustomSerialComm::QueryComName() {
-  const TsrDevice* d = Devices(GetDeviceIndex());
-  if (d && !d->PortName.empty()) return d->PortName;
+  if (const TsrDevice* d = Devices(GetDeviceIndex())) return d->PortName;
   return Format("COM%u", static_cast<unsigned>(fComPortNo));
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/thread_messages.h"
 #include "serial/srcomm.h"
+#include "serial/srtimer.h"
 #include "test_support.h"
 
 namespace {
@@ -158,6 +159,84 @@ TEST(ThreadMessages, RegisteredByNameAndPostedToQueues) {
   t.join();
   EXPECT_EQ(other, a);
   EXPECT_FALSE(PostThreadMessage(id, a, 1));  // its queue went with it
+}
+
+}  // namespace
+
+namespace {
+
+class TOnePortDb : public TsrDeviceDatabase {
+ public:
+  std::vector<TsrPortMapEntry> PortMap() override { return {{"COM4", "/dev/ttyQ4", 4}}; }
+  std::vector<TsrDevice> EnumerationRecords(bool) override { return {}; }
+};
+
+TEST(CommDevices, ListLoadsOnlyWhenAskedAndNamesThePort) {
+  TsrComm c;
+  c.SetDeviceDatabase(std::make_shared<TOnePortDb>());
+  c.SetComPortNo(4);
+  EXPECT_EQ(c.DeviceIndex(), -1);
+  EXPECT_EQ(c.ComName(), "COM4");
+  std::vector<std::string> names;
+  c.GetDeviceList(names);
+  ASSERT_EQ(c.DeviceCount(), 1);
+  EXPECT_EQ(c.DeviceIndex(), 0);
+  EXPECT_EQ(c.ComName(), c.Devices(0)->PortName);
+  c.SetComPortNo(9);
+  c.SetDeviceIndex(5);  // outside the list: ignored
+  EXPECT_EQ(c.ComPortNo(), 9);
+  c.SetDeviceIndex(0);
+  EXPECT_EQ(c.ComPortNo(), 4);
+
+  DEV_BROADCAST_HDR port, volume;
+  port.dbch_devicetype = 3;
+  volume.dbch_devicetype = 2;
+  struct Case {
+    std::uint32_t msg;
+    std::uintptr_t w;
+    const DEV_BROADCAST_HDR* h;
+    bool handled;
+  } cases[] = {{0x219, 0x8000, &port, true},    {0x219, 0x8004, &port, true},
+               {0x219, 0x8000, &volume, false}, {0x219, 0x8004, nullptr, false},
+               {0x219, 7, nullptr, true},       {0x218, 7, nullptr, false}};
+  for (const Case& k : cases) {
+    c.DeviceListClear();
+    EXPECT_EQ(c.WMDeviceChange(k.msg, k.w, k.h), k.handled) << k.w;
+    EXPECT_EQ(c.DeviceCount(), k.handled ? 1 : 0) << k.w;
+  }
+}
+
+}  // namespace
+
+
+namespace {
+
+TEST(Timer, TicksOnTheLoopOnlyWhenFullySet) {
+  TTestLoop loop;
+  int ticks = 0;
+  {
+    TsrTimer t;
+    t.SetInterval(10);
+    loop.Pump(40);  // no OnTimer: stopped
+    t.SetOnTimer([&](TsrObject*) {
+      EXPECT_TRUE(loop.IsMainThread());
+      ++ticks;
+    });
+    EXPECT_TRUE(loop.PumpUntil([&] { return ticks >= 3; }, 1000));
+    t.SetInterval(0);
+    const int before = ticks;
+    loop.Pump(50);
+    EXPECT_LE(ticks, before + 1);  // at most one already posted
+    t.SetInterval(10);
+    t.SetEnabled(false);
+    const int stopped = ticks;
+    loop.Pump(50);
+    EXPECT_EQ(ticks, stopped);
+    t.SetEnabled(true);
+  }
+  const int gone = ticks;
+  loop.Pump(50);  // a tick posted before destruction finds nobody
+  EXPECT_EQ(ticks, gone);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "platform/registry.h"
 #include "serial/srclasses.h"
 
+// The state lives apart so that a thread still leaving Synchronize never outlives it.
 class TTestLoop : public TMainThread {
  public:
   TTestLoop() : main_(std::this_thread::get_id()) { TMainThread::Install(this); }
@@ -29,26 +31,27 @@ class TTestLoop : public TMainThread {
   }
   bool IsMainThread() const override { return std::this_thread::get_id() == main_; }
   void Post(std::function<void()> fn) override {
-    std::lock_guard lock(m_);
-    if (!stopped_) q_.push_back(std::move(fn));
-    cv_.notify_all();
+    std::lock_guard lock(s_->m);
+    if (!s_->stopped) s_->q.push_back(std::move(fn));
+    s_->cv.notify_all();
   }
   bool Synchronize(std::function<void()> fn) override {
     if (IsMainThread()) {
       fn();
       return true;
     }
+    auto s = s_;
     auto ran = std::make_shared<bool>(false);
-    std::unique_lock lock(m_);
-    if (stopped_) return false;
-    q_.push_back([fn = std::move(fn), ran, this] {
+    std::unique_lock lock(s->m);
+    if (s->stopped) return false;
+    s->q.push_back([fn = std::move(fn), ran, s] {
       fn();
-      std::lock_guard l(m_);
+      std::lock_guard l(s->m);
       *ran = true;
-      cv_.notify_all();
+      s->cv.notify_all();
     });
-    cv_.notify_all();
-    cv_.wait(lock, [&] { return *ran || stopped_; });
+    s->cv.notify_all();
+    s->cv.wait(lock, [&] { return *ran || s->stopped; });
     return *ran;
   }
   // Runs queued work until pred is true or ms have passed; returns pred().
@@ -58,10 +61,10 @@ class TTestLoop : public TMainThread {
       if (pred()) return true;
       std::function<void()> fn;
       {
-        std::unique_lock lock(m_);
-        if (!cv_.wait_until(lock, end, [&] { return !q_.empty(); })) return pred();
-        fn = std::move(q_.front());
-        q_.pop_front();
+        std::unique_lock lock(s_->m);
+        if (!s_->cv.wait_until(lock, end, [&] { return !s_->q.empty(); })) return pred();
+        fn = std::move(s_->q.front());
+        s_->q.pop_front();
       }
       fn();
     }
@@ -70,18 +73,22 @@ class TTestLoop : public TMainThread {
     PumpUntil([] { return false; }, ms);
   }
   void Stop() {
-    std::lock_guard lock(m_);
-    stopped_ = true;
-    q_.clear();
-    cv_.notify_all();
+    std::deque<std::function<void()>> dropped;
+    std::lock_guard lock(s_->m);
+    s_->stopped = true;
+    dropped.swap(s_->q);
+    s_->cv.notify_all();
   }
 
  private:
+  struct TState {
+    std::mutex m;
+    std::condition_variable cv;
+    std::deque<std::function<void()>> q;
+    bool stopped = false;
+  };
   std::thread::id main_;
-  std::mutex m_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> q_;
-  bool stopped_ = false;
+  std::shared_ptr<TState> s_ = std::make_shared<TState>();
 };
 
 class TTestLog : public TsrCustomLogFile {

@@ -8,7 +8,7 @@
 
 #include "serial/srclasses.h"
 
-class TsrTimer : public TsrObject {
+class TsrTimer : public TObject {
  public:
   TsrTimer() = default;
   ~TsrTimer() override;

@@ -18,7 +18,7 @@ struct FakeComm : ::testing::Test {
     com.SetDeviceDatabase(nullptr);
     com.SetSerialApi(api);
     com.SetComPortNo(3);
-    com.OnAfterReceive = [this](TsrObject*, const std::uint8_t* b, std::uint32_t n) {
+    com.OnAfterReceive = [this](TObject*, const std::uint8_t* b, std::uint32_t n) {
       received.append(reinterpret_cast<const char*>(b), n);
     };
   }
@@ -48,7 +48,7 @@ TEST_F(FakeComm, OpenAppliesSettingsInOrderAndWritesGoToThePort) {
 TEST_F(FakeComm, LineErrorGoesToOnCommErrorAndMayPurge) {
   std::uint32_t code = 0, sys = 99;
   int errorsSeen = 0;
-  com.OnCommError = [&](TsrObject*, std::uint32_t c, std::uint32_t s, TComStateFlags, bool& flush) {
+  com.OnCommError = [&](TObject*, std::uint32_t c, std::uint32_t s, TComStateFlags, bool& flush) {
     code = c;
     sys = s;
     ++errorsSeen;
@@ -66,7 +66,7 @@ TEST_F(FakeComm, LineErrorGoesToOnCommErrorAndMayPurge) {
 
 TEST_F(FakeComm, TraceEventsAndLineControl) {
   std::vector<TTraceStates> events;
-  com.OnTraceState = [&](TsrObject*, TTraceStates e) { events.push_back(e); };
+  com.OnTraceState = [&](TObject*, TTraceStates e) { events.push_back(e); };
   com.SetTraceStates(tsDSR | tsRing);
   com.SetActive(true);
   events.clear();
@@ -94,7 +94,7 @@ TEST_F(FakeComm, InitDeviceConnectWithoutDsrRaises) {
 
 TEST_F(FakeComm, RemovalClosesOnceFromTheEventThread) {
   std::atomic<int> closes{0};
-  com.OnClose = [&](TsrObject*) { ++closes; };
+  com.OnClose = [&](TObject*) { ++closes; };
   com.SetActive(true);
   api->Arrive("ok");
   ASSERT_TRUE(loop.PumpUntil([&] { return received == "ok"; }));

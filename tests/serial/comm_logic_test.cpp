@@ -218,7 +218,7 @@ TEST(Timer, TicksOnTheLoopOnlyWhenFullySet) {
     TsrTimer t;
     t.SetInterval(10);
     loop.Pump(40);  // no OnTimer: stopped
-    t.SetOnTimer([&](TsrObject*) {
+    t.SetOnTimer([&](TObject*) {
       EXPECT_TRUE(loop.IsMainThread());
       ++ticks;
     });

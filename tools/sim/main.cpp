@@ -1,6 +1,7 @@
 // quarrow-sim: a simulated Quarrow tester on a pseudo-terminal, announced as a virtual USB
 // serial port so that the reader finds it exactly as it finds a real one.
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -45,6 +46,23 @@ class TAnnouncement {
   std::string name_;
 };
 
+// Writes what the tester sends in one whole reading ("V", "n", then "O" until the last record)
+// to a file, so that a reading can be replayed without a line.
+int Capture(TSimTester& tester, const std::filesystem::path& file) {
+  std::ofstream out(file, std::ios::binary);
+  std::string bytes = tester.Receive('V', true).Bytes;
+  TSimReply reply = tester.Receive('n', true);
+  while (!reply.Bytes.empty() && !reply.HangUp) {
+    bytes += reply.Bytes;
+    reply = tester.Receive('O', true);
+  }
+  out << bytes;
+  if (!out.flush()) throw Exception("Cannot write \"" + file.string() + "\"");
+  Log("captured " + std::to_string(tester.RecordCount()) + " records, " +
+      std::to_string(bytes.size()) + " bytes, to " + file.string());
+  return 0;
+}
+
 int Run(const TSimOptions& o) {
   std::vector<TSimRecord> records =
       o.Archive.empty() ? GenerateArchive(o.Records, o.Seed, o.Singles) : LoadArchive(o.Archive);
@@ -54,6 +72,7 @@ int Run(const TSimOptions& o) {
   header.Month = today.Month;
   header.Day = today.Day;
   TSimTester tester(std::move(records), header, o.Faults, o.Seed);
+  if (!o.Capture.empty()) return Capture(tester, o.Capture);
 
   std::unique_ptr<TSimLine> line = OpenSimLine();
   const std::filesystem::path folder = VirtualPortsFolder();

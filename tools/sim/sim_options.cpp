@@ -7,7 +7,7 @@
 const char* const kSimUsage =
     "usage: quarrow-sim [--records N] [--seed S] [--singles Q] [--archive FILE]\n"
     "                   [--baud 9600|115200]\n"
-    "                   [--name NAME] [--once|--exit-after-reading]\n"
+    "                   [--name NAME] [--once|--exit-after-reading] [--capture FILE]\n"
     "                   [--spoil-record K | --silent-before K | --hang-up-before K |\n"
     "                    --empty | --reject-header | --noise | --slow-line MICROSECONDS]\n";
 
@@ -54,6 +54,9 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& args) {
       o.Name = value();
       if (o.Name.empty() || o.Name[0] == '.' || o.Name.find('/') != std::string::npos)
         throw Exception("--name wants a plain name without '/' that does not start with '.'");
+    } else if (a == "--capture") {
+      o.Capture = value();
+      if (o.Capture.empty()) throw Exception("--capture wants a file name");
     } else if (a == "--once" || a == "--exit-after-reading") {
       o.Once = true;
     } else if (a == "--spoil-record") {

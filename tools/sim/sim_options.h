@@ -20,6 +20,7 @@ struct TSimOptions {
   TSimFaults Faults;
   unsigned SlowLineMicros = 0;  // delay per sent byte
   bool Once = false;            // end after one complete reading
+  std::filesystem::path Capture;  // set: write one whole reading's bytes here, no line
   bool Help = false;
 };
 

@@ -217,13 +217,16 @@ void TsxExcelExport::Connect() {
 }
 
 void TsxExcelExport::Disconnect(bool BlnQuit) {
+  bool quit = false;
   if (!FBlnExcelVisible && ExcelApplication) {
     ExcelApplication->SetDisplayAlerts(false);
     ExcelApplication->Quit();
+    quit = true;
   }
   ExcelWorkSheet.reset();
   ExcelWorkbook.reset();
-  if (BlnQuit && ExcelApplication) {
+  // An application that has quit answers no more calls.
+  if (BlnQuit && !quit && ExcelApplication) {
     ExcelApplication->SetDisplayAlerts(false);
     ExcelApplication->Quit();
   }

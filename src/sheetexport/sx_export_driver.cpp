@@ -172,7 +172,9 @@ void TsxExcelExport::ExportDataset() {
   ApplyAutoFilter();
   ExcelApplication->SetScreenUpdating(FBlnExcelVisible);
   if (FBlnExcelVisible) ExcelApplication->SetVisible(true);
-  ExcelApplication->ActiveWorkbook()->ActiveSheet()->Outline()->ShowLevels(1);
+  const auto book = ExcelApplication->ActiveWorkbook();
+  if (!book) throw ENoActiveWorkbook();
+  book->ActiveSheet()->Outline()->ShowLevels(1);
 }
 
 void TsxExcelExport::BuildColumnsAndTitles() {

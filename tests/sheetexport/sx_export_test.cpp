@@ -502,4 +502,28 @@ TEST(SxExport, DataSetGroupsUseTheFieldsSheetColumn) {
   EXPECT_NE(rec->IndexOf("Range(A1:B4).AutoFilter(1,1,true)"), -1);
 }
 
+TEST(SxExport, FailuresPropagateAndRestoreTheHost) {
+  auto rec = Recorder();
+  TsxExcelExport x(rec, FormatSettings{});
+  TsxMemoryDataSet ds("ds");
+  ds.AddField({"A", ftInteger});
+  for (int i = 0; i < 5; ++i) ds.AppendRecord({I(i)});
+  ds.Open();
+  x.SetDataset(&ds);
+  x.SetBlockOfRecords(0);
+  EXPECT_EQ(x.BlockOfRecords(), 1) << "a block holds one record at least";
+  x.SetBlockOfRecords(2);
+  std::vector<bool> busy;
+  x.HostBusyCursor = [&](bool b) { busy.push_back(b); };
+  x.OnExportRecords = [](TsxExcelExport&, int n) {
+    if (n == 3) throw Exception("stop at 3");
+  };
+  EXPECT_THROW(x.ExportDataset(), Exception);
+  EXPECT_EQ(busy, (std::vector<bool>{true, false}));
+  EXPECT_EQ(ds.ControlsDisabled(), 0) << "displays resume after a failure";
+  EXPECT_EQ(rec->CallsStartingWith("Range(A2:A3).Value2=[2x1]").size(), 1u);
+  EXPECT_TRUE(rec->CallsStartingWith("Range(A4:A5).Value2").empty());
+  EXPECT_TRUE(x.Connected());
+}
+
 }  // namespace

@@ -1,0 +1,266 @@
+#include "sheetexport/builtin_files.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+
+#include "sheetexport/builtin_format.h"
+
+namespace builtin {
+namespace {
+
+lxw_color_t RgbOf(TColor c) {
+  if ((c >> 24) == 0xFF) {
+    switch (c & 0xFF) {
+      case 5:
+        return 0xFFFFFF;  // window
+      case 15:
+        return 0xF0F0F0;  // button face
+      default:
+        return LXW_COLOR_BLACK;
+    }
+  }
+  const lxw_color_t rgb = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+  return rgb == 0 ? static_cast<lxw_color_t>(LXW_COLOR_BLACK) : rgb;
+}
+
+// System text colours mean the automatic font colour.
+bool IsAutomaticText(TColor c) {
+  return c == kAutomatic || c == 0xFF000008u || c == 0xFF000012u;
+}
+
+uint8_t BorderOf(const TEdge& e) {
+  const bool heavy = e.Weight == -4138 || e.Weight == 4;
+  switch (e.LineStyle) {
+    case kNoLine:
+      return LXW_BORDER_NONE;
+    case 1:
+      switch (e.Weight) {
+        case 1:
+          return LXW_BORDER_HAIR;
+        case -4138:
+          return LXW_BORDER_MEDIUM;
+        case 4:
+          return LXW_BORDER_THICK;
+        default:
+          return LXW_BORDER_THIN;
+      }
+    case -4115:
+      return heavy ? LXW_BORDER_MEDIUM_DASHED : LXW_BORDER_DASHED;
+    case 4:
+      return heavy ? LXW_BORDER_MEDIUM_DASH_DOT : LXW_BORDER_DASH_DOT;
+    case 5:
+      return heavy ? LXW_BORDER_MEDIUM_DASH_DOT_DOT : LXW_BORDER_DASH_DOT_DOT;
+    case -4118:
+      return e.Weight == 1 ? LXW_BORDER_HAIR : LXW_BORDER_DOTTED;
+    case -4119:
+      return LXW_BORDER_DOUBLE;
+    case 13:
+      return LXW_BORDER_SLANT_DASH_DOT;
+    default:
+      return LXW_BORDER_THIN;
+  }
+}
+
+lxw_format* MakeFormat(lxw_workbook* wb, const TBook& book, const TCellStyle& s) {
+  lxw_format* f = workbook_add_format(wb);
+  if (s.FontName != 0) format_set_font_name(f, book.Texts.At(s.FontName).c_str());
+  if (s.FontSize != 11) format_set_font_size(f, s.FontSize);
+  if (!IsAutomaticText(s.FontColor)) format_set_font_color(f, RgbOf(s.FontColor));
+  if (s.Bold) format_set_bold(f);
+  if (s.Italic) format_set_italic(f);
+  if (s.Underline) format_set_underline(f, LXW_UNDERLINE_SINGLE);
+  if (s.Wrap) format_set_text_wrap(f);
+  if (s.Fill != kAutomatic) {
+    format_set_pattern(f, LXW_PATTERN_SOLID);
+    format_set_bg_color(f, RgbOf(s.Fill));
+  }
+  const auto edge = [&](TEdgeIndex i, void (*style)(lxw_format*, uint8_t),
+                        void (*color)(lxw_format*, lxw_color_t)) {
+    const TEdge& e = s.Edges[i];
+    if (e.LineStyle == kNoLine) return;
+    style(f, BorderOf(e));
+    if (e.Color != kAutomatic && !IsAutomaticText(e.Color)) color(f, RgbOf(e.Color));
+  };
+  edge(edLeft, format_set_left, format_set_left_color);
+  edge(edTop, format_set_top, format_set_top_color);
+  edge(edBottom, format_set_bottom, format_set_bottom_color);
+  edge(edRight, format_set_right, format_set_right_color);
+  if (s.NumberFormat != 0) format_set_num_format(f, book.Texts.At(s.NumberFormat).c_str());
+  switch (s.HAlign) {
+    case -4131:
+      format_set_align(f, LXW_ALIGN_LEFT);
+      break;
+    case -4152:
+      format_set_align(f, LXW_ALIGN_RIGHT);
+      break;
+    case -4108:
+      format_set_align(f, LXW_ALIGN_CENTER);
+      break;
+    case -4130:
+      format_set_align(f, LXW_ALIGN_JUSTIFY);
+      break;
+    default:
+      break;
+  }
+  if (s.Orientation != 0) format_set_rotation(f, s.Orientation);
+  return f;
+}
+
+void Check(lxw_error e, const std::string& what) {
+  if (e != LXW_NO_ERROR) throw ESheetAppError(what + ": " + lxw_strerror(e));
+}
+
+std::string HeaderText(const std::string& text) {
+  std::string out = "&C";
+  for (const char c : text) {
+    out += c;
+    if (c == '&') out += '&';
+  }
+  if (out.size() > 255) out.resize(255);
+  return out;
+}
+
+void WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const TBook& book, const TSheet& sheet,
+                std::vector<lxw_format*>& formats) {
+  const auto format = [&](std::uint32_t style) -> lxw_format* {
+    if (style == 0) return nullptr;
+    if (!formats[style]) formats[style] = MakeFormat(wb, book, book.Styles.At(style));
+    return formats[style];
+  };
+  std::vector<std::pair<int, double>> widths(sheet.ColumnWidths.begin(), sheet.ColumnWidths.end());
+  std::sort(widths.begin(), widths.end());
+  for (const auto& [col, width] : widths)
+    Check(worksheet_set_column(ws, col, col, width, nullptr), "column width");
+  worksheet_outline_settings(ws, 1, sheet.SummaryBelow, sheet.SummaryRight, 0);
+  if (sheet.PrintGridlines) worksheet_gridlines(ws, LXW_SHOW_ALL_GRIDLINES);
+  if (!sheet.CenterHeader.empty())
+    Check(worksheet_set_header(ws, HeaderText(sheet.CenterHeader).c_str()), "page header");
+  if (sheet.HasFilter)
+    Check(worksheet_autofilter(ws, sheet.Filter.Row1, sheet.Filter.Column1, sheet.Filter.Row2,
+                               sheet.Filter.Column2),
+          "auto filter");
+  std::multimap<int, const TArea*> merges;
+  for (const TArea& m : sheet.Merges) merges.emplace(m.Row1, &m);
+
+  for (std::size_t r = 0; r < sheet.Rows.size(); ++r) {
+    const TRow& row = sheet.Rows[r];
+    const auto rowNo = static_cast<lxw_row_t>(r);
+    if (row.Level || row.Hidden || row.Collapsed) {
+      lxw_row_col_options options{row.Hidden, row.Level, row.Collapsed};
+      Check(worksheet_set_row_opt(ws, rowNo, LXW_DEF_ROW_HEIGHT, nullptr, &options), "row");
+    }
+    for (auto [it, end] = merges.equal_range(static_cast<int>(r)); it != end; ++it) {
+      const TArea& m = *it->second;
+      const TCell* first = sheet.Find(m.Row1, m.Column1);
+      Check(worksheet_merge_range(ws, m.Row1, m.Column1, m.Row2, m.Column2, "",
+                                  format(first ? first->Style : 0)),
+            "merge");
+    }
+    for (const TCell& c : row.Cells) {
+      lxw_format* f = format(c.Style);
+      lxw_error e = LXW_NO_ERROR;
+      switch (c.Kind) {
+        case TCellKind::Number:
+          e = worksheet_write_number(ws, rowNo, c.Column, c.Number, f);
+          break;
+        case TCellKind::Text:
+          if (c.Text == 0)
+            e = f ? worksheet_write_blank(ws, rowNo, c.Column, f) : LXW_NO_ERROR;
+          else
+            e = worksheet_write_string(ws, rowNo, c.Column, book.Texts.At(c.Text).c_str(), f);
+          break;
+        case TCellKind::Formula:
+          e = worksheet_write_formula(ws, rowNo, c.Column, book.Texts.At(c.Text).c_str(), f);
+          break;
+        case TCellKind::Boolean:
+          e = worksheet_write_boolean(ws, rowNo, c.Column, c.Boolean, f);
+          break;
+        case TCellKind::Blank:
+          if (f) e = worksheet_write_blank(ws, rowNo, c.Column, f);
+          break;
+      }
+      Check(e, "cell");
+    }
+  }
+}
+
+}  // namespace
+
+void WriteXlsx(const TBook& book, const std::string& path) {
+  std::size_t cells = 0;
+  bool tallMerge = false;
+  for (const auto& sheet : book.Sheets) {
+    for (const TRow& row : sheet->Rows) cells += row.Cells.size();
+    for (const TArea& m : sheet->Merges) tallMerge = tallMerge || m.Row2 > m.Row1;
+  }
+  // Rows go out one at a time in constant-memory mode; a merge over several rows needs the
+  // whole sheet in the writer's memory.
+  lxw_workbook_options options{};
+  options.constant_memory = tallMerge ? 0 : 1;
+  options.use_zip64 = cells > 4'000'000 ? 1 : 0;
+  lxw_workbook* wb = workbook_new_opt(path.c_str(), &options);
+  if (!wb) throw ESheetAppError("Cannot create the file " + path);
+  std::vector<lxw_format*> formats(book.Styles.Size(), nullptr);
+  try {
+    for (std::size_t i = 0; i < book.Sheets.size(); ++i) {
+      const TSheet& sheet = *book.Sheets[i];
+      lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.Name.c_str());
+      if (!ws) throw ESheetAppError("The sheet name " + sheet.Name + " is not accepted");
+      if (static_cast<int>(i) == book.Active) worksheet_activate(ws);
+      WriteSheet(wb, ws, book, sheet, formats);
+    }
+  } catch (...) {
+    workbook_close(wb);
+    throw;
+  }
+  Check(workbook_close(wb), "Cannot write the file " + path);
+}
+
+std::string CellText(const TBook& book, const TCell& cell) {
+  switch (cell.Kind) {
+    case TCellKind::Number:
+      return FormatNumber(cell.Number, cell.Style
+                                           ? book.Texts.At(book.Styles.At(cell.Style).NumberFormat)
+                                           : std::string());
+    case TCellKind::Text:
+    case TCellKind::Formula:
+      return book.Texts.At(cell.Text);
+    case TCellKind::Boolean:
+      return cell.Boolean ? "TRUE" : "FALSE";
+    default:
+      return {};
+  }
+}
+
+void WriteCsv(const TSheet& sheet, const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) throw ESheetAppError("Cannot create the file " + path);
+  TArea used{};
+  if (sheet.Used(used)) {
+    for (int r = 0; r <= used.Row2; ++r) {
+      const auto& cells = sheet.Rows[r].Cells;
+      std::size_t k = 0;
+      for (int c = 0; c <= used.Column2; ++c) {
+        if (c > 0) out << ',';
+        while (k < cells.size() && cells[k].Column < c) ++k;
+        if (k == cells.size() || cells[k].Column != c) continue;
+        const std::string text = CellText(sheet.Book, cells[k]);
+        if (text.find_first_of(",\"\r\n") == std::string::npos) {
+          out << text;
+          continue;
+        }
+        out << '"';
+        for (const char ch : text) out << (ch == '"' ? "\"\"" : std::string(1, ch));
+        out << '"';
+      }
+      out << "\r\n";
+    }
+  }
+  out.flush();
+  if (!out) throw ESheetAppError("Cannot write the file " + path);
+}
+
+}  // namespace builtin

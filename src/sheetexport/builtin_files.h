@@ -1,0 +1,18 @@
+// Files of the built-in workbook: the whole workbook as .xlsx (through libxlsxwriter, in its
+// constant-memory mode whenever the sheets allow), one sheet as CSV with the values as shown.
+#pragma once
+
+#include <string>
+
+#include "sheetexport/builtin_book.h"
+
+namespace builtin {
+
+// Both raise ESheetAppError when the file cannot be written.
+void WriteXlsx(const TBook& book, const std::string& path);
+void WriteCsv(const TSheet& sheet, const std::string& path);
+
+// The text the cell shows: numbers under their format, booleans as TRUE/FALSE.
+std::string CellText(const TBook& book, const TCell& cell);
+
+}  // namespace builtin

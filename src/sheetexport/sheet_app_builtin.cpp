@@ -1,0 +1,736 @@
+#include "sheetexport/sheet_app_builtin.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <list>
+
+#include "base/utf16.h"
+#include "sheetexport/a1_address.h"
+#include "sheetexport/builtin_book.h"
+#include "sheetexport/builtin_files.h"
+#include "sheetexport/builtin_format.h"
+
+using namespace builtin;
+
+namespace {
+
+constexpr int kMaxRows = 1048576;
+constexpr int kMaxColumns = 16384;
+
+struct TServices {
+  FormatSettings Settings;
+  std::shared_ptr<TDesktop> Desktop;
+  std::function<void(const std::string&)> TellUser;
+};
+
+struct TAppState {
+  std::vector<std::shared_ptr<TBook>> Books;
+  int Active = -1;
+  bool Visible = false, ScreenUpdating = true, DisplayAlerts = true, Quit = false;
+  bool Released = false;
+  TSheetSystem::TWindow Window = 0;
+  std::shared_ptr<TServices> Services;
+
+  void CheckRunning() const {
+    if (Quit) throw ESheetAppError("The application has quit");
+  }
+};
+
+std::string FileBaseName(const TBook& book) {
+  std::string name = book.Sheets.empty() ? "Book" : book.Sheets[book.Active]->Name;
+  for (char& c : name)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+  return name.empty() ? "Book" : name;
+}
+
+// Writes the workbook to a new file of the cache folder, never over an existing one, and
+// opens it in the desktop's program. Returns false when no file could be written.
+bool HandOver(TBook& book, TServices& services, bool markSaved) {
+  std::string tell;
+  try {
+    const auto folder = services.Desktop->UserCacheFolder() / "quarrow2excel";
+    std::filesystem::create_directories(folder);
+    std::filesystem::path file;
+    for (int n = 1;; ++n) {
+      file = folder / (FileBaseName(book) + "-" + std::to_string(n) + ".xlsx");
+      // "x": created here and now, so an existing file is never taken over.
+      if (std::FILE* f = std::fopen(file.string().c_str(), "wx")) {
+        std::fclose(f);
+        break;
+      }
+      if (n > 100000) throw ESheetAppError("No free file name in " + folder.string());
+    }
+    WriteXlsx(book, file.string());
+    if (markSaved) book.Dirty = false;
+    std::string error;
+    if (!services.Desktop->OpenFile(file, error))
+      tell = "The workbook was saved as " + file.string() + " (" + error + ").";
+  } catch (const std::exception& e) {
+    tell = std::string("The workbook could not be saved: ") + e.what();
+    if (services.TellUser) services.TellUser(tell);
+    return false;
+  }
+  if (!tell.empty() && services.TellUser) services.TellUser(tell);
+  return true;
+}
+
+void HandOverUnsaved(TAppState& st) {
+  for (auto& book : st.Books)
+    if (book->Dirty) HandOver(*book, *st.Services, true);
+}
+
+// Old style index to new, for one operation over many cells.
+class TStyleMap {
+ public:
+  template <class F>
+  std::uint32_t Apply(TBook& book, std::uint32_t old, F&& change) {
+    for (const auto& [from, to] : seen_)
+      if (from == old) return to;
+    TCellStyle s = book.Styles.At(old);
+    change(s);
+    const std::uint32_t to = book.Styles.Intern(s);
+    seen_.emplace_back(old, to);
+    return to;
+  }
+
+ private:
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> seen_;
+};
+
+class Range;
+
+struct TRangeRef {
+  std::shared_ptr<TBook> Book;
+  TSheet* Sheet;
+  TArea Area;
+  std::shared_ptr<TServices> Services;
+  bool EntireColumns = false;
+
+  // The last row an operation touches: whole columns end at the last existing row.
+  int LastRow() const {
+    return EntireColumns ? std::min(Area.Row2, static_cast<int>(Sheet->Rows.size()) - 1)
+                         : Area.Row2;
+  }
+
+  template <class F>
+  void ModifyArea(TArea a, F&& change) {
+    TStyleMap map;
+    Book->Dirty = true;
+    const int last =
+        EntireColumns ? std::min(a.Row2, static_cast<int>(Sheet->Rows.size()) - 1) : a.Row2;
+    for (int r = a.Row1; r <= last; ++r)
+      for (int c = a.Column1; c <= a.Column2; ++c) {
+        TCell& cell = Sheet->At(r, c);
+        cell.Style = map.Apply(*Book, cell.Style, change);
+      }
+  }
+  template <class F>
+  void Modify(F&& change) {
+    ModifyArea(Area, change);
+  }
+};
+
+class Font : public TSheetFont {
+ public:
+  explicit Font(TRangeRef r) : r_(std::move(r)) {}
+  void SetName(const std::string& n) override {
+    const std::uint32_t name = r_.Book->Texts.Intern(n);
+    r_.Modify([&](TCellStyle& s) { s.FontName = name; });
+  }
+  void SetSize(double v) override {
+    if (v < 1 || v > 409) throw ESheetAppError("Unable to set the Size property of the Font class");
+    r_.Modify([&](TCellStyle& s) { s.FontSize = static_cast<float>(v); });
+  }
+  void SetColor(TColor c) override {
+    r_.Modify([&](TCellStyle& s) { s.FontColor = c; });
+  }
+  void SetBold(bool v) override {
+    r_.Modify([&](TCellStyle& s) { s.Bold = v; });
+  }
+  void SetItalic(bool v) override {
+    r_.Modify([&](TCellStyle& s) { s.Italic = v; });
+  }
+  void SetUnderline(bool v) override {
+    r_.Modify([&](TCellStyle& s) { s.Underline = v; });
+  }
+
+ private:
+  TRangeRef r_;
+};
+
+class Interior : public TSheetInterior {
+ public:
+  explicit Interior(TRangeRef r) : r_(std::move(r)) {}
+  void SetColor(TColor c) override {
+    r_.Modify([&](TCellStyle& s) { s.Fill = c; });
+  }
+
+ private:
+  TRangeRef r_;
+};
+
+class Border : public TSheetBorder {
+ public:
+  Border(TRangeRef r, int edge) : r_(std::move(r)), edge_(edge) {}
+  void SetLineStyle(int v) override {
+    Each([&](TEdge& e) { e.LineStyle = static_cast<std::int16_t>(v); });
+  }
+  void SetWeight(int v) override {
+    Each([&](TEdge& e) { e.Weight = static_cast<std::int16_t>(v); });
+  }
+  void SetColor(TColor c) override {
+    Each([&](TEdge& e) { e.Color = c; });
+  }
+
+ private:
+  // The cells along the edge and the side of them that it is.
+  template <class F>
+  void Each(F&& change) {
+    const TArea a = r_.Area;
+    const auto side = [&](TArea cells, TEdgeIndex i) {
+      r_.ModifyArea(cells, [&](TCellStyle& s) { change(s.Edges[i]); });
+    };
+    switch (edge_) {
+      case 7:
+        side({a.Row1, a.Column1, a.Row2, a.Column1}, edLeft);
+        break;
+      case 8:
+        side({a.Row1, a.Column1, a.Row1, a.Column2}, edTop);
+        break;
+      case 9:
+        side({a.Row2, a.Column1, a.Row2, a.Column2}, edBottom);
+        break;
+      case 10:
+        side({a.Row1, a.Column2, a.Row2, a.Column2}, edRight);
+        break;
+      case 11:  // inside vertical
+        if (a.Column2 > a.Column1) {
+          side({a.Row1, a.Column1, a.Row2, a.Column2 - 1}, edRight);
+          side({a.Row1, a.Column1 + 1, a.Row2, a.Column2}, edLeft);
+        }
+        break;
+      case 12:  // inside horizontal
+        if (a.Row2 > a.Row1) {
+          side({a.Row1, a.Column1, a.Row2 - 1, a.Column2}, edBottom);
+          side({a.Row1 + 1, a.Column1, a.Row2, a.Column2}, edTop);
+        }
+        break;
+      default:
+        throw ESheetAppError("Unable to get the Borders property: edge " + std::to_string(edge_));
+    }
+  }
+  TRangeRef r_;
+  int edge_;
+};
+
+bool Overlaps(const TArea& a, const TArea& b) {
+  return a.Row1 <= b.Row2 && b.Row1 <= a.Row2 && a.Column1 <= b.Column2 && b.Column1 <= a.Column2;
+}
+
+class Range : public TSheetRange {
+ public:
+  explicit Range(TRangeRef r) : r_(std::move(r)) {}
+
+  void SetValue2(const TVariant& v) override {
+    r_.Book->Dirty = true;
+    for (int row = r_.Area.Row1; row <= r_.LastRow(); ++row)
+      for (int c = r_.Area.Column1; c <= r_.Area.Column2; ++c) r_.Sheet->SetValue(row, c, v);
+  }
+  void SetValue2(const TVariantBlock& b) override {
+    r_.Book->Dirty = true;
+    const int rows = std::min(b.Rows, r_.LastRow() - r_.Area.Row1 + 1);
+    const int cols = std::min(b.Columns, r_.Area.Column2 - r_.Area.Column1 + 1);
+    for (int i = 0; i < rows; ++i)
+      for (int j = 0; j < cols; ++j)
+        r_.Sheet->SetValue(r_.Area.Row1 + i, r_.Area.Column1 + j, b.At(i, j));
+  }
+  TVariant Value2() override { return r_.Sheet->Value(r_.Area.Row1, r_.Area.Column1); }
+  void SetNumberFormat(const std::string& f) override {
+    const std::uint32_t format =
+        r_.Book->Texts.Intern(InvariantNumberFormat(f, r_.Services->Settings));
+    r_.Modify([&](TCellStyle& s) { s.NumberFormat = format; });
+  }
+  void SetMergeCells(bool merge) override {
+    auto& merges = r_.Sheet->Merges;
+    const TArea a = r_.Area;
+    merges.erase(std::remove_if(merges.begin(), merges.end(),
+                                [&](const TArea& m) { return Overlaps(m, a); }),
+                 merges.end());
+    if (merge && (a.Row2 > a.Row1 || a.Column2 > a.Column1)) merges.push_back(a);
+    r_.Book->Dirty = true;
+  }
+  void SetColumnWidth(double w) override {
+    if (w < 0 || w > 255) throw ESheetAppError("Unable to set the ColumnWidth property");
+    for (int c = r_.Area.Column1; c <= r_.Area.Column2; ++c) r_.Sheet->ColumnWidths[c] = w;
+    r_.Book->Dirty = true;
+  }
+  std::shared_ptr<TSheetRange> EntireColumn() override {
+    TRangeRef whole = r_;
+    whole.Area.Row1 = 0;
+    whole.Area.Row2 = kMaxRows - 1;
+    whole.EntireColumns = true;
+    return std::make_shared<Range>(whole);
+  }
+  void AutoFit() override;
+  std::shared_ptr<TSheetFont> Font() override { return std::make_shared<::Font>(r_); }
+  std::shared_ptr<TSheetInterior> Interior() override { return std::make_shared<::Interior>(r_); }
+  std::shared_ptr<TSheetBorder> Borders(int edge) override {
+    if (edge < 7 || edge > 12) throw ESheetAppError("Unable to get the Borders property");
+    return std::make_shared<Border>(r_, edge);
+  }
+  void SetOrientation(int v) override {
+    int degrees = v;
+    if (v == -4128)
+      degrees = 0;
+    else if (v == -4166)
+      degrees = 270;
+    else if (v == -4171)
+      degrees = 90;
+    else if (v == -4170)
+      degrees = -90;
+    else if (v < -90 || v > 90)
+      throw ESheetAppError("Unable to set the Orientation property");
+    r_.Modify([&](TCellStyle& s) { s.Orientation = static_cast<std::int16_t>(degrees); });
+  }
+  void SetWrapText(bool v) override {
+    r_.Modify([&](TCellStyle& s) { s.Wrap = v; });
+  }
+  void SetHorizontalAlignment(int v) override {
+    r_.Modify([&](TCellStyle& s) { s.HAlign = static_cast<std::int16_t>(v); });
+  }
+  void ClearContents() override {
+    r_.Book->Dirty = true;
+    for (int row = r_.Area.Row1; row <= r_.LastRow(); ++row)
+      for (int c = r_.Area.Column1; c <= r_.Area.Column2; ++c)
+        r_.Sheet->SetValue(row, c, TVariant{});
+  }
+  std::shared_ptr<TSheetRange> Rows() override { return std::make_shared<Range>(r_); }
+  void Group() override {
+    r_.Book->Dirty = true;
+    auto& rows = r_.Sheet->Rows;
+    if (static_cast<int>(rows.size()) <= r_.Area.Row2) rows.resize(r_.Area.Row2 + 1);
+    for (int row = r_.Area.Row1; row <= r_.Area.Row2; ++row)
+      if (rows[row].Level < 7) ++rows[row].Level;
+  }
+  int Row() override { return r_.Area.Row1 + 1; }
+  std::shared_ptr<TSheetRange> Offset(int rows, int columns) override {
+    TRangeRef moved = r_;
+    moved.Area = {r_.Area.Row1 + rows, r_.Area.Column1 + columns, r_.Area.Row2 + rows,
+                  r_.Area.Column2 + columns};
+    if (moved.Area.Row1 < 0 || moved.Area.Column1 < 0 || moved.Area.Row2 >= kMaxRows ||
+        moved.Area.Column2 >= kMaxColumns)
+      throw ESheetAppError("Offset leaves the sheet");
+    return std::make_shared<Range>(moved);
+  }
+  void AutoFilter(int, int, bool) override {
+    r_.Sheet->HasFilter = true;
+    r_.Sheet->Filter = r_.Area;
+    r_.Book->Dirty = true;
+  }
+
+ private:
+  TRangeRef r_;
+};
+
+void Range::AutoFit() {
+  TSheet& sheet = *r_.Sheet;
+  std::vector<double> widest(r_.Area.Column2 - r_.Area.Column1 + 1, 0.0);
+  const auto merged = [&](int row, int col) {
+    for (const TArea& m : sheet.Merges)
+      if (row >= m.Row1 && row <= m.Row2 && col >= m.Column1 && col <= m.Column2) return true;
+    return false;
+  };
+  const int last = std::min(r_.Area.Row2, static_cast<int>(sheet.Rows.size()) - 1);
+  for (int row = r_.Area.Row1; row <= last; ++row) {
+    const auto& cells = sheet.Rows[row].Cells;
+    auto it = std::lower_bound(cells.begin(), cells.end(), r_.Area.Column1,
+                               [](const TCell& c, int v) { return c.Column < v; });
+    for (; it != cells.end() && it->Column <= r_.Area.Column2; ++it) {
+      if (it->Kind == TCellKind::Blank || merged(row, it->Column)) continue;
+      const TCellStyle& style = r_.Book->Styles.At(it->Style);
+      // Characters of the default font: larger and bold type take more of them.
+      const double units = static_cast<double>(Utf16Length(CellText(*r_.Book, *it)));
+      const double width = units * style.FontSize / 11.0 * (style.Bold ? 1.1 : 1.0) + 1.0;
+      double& w = widest[it->Column - r_.Area.Column1];
+      w = std::max(w, width);
+    }
+  }
+  for (std::size_t i = 0; i < widest.size(); ++i) {
+    const int col = r_.Area.Column1 + static_cast<int>(i);
+    if (widest[i] > 0)
+      sheet.ColumnWidths[col] = std::min(widest[i], 255.0);
+    else
+      sheet.ColumnWidths.erase(col);
+  }
+  r_.Book->Dirty = true;
+}
+
+class Outline : public TSheetOutline {
+ public:
+  Outline(std::shared_ptr<TBook> book, TSheet* sheet) : book_(std::move(book)), sheet_(sheet) {}
+  void SetSummaryRow(int v) override { sheet_->SummaryBelow = v != 0; }
+  void SetSummaryColumn(int v) override { sheet_->SummaryRight = v != -4131; }
+  void ShowLevels(int rowLevels) override {
+    auto& rows = sheet_->Rows;
+    const int n = static_cast<int>(rows.size());
+    for (auto& r : rows) {
+      r.Hidden = r.Level >= rowLevels;
+      r.Collapsed = false;
+    }
+    // The head row beside each hidden run carries the collapsed mark.
+    for (int i = 0; i < n;) {
+      if (!rows[i].Hidden) {
+        ++i;
+        continue;
+      }
+      int j = i;
+      while (j < n && rows[j].Hidden) ++j;
+      const int head = sheet_->SummaryBelow ? j : i - 1;
+      if (head >= 0) {
+        if (head >= n) rows.resize(head + 1);
+        rows[head].Collapsed = true;
+      }
+      i = j;
+    }
+    book_->Dirty = true;
+  }
+
+ private:
+  std::shared_ptr<TBook> book_;
+  TSheet* sheet_;
+};
+
+class PageSetup : public TSheetPageSetup {
+ public:
+  explicit PageSetup(TSheet* sheet) : sheet_(sheet) {}
+  void SetPrintGridlines(bool v) override { sheet_->PrintGridlines = v; }
+  void SetCenterHeader(const std::string& t) override { sheet_->CenterHeader = t; }
+
+ private:
+  TSheet* sheet_;
+};
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+class Worksheet : public TSheetWorksheet {
+ public:
+  Worksheet(std::shared_ptr<TBook> book, TSheet* sheet, std::shared_ptr<TServices> services)
+      : book_(std::move(book)), sheet_(sheet), services_(std::move(services)) {}
+
+  std::string Name() override { return sheet_->Name; }
+  void SetName(const std::string& name) override {
+    const std::size_t length = Utf16Length(name);
+    if (length == 0 || length > 31 || name.find_first_of(":\\/?*[]") != std::string::npos ||
+        name.front() == '\'' || name.back() == '\'')
+      throw ESheetAppError("The sheet name \"" + name + "\" is not valid");
+    for (const auto& other : book_->Sheets)
+      if (other.get() != sheet_ && SameNameIgnoringCase(other->Name, name))
+        throw ESheetAppError("The sheet name \"" + name + "\" is already taken");
+    sheet_->Name = name;
+    book_->Dirty = true;
+  }
+  std::shared_ptr<TSheetRange> Range(const std::string& first, const std::string& last) override {
+    const auto a = ParseA1(first), z = ParseA1(last);
+    if (!a || !z) throw ESheetAppError("Method Range failed: " + first + ":" + last);
+    TArea area{std::min(a->Row, z->Row) - 1, std::min(a->Column, z->Column) - 1,
+               std::max(a->Row, z->Row) - 1, std::max(a->Column, z->Column) - 1};
+    if (area.Row2 >= kMaxRows || area.Column2 >= kMaxColumns)
+      throw ESheetAppError("Method Range failed: " + first + ":" + last);
+    return std::make_shared<::Range>(TRangeRef{book_, sheet_, area, services_});
+  }
+  std::shared_ptr<TSheetRange> UsedRange() override {
+    TArea area{0, 0, 0, 0};
+    sheet_->Used(area);
+    return std::make_shared<::Range>(TRangeRef{book_, sheet_, area, services_});
+  }
+  std::shared_ptr<TSheetOutline> Outline() override {
+    return std::make_shared<::Outline>(book_, sheet_);
+  }
+  std::shared_ptr<TSheetPageSetup> PageSetup() override {
+    return std::make_shared<::PageSetup>(sheet_);
+  }
+  // The desktop's spreadsheet program shows a copy; the workbook stays unsaved.
+  void PrintPreview() override { HandOver(*book_, *services_, false); }
+  void SaveAs(const std::string& path) override { SaveAs(path, 51); }
+  void SaveAs(const std::string& path, int format) override {
+    if (format == 51) {
+      WriteXlsx(*book_, path);
+      book_->Dirty = false;
+    } else if (format == 6) {
+      WriteCsv(*sheet_, path);
+    } else {
+      throw ESheetAppError("The built-in workbook does not write file format " +
+                           std::to_string(format));
+    }
+  }
+
+ private:
+  std::shared_ptr<TBook> book_;
+  TSheet* sheet_;
+  std::shared_ptr<TServices> services_;
+};
+
+class Worksheets : public TSheetWorksheets {
+ public:
+  Worksheets(std::shared_ptr<TBook> book, std::shared_ptr<TServices> services)
+      : book_(std::move(book)), services_(std::move(services)) {}
+  int Count() override { return static_cast<int>(book_->Sheets.size()); }
+  std::shared_ptr<TSheetWorksheet> Item(int i) override {
+    if (i < 1 || i > Count()) throw ESheetAppError("Subscript out of range: " + std::to_string(i));
+    return std::make_shared<Worksheet>(book_, book_->Sheets[i - 1].get(), services_);
+  }
+  // A new sheet goes before the active one and becomes active, as in the application.
+  std::shared_ptr<TSheetWorksheet> Add() override {
+    std::string name;
+    for (int n = Count() + 1;; ++n) {
+      name = "Sheet" + std::to_string(n);
+      const bool taken =
+          std::any_of(book_->Sheets.begin(), book_->Sheets.end(),
+                      [&](const auto& s) { return SameNameIgnoringCase(s->Name, name); });
+      if (!taken) break;
+    }
+    const int at = std::clamp(book_->Active, 0, Count());
+    book_->Sheets.insert(book_->Sheets.begin() + at, std::make_unique<TSheet>(*book_, name));
+    book_->Active = at;
+    book_->Dirty = true;
+    return std::make_shared<Worksheet>(book_, book_->Sheets[at].get(), services_);
+  }
+
+ private:
+  std::shared_ptr<TBook> book_;
+  std::shared_ptr<TServices> services_;
+};
+
+class Workbook : public TSheetWorkbook {
+ public:
+  Workbook(std::shared_ptr<TBook> book, std::shared_ptr<TServices> services)
+      : book_(std::move(book)), services_(std::move(services)) {}
+  std::shared_ptr<TSheetWorksheets> Worksheets() override {
+    return std::make_shared<::Worksheets>(book_, services_);
+  }
+  std::shared_ptr<TSheetWorksheet> ActiveSheet() override {
+    return std::make_shared<Worksheet>(book_, book_->Sheets[book_->Active].get(), services_);
+  }
+
+ private:
+  std::shared_ptr<TBook> book_;
+  std::shared_ptr<TServices> services_;
+};
+
+// Reads a CSV file into a one-sheet workbook: numbers where a field is one, text otherwise.
+std::shared_ptr<TBook> ReadCsv(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ESheetAppError("Cannot open the file " + path);
+  auto book = std::make_shared<TBook>();
+  std::string stem = std::filesystem::u8path(path).stem().string();
+  if (stem.empty() || Utf16Length(stem) > 31) stem = "Sheet1";
+  book->Sheets.push_back(std::make_unique<TSheet>(*book, stem));
+  TSheet& sheet = *book->Sheets.front();
+  int row = 0, col = 0;
+  std::string field;
+  bool quoted = false, wasQuoted = false;
+  const auto put = [&] {
+    char* end = nullptr;
+    const double v = std::strtod(field.c_str(), &end);
+    if (!field.empty() && !wasQuoted && end && *end == '\0')
+      sheet.SetValue(row, col, v);
+    else if (!field.empty())
+      sheet.SetValue(row, col, field);
+    field.clear();
+    wasQuoted = false;
+  };
+  char c;
+  while (in.get(c)) {
+    if (quoted) {
+      if (c == '"') {
+        if (in.peek() == '"') {
+          in.get(c);
+          field += '"';
+        } else {
+          quoted = false;
+        }
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = wasQuoted = true;
+    } else if (c == ',') {
+      put();
+      ++col;
+    } else if (c == '\n') {
+      put();
+      ++row;
+      col = 0;
+    } else if (c != '\r') {
+      field += c;
+    }
+  }
+  if (!field.empty() || col > 0) put();
+  return book;
+}
+
+class Workbooks : public TSheetWorkbooks {
+ public:
+  explicit Workbooks(std::shared_ptr<TAppState> st) : st_(std::move(st)) {}
+  int Count() override {
+    st_->CheckRunning();
+    return static_cast<int>(st_->Books.size());
+  }
+  std::shared_ptr<TSheetWorkbook> Add(int) override {
+    st_->CheckRunning();
+    auto book = std::make_shared<TBook>();
+    book->Sheets.push_back(std::make_unique<TSheet>(*book, "Sheet1"));
+    return Adopt(book);
+  }
+  // The built-in workbook reads CSV files; other formats are refused with the reason.
+  std::shared_ptr<TSheetWorkbook> Open(const std::string& path) override {
+    st_->CheckRunning();
+    std::string ext = std::filesystem::u8path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext != ".csv")
+      throw ESheetAppError("The built-in workbook opens CSV files only, not " + path);
+    return Adopt(ReadCsv(path));
+  }
+
+ private:
+  std::shared_ptr<TSheetWorkbook> Adopt(std::shared_ptr<TBook> book) {
+    st_->Books.push_back(book);
+    st_->Active = static_cast<int>(st_->Books.size()) - 1;
+    return std::make_shared<Workbook>(book, st_->Services);
+  }
+  std::shared_ptr<TAppState> st_;
+};
+
+class Application : public TSheetApplication {
+ public:
+  explicit Application(std::shared_ptr<TAppState> st) : st_(std::move(st)) {}
+  // Let go while visible: unsaved work goes to the desktop's program rather than being lost.
+  ~Application() override {
+    st_->Released = true;
+    if (st_->Visible && !st_->Quit) HandOverUnsaved(*st_);
+  }
+  void SetDisplayAlerts(bool on) override {
+    st_->CheckRunning();
+    st_->DisplayAlerts = on;
+  }
+  void SetScreenUpdating(bool on) override {
+    st_->CheckRunning();
+    st_->ScreenUpdating = on;
+  }
+  void SetVisible(bool on) override {
+    st_->CheckRunning();
+    st_->Visible = on;
+  }
+  void Quit() override {
+    st_->Quit = true;
+    st_->Books.clear();
+    st_->Active = -1;
+  }
+  std::string International(int code) override {
+    st_->CheckRunning();
+    const FormatSettings& fs = st_->Services->Settings;
+    switch (code) {
+      case 17:
+        return std::string(1, fs.DateSeparator);
+      case 18:
+        return std::string(1, fs.TimeSeparator);
+      case 19:
+        return "y";
+      case 20:
+        return "m";
+      case 21:
+        return "d";
+      case 22:
+        return "h";
+      case 23:
+        return "m";
+      case 24:
+        return "s";
+      default:
+        throw ESheetAppError("International(" + std::to_string(code) + ") is not answered");
+    }
+  }
+  std::shared_ptr<TSheetWorkbooks> Workbooks() override {
+    st_->CheckRunning();
+    return std::make_shared<::Workbooks>(st_);
+  }
+  std::shared_ptr<TSheetWorkbook> ActiveWorkbook() override {
+    st_->CheckRunning();
+    if (st_->Active < 0) return nullptr;
+    return std::make_shared<Workbook>(st_->Books[st_->Active], st_->Services);
+  }
+
+ private:
+  std::shared_ptr<TAppState> st_;
+};
+
+class BuiltinSystem : public TSheetSystem {
+ public:
+  explicit BuiltinSystem(std::shared_ptr<TServices> services) : services_(std::move(services)) {}
+
+  std::shared_ptr<TSheetApplication> StartNewInstance() override {
+    auto st = std::make_shared<TAppState>();
+    st->Services = services_;
+    st->Window = ++lastWindow_;
+    auto app = std::make_shared<Application>(st);
+    instances_.push_back({st, app});
+    return app;
+  }
+  std::shared_ptr<TSheetApplication> AttachOrStartInstance() override {
+    for (auto it = instances_.rbegin(); it != instances_.rend(); ++it)
+      if (auto app = it->App.lock(); app && !it->State.lock()->Quit) return app;
+    return StartNewInstance();
+  }
+  TWindow FindTopLevelWindow(const std::string& className) override {
+    if (className != "XLMAIN") return 0;
+    Prune();
+    for (const auto& i : instances_)
+      if (auto st = i.State.lock(); st && st->Visible && !st->Quit && !st->Released)
+        return st->Window;
+    return 0;
+  }
+  // Closing a window keeps its unsaved work, in the desktop's program.
+  void SendCloseAndWait(TWindow window) override {
+    for (const auto& i : instances_)
+      if (auto st = i.State.lock(); st && st->Window == window && !st->Quit) {
+        HandOverUnsaved(*st);
+        st->Quit = true;
+        st->Books.clear();
+        st->Active = -1;
+      }
+  }
+  bool CurrentUserKeyExists(const std::string& key) override {
+    return SameNameIgnoringCase(key, "\\Software\\Microsoft\\Office\\14.0\\Excel");
+  }
+
+ private:
+  struct Instance {
+    std::weak_ptr<TAppState> State;
+    std::weak_ptr<Application> App;
+  };
+  void Prune() {
+    instances_.remove_if([](const Instance& i) { return i.State.expired(); });
+  }
+  std::shared_ptr<TServices> services_;
+  std::list<Instance> instances_;
+  TWindow lastWindow_ = 0;
+};
+
+}  // namespace
+
+std::shared_ptr<TSheetSystem> CreateBuiltinSheetSystem(TBuiltinSheetOptions options) {
+  auto services = std::make_shared<TServices>();
+  services->Settings = options.Settings;
+  services->Desktop =
+      options.Desktop ? options.Desktop : std::shared_ptr<TDesktop>(CreateSystemDesktop());
+  services->TellUser = std::move(options.TellUser);
+  return std::make_shared<BuiltinSystem>(std::move(services));
+}

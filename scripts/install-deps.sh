@@ -5,7 +5,7 @@ set -eu
 pkgs="build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libxlsxwriter-dev zlib1g-dev \
 libgtest-dev libgmock-dev xdg-utils"
 if [ "${1:-}" = "--tests" ]; then
-  pkgs="$pkgs clang libclang-rt-14-dev gnumeric"
+  pkgs="$pkgs clang libclang-rt-14-dev gnumeric unzip"
 fi
 missing=""
 for p in $pkgs; do

@@ -280,16 +280,16 @@ class TElementFactory {
   virtual ~TElementFactory() = default;
   virtual TApplication& Application() = 0;
   // owner: the form a poOwnerFormCenter form centres on (may be null).
-  virtual std::unique_ptr<TForm> CreateForm(const TFormSpec& spec, TForm* owner) = 0;
-  virtual TPanel* CreatePanel(TForm& form, TPanel* parent, const TElementSpec& spec) = 0;
-  virtual TLabel* CreateLabel(TForm& form, TPanel* parent, const TElementSpec& spec) = 0;
-  virtual TButton* CreateButton(TForm& form, TPanel* parent, const TElementSpec& spec) = 0;
-  virtual TCheckBox* CreateCheckBox(TForm& form, TPanel* parent, const TElementSpec& spec) = 0;
-  virtual TComboBox* CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& spec) = 0;
+  virtual std::unique_ptr<TForm> CreateForm(const TFormSpec& design, TForm* owner) = 0;
+  virtual TPanel* CreatePanel(TForm& form, TPanel* parent, const TElementSpec& design) = 0;
+  virtual TLabel* CreateLabel(TForm& form, TPanel* parent, const TElementSpec& design) = 0;
+  virtual TButton* CreateButton(TForm& form, TPanel* parent, const TElementSpec& design) = 0;
+  virtual TCheckBox* CreateCheckBox(TForm& form, TPanel* parent, const TElementSpec& design) = 0;
+  virtual TComboBox* CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& design) = 0;
   virtual TProgressBar* CreateProgressBar(TForm& form, TPanel* parent,
-                                          const TElementSpec& spec) = 0;
-  virtual TTimer* CreateTimer(TForm& form, const TTimerSpec& spec) = 0;
-  virtual TSaveDialog* CreateSaveDialog(TForm& form, const TSaveDialogSpec& spec) = 0;
+                                          const TElementSpec& design) = 0;
+  virtual TTimer* CreateTimer(TForm& form, const TTimerSpec& design) = 0;
+  virtual TSaveDialog* CreateSaveDialog(TForm& form, const TSaveDialogSpec& design) = 0;
   // A short warning sound of the toolkit, for when no system sound can play.
   virtual void Beep() = 0;
 };

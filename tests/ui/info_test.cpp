@@ -34,7 +34,7 @@ TEST_F(InfoTest, DesignTimeValues) {
   const TBounds ok = info.B_Ok->Bounds();
   EXPECT_EQ(std::tie(ok.Left, ok.Top, ok.Width, ok.Height), std::make_tuple(133, 66, 85, 30));
   EXPECT_EQ(info.B_Ok->Caption(), "Ok");
-  const auto& label = dialog.Find<headless::TLabel>("L_Info")->Spec();
+  const auto& label = dialog.Find<headless::TLabel>("L_Info")->Design();
   EXPECT_EQ(label.Align, alTop);
   EXPECT_EQ(label.Bounds.Height, 53);
   EXPECT_EQ(label.Alignment, taCenter);

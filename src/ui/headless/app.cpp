@@ -150,8 +150,8 @@ void TApp::ShowErrorBox(const std::string& text) {
   if (OnError) OnError(title_, text);
 }
 
-TTimer::TTimer(TApp& app, const TTimerSpec& spec)
-    : ::TTimer(spec.Enabled, spec.Interval), app_(app), name_(spec.Name) {
+TTimer::TTimer(TApp& app, const TTimerSpec& design)
+    : ::TTimer(design.Enabled, design.Interval), app_(app), name_(design.Name) {
   Arm();
 }
 

@@ -30,17 +30,17 @@ bool TCheckBox::Click() {
   return true;
 }
 
-TComboBox::TComboBox(TForm& form, ::TPanel* parent, const TElementSpec& spec)
-    : TControlOf(form, parent, spec) {
-  SetItemIndex(spec.ItemIndex);
+TComboBox::TComboBox(TForm& form, ::TPanel* parent, const TElementSpec& design)
+    : TControlOf(form, parent, design) {
+  SetItemIndex(design.ItemIndex);
 }
 
 void TComboBox::SetItemIndex(int index) {
-  index_ = (index >= 0 && index < static_cast<int>(Spec().Items.size())) ? index : -1;
+  index_ = (index >= 0 && index < static_cast<int>(Design().Items.size())) ? index : -1;
 }
 
 std::string TComboBox::Text() const {
-  return index_ < 0 ? std::string() : Spec().Items[index_];
+  return index_ < 0 ? std::string() : Design().Items[index_];
 }
 
 bool TComboBox::Select(int index) {
@@ -50,10 +50,10 @@ bool TComboBox::Select(int index) {
   return true;
 }
 
-TSaveDialog::TSaveDialog(TApp& app, const TSaveDialogSpec& spec) : app_(app), name_(spec.Name) {
-  SetDefaultExt(spec.DefaultExt);
-  SetFilter(spec.Filter);
-  SetOptions(spec.Options);
+TSaveDialog::TSaveDialog(TApp& app, const TSaveDialogSpec& design) : app_(app), name_(design.Name) {
+  SetDefaultExt(design.DefaultExt);
+  SetFilter(design.Filter);
+  SetOptions(design.Options);
 }
 
 bool TSaveDialog::Execute() {
@@ -69,8 +69,8 @@ bool TSaveDialog::Execute() {
   return true;
 }
 
-TForm::TForm(TApp& app, const TFormSpec& spec, ::TForm* owner)
-    : app_(app), spec_(spec), owner_(owner), caption_(spec.Caption) {}
+TForm::TForm(TApp& app, const TFormSpec& design, ::TForm* owner)
+    : app_(app), spec_(design), owner_(owner), caption_(design.Caption) {}
 
 TForm::~TForm() {
   if (app_.MainForm() == this) app_.SetMainForm(nullptr);
@@ -123,42 +123,42 @@ TModalResult TForm::ShowModal() {
   return modal_result_;
 }
 
-std::unique_ptr<::TForm> TFactory::CreateForm(const TFormSpec& spec, ::TForm* owner) {
-  return std::make_unique<TForm>(app_, spec, owner);
+std::unique_ptr<::TForm> TFactory::CreateForm(const TFormSpec& design, ::TForm* owner) {
+  return std::make_unique<TForm>(app_, design, owner);
 }
 
 namespace {
 template <class T>
-T* Add(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
+T* Add(::TForm& form, ::TPanel* parent, const TElementSpec& design) {
   auto& f = dynamic_cast<TForm&>(form);
-  return f.Adopt(std::make_unique<T>(f, parent, spec));
+  return f.Adopt(std::make_unique<T>(f, parent, design));
 }
 }  // namespace
 
-::TPanel* TFactory::CreatePanel(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
-  return Add<TPanel>(form, parent, spec);
+::TPanel* TFactory::CreatePanel(::TForm& form, ::TPanel* parent, const TElementSpec& design) {
+  return Add<TPanel>(form, parent, design);
 }
-::TLabel* TFactory::CreateLabel(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
-  return Add<TLabel>(form, parent, spec);
+::TLabel* TFactory::CreateLabel(::TForm& form, ::TPanel* parent, const TElementSpec& design) {
+  return Add<TLabel>(form, parent, design);
 }
-::TButton* TFactory::CreateButton(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
-  return Add<TButton>(form, parent, spec);
+::TButton* TFactory::CreateButton(::TForm& form, ::TPanel* parent, const TElementSpec& design) {
+  return Add<TButton>(form, parent, design);
 }
-::TCheckBox* TFactory::CreateCheckBox(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
-  return Add<TCheckBox>(form, parent, spec);
+::TCheckBox* TFactory::CreateCheckBox(::TForm& form, ::TPanel* parent, const TElementSpec& design) {
+  return Add<TCheckBox>(form, parent, design);
 }
-::TComboBox* TFactory::CreateComboBox(::TForm& form, ::TPanel* parent, const TElementSpec& spec) {
-  return Add<TComboBox>(form, parent, spec);
+::TComboBox* TFactory::CreateComboBox(::TForm& form, ::TPanel* parent, const TElementSpec& design) {
+  return Add<TComboBox>(form, parent, design);
 }
 ::TProgressBar* TFactory::CreateProgressBar(::TForm& form, ::TPanel* parent,
-                                            const TElementSpec& spec) {
-  return Add<TProgressBar>(form, parent, spec);
+                                            const TElementSpec& design) {
+  return Add<TProgressBar>(form, parent, design);
 }
-::TTimer* TFactory::CreateTimer(::TForm& form, const TTimerSpec& spec) {
-  return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TTimer>(app_, spec));
+::TTimer* TFactory::CreateTimer(::TForm& form, const TTimerSpec& design) {
+  return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TTimer>(app_, design));
 }
-::TSaveDialog* TFactory::CreateSaveDialog(::TForm& form, const TSaveDialogSpec& spec) {
-  return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TSaveDialog>(app_, spec));
+::TSaveDialog* TFactory::CreateSaveDialog(::TForm& form, const TSaveDialogSpec& design) {
+  return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TSaveDialog>(app_, design));
 }
 
 }  // namespace headless

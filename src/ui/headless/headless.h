@@ -38,8 +38,8 @@ class TSteadyClock : public TClock {
 template <class Base>
 class TControlOf : public Base {
  public:
-  TControlOf(TForm& form, ::TPanel* parent, const TElementSpec& spec)
-      : form_(form), parent_(parent), spec_(spec), visible_(spec.Visible), enabled_(spec.Enabled) {}
+  TControlOf(TForm& form, ::TPanel* parent, const TElementSpec& design)
+      : form_(form), parent_(parent), spec_(design), visible_(design.Visible), enabled_(design.Enabled) {}
   void SetVisible(bool value) override { visible_ = value; }
   bool Visible() const override { return visible_; }
   void SetEnabled(bool value) override { enabled_ = value; }
@@ -48,7 +48,7 @@ class TControlOf : public Base {
   void Repaint() override { ++repaints_; }
 
   const std::string& Name() const { return spec_.Name; }
-  const TElementSpec& Spec() const { return spec_; }
+  const TElementSpec& Design() const { return spec_; }
   ::TPanel* Parent() const { return parent_; }
   int Repaints() const { return repaints_; }
   // Whether a user could act on it: shown and enabled, and so is every panel it lies on.
@@ -72,8 +72,8 @@ class TPanel : public TControlOf<::TPanel> {
 
 class TLabel : public TControlOf<::TLabel> {
  public:
-  TLabel(TForm& form, ::TPanel* parent, const TElementSpec& spec)
-      : TControlOf(form, parent, spec), caption_(spec.Caption) {}
+  TLabel(TForm& form, ::TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design), caption_(design.Caption) {}
   void SetCaption(const std::string& text) override { caption_ = text; }
   std::string Caption() const override { return caption_; }
 
@@ -83,8 +83,8 @@ class TLabel : public TControlOf<::TLabel> {
 
 class TButton : public TControlOf<::TButton> {
  public:
-  TButton(TForm& form, ::TPanel* parent, const TElementSpec& spec)
-      : TControlOf(form, parent, spec), caption_(spec.Caption) {}
+  TButton(TForm& form, ::TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design), caption_(design.Caption) {}
   void SetCaption(const std::string& text) override { caption_ = text; }
   std::string Caption() const override { return caption_; }
   void SetFocus() override;
@@ -97,11 +97,11 @@ class TButton : public TControlOf<::TButton> {
 
 class TCheckBox : public TControlOf<::TCheckBox> {
  public:
-  TCheckBox(TForm& form, ::TPanel* parent, const TElementSpec& spec)
-      : TControlOf(form, parent, spec), checked_(spec.Checked) {}
+  TCheckBox(TForm& form, ::TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design), checked_(design.Checked) {}
   void SetChecked(bool value) override { checked_ = value; }
   bool Checked() const override { return checked_; }
-  std::string Caption() const override { return Spec().Caption; }
+  std::string Caption() const override { return Design().Caption; }
   bool Click();  // toggles and fires OnClick when reachable; returns whether it did
 
  private:
@@ -110,8 +110,8 @@ class TCheckBox : public TControlOf<::TCheckBox> {
 
 class TComboBox : public TControlOf<::TComboBox> {
  public:
-  TComboBox(TForm& form, ::TPanel* parent, const TElementSpec& spec);
-  std::vector<std::string> Items() const override { return Spec().Items; }
+  TComboBox(TForm& form, ::TPanel* parent, const TElementSpec& design);
+  std::vector<std::string> Items() const override { return Design().Items; }
   void SetItemIndex(int index) override;
   int ItemIndex() const override { return index_; }
   std::string Text() const override;
@@ -123,8 +123,8 @@ class TComboBox : public TControlOf<::TComboBox> {
 
 class TProgressBar : public TControlOf<::TProgressBar> {
  public:
-  TProgressBar(TForm& form, ::TPanel* parent, const TElementSpec& spec)
-      : TControlOf(form, parent, spec), min_(spec.Min), max_(spec.Max), pos_(spec.Position) {}
+  TProgressBar(TForm& form, ::TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design), min_(design.Min), max_(design.Max), pos_(design.Position) {}
   void SetMin(int value) override { min_ = value; }
   void SetMax(int value) override { max_ = value; }
   void SetPosition(int value) override { pos_ = value; }
@@ -138,7 +138,7 @@ class TProgressBar : public TControlOf<::TProgressBar> {
 
 class TTimer : public ::TTimer {
  public:
-  TTimer(TApp& app, const TTimerSpec& spec);
+  TTimer(TApp& app, const TTimerSpec& design);
   ~TTimer() override;
   const std::string& Name() const { return name_; }
   bool Running() const { return running_; }
@@ -160,7 +160,7 @@ class TSaveDialog : public ::TSaveDialog {
  public:
   // The test's (or reader's) answer: the chosen path, or none for Cancel.
   using TAnswer = std::function<std::optional<std::string>(TSaveDialog& dialog)>;
-  TSaveDialog(TApp& app, const TSaveDialogSpec& spec);
+  TSaveDialog(TApp& app, const TSaveDialogSpec& design);
   bool Execute() override;
   const std::string& Name() const { return name_; }
   TAnswer Answer;  // unset: Cancel
@@ -179,7 +179,7 @@ class TForm : public ::TForm {
   // Unset: Close(). A form left open keeps the nested loop running until Terminate.
   using TModalAnswer = std::function<void(TForm& form)>;
 
-  TForm(TApp& app, const TFormSpec& spec, ::TForm* owner);
+  TForm(TApp& app, const TFormSpec& design, ::TForm* owner);
   ~TForm() override;
   void SetCaption(const std::string& text) override { caption_ = text; }
   std::string Caption() const override { return caption_; }
@@ -193,7 +193,7 @@ class TForm : public ::TForm {
   TModalResult ModalResult() const override { return modal_result_; }
   void Repaint() override { ++repaints_; }
 
-  const TFormSpec& Spec() const { return spec_; }
+  const TFormSpec& Design() const { return spec_; }
   ::TForm* Owner() const { return owner_; }
   int Repaints() const { return repaints_; }
   bool Modal() const { return modal_; }
@@ -300,16 +300,16 @@ class TFactory : public TElementFactory {
  public:
   explicit TFactory(TApp& app) : app_(app) {}
   TApplication& Application() override { return app_; }
-  std::unique_ptr<::TForm> CreateForm(const TFormSpec& spec, ::TForm* owner) override;
-  ::TPanel* CreatePanel(::TForm& form, ::TPanel* parent, const TElementSpec& spec) override;
-  ::TLabel* CreateLabel(::TForm& form, ::TPanel* parent, const TElementSpec& spec) override;
-  ::TButton* CreateButton(::TForm& form, ::TPanel* parent, const TElementSpec& spec) override;
-  ::TCheckBox* CreateCheckBox(::TForm& form, ::TPanel* parent, const TElementSpec& spec) override;
-  ::TComboBox* CreateComboBox(::TForm& form, ::TPanel* parent, const TElementSpec& spec) override;
+  std::unique_ptr<::TForm> CreateForm(const TFormSpec& design, ::TForm* owner) override;
+  ::TPanel* CreatePanel(::TForm& form, ::TPanel* parent, const TElementSpec& design) override;
+  ::TLabel* CreateLabel(::TForm& form, ::TPanel* parent, const TElementSpec& design) override;
+  ::TButton* CreateButton(::TForm& form, ::TPanel* parent, const TElementSpec& design) override;
+  ::TCheckBox* CreateCheckBox(::TForm& form, ::TPanel* parent, const TElementSpec& design) override;
+  ::TComboBox* CreateComboBox(::TForm& form, ::TPanel* parent, const TElementSpec& design) override;
   ::TProgressBar* CreateProgressBar(::TForm& form, ::TPanel* parent,
-                                    const TElementSpec& spec) override;
-  ::TTimer* CreateTimer(::TForm& form, const TTimerSpec& spec) override;
-  ::TSaveDialog* CreateSaveDialog(::TForm& form, const TSaveDialogSpec& spec) override;
+                                    const TElementSpec& design) override;
+  ::TTimer* CreateTimer(::TForm& form, const TTimerSpec& design) override;
+  ::TSaveDialog* CreateSaveDialog(::TForm& form, const TSaveDialogSpec& design) override;
   void Beep() override { app_.Beep(); }
 
  private:

@@ -41,18 +41,18 @@ class TFormWidget : public QDialog {
 
 class TQtForm : public TForm {
  public:
-  TQtForm(TApp& app, const TFormSpec& spec, TForm* owner) : app_(app), spec_(spec), owner_(owner) {
+  TQtForm(TApp& app, const TFormSpec& design, TForm* owner) : app_(app), spec_(design), owner_(owner) {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (spec.BorderStyle == bsSingle) flags |= Qt::WindowMinimizeButtonHint;
-    if (spec.BorderStyle == bsDialog) flags = (flags & ~Qt::Window) | Qt::Dialog;
+    if (design.BorderStyle == bsSingle) flags |= Qt::WindowMinimizeButtonHint;
+    if (design.BorderStyle == bsDialog) flags = (flags & ~Qt::Window) | Qt::Dialog;
     widget_ = std::make_unique<TFormWidget>(*this, flags);
-    widget_->setObjectName(Q(spec.Name));
-    widget_->setWindowTitle(Q(spec.Caption));
-    widget_->setFixedSize(app.Scaled(spec.ClientWidth), app.Scaled(spec.ClientHeight));
+    widget_->setObjectName(Q(design.Name));
+    widget_->setWindowTitle(Q(design.Caption));
+    widget_->setFixedSize(app.Scaled(design.ClientWidth), app.Scaled(design.ClientHeight));
     widget_->setSizeGripEnabled(false);
     QFont font(Q(app.FontFamily()));
-    font.setPixelSize(app.Scaled(spec.FontHeight));
+    font.setPixelSize(app.Scaled(design.FontHeight));
     widget_->setFont(font);
   }
 
@@ -156,15 +156,15 @@ QWidget* ParentWidget(TForm& form, TPanel* parent);
 template <class Base, class W>
 class TControlOf : public Base {
  public:
-  TControlOf(TForm& form, TPanel* parent, const TElementSpec& spec)
+  TControlOf(TForm& form, TPanel* parent, const TElementSpec& design)
       : app_(dynamic_cast<TQtForm&>(form).App()),
-        bounds_(spec.Bounds),
+        bounds_(design.Bounds),
         widget_(new W(ParentWidget(form, parent))) {
-    widget_->setObjectName(Q(spec.Name));
-    widget_->setGeometry(app_.Scaled(spec.Bounds.Left), app_.Scaled(spec.Bounds.Top),
-                         app_.Scaled(spec.Bounds.Width), app_.Scaled(spec.Bounds.Height));
-    widget_->setVisible(spec.Visible);
-    widget_->setEnabled(spec.Enabled);
+    widget_->setObjectName(Q(design.Name));
+    widget_->setGeometry(app_.Scaled(design.Bounds.Left), app_.Scaled(design.Bounds.Top),
+                         app_.Scaled(design.Bounds.Width), app_.Scaled(design.Bounds.Height));
+    widget_->setVisible(design.Visible);
+    widget_->setEnabled(design.Enabled);
   }
   void SetVisible(bool value) override { widget_->setVisible(value); }
   bool Visible() const override { return !widget_->isHidden(); }
@@ -196,7 +196,7 @@ class TPanelFrame : public QFrame {
 
 class TQtPanel : public TControlOf<TPanel, TPanelFrame> {
  public:
-  TQtPanel(TForm& form, TPanel* parent, const TElementSpec& spec) : TControlOf(form, parent, spec) {
+  TQtPanel(TForm& form, TPanel* parent, const TElementSpec& design) : TControlOf(form, parent, design) {
     Widget()->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Widget()->clicked = [this] {
       if (OnClick) app_.Guard([this] { OnClick(this); });
@@ -204,23 +204,23 @@ class TQtPanel : public TControlOf<TPanel, TPanelFrame> {
   }
 };
 
-Qt::Alignment TextAlignment(const TElementSpec& spec) {
-  Qt::Alignment a = spec.Alignment == taCenter         ? Qt::AlignHCenter
-                    : spec.Alignment == taRightJustify ? Qt::AlignRight
+Qt::Alignment TextAlignment(const TElementSpec& design) {
+  Qt::Alignment a = design.Alignment == taCenter         ? Qt::AlignHCenter
+                    : design.Alignment == taRightJustify ? Qt::AlignRight
                                                        : Qt::AlignLeft;
-  a |= spec.Layout == tlCenter   ? Qt::AlignVCenter
-       : spec.Layout == tlBottom ? Qt::AlignBottom
+  a |= design.Layout == tlCenter   ? Qt::AlignVCenter
+       : design.Layout == tlBottom ? Qt::AlignBottom
                                  : Qt::AlignTop;
   return a;
 }
 
 class TQtLabel : public TControlOf<TLabel, QLabel> {
  public:
-  TQtLabel(TForm& form, TPanel* parent, const TElementSpec& spec) : TControlOf(form, parent, spec) {
-    Widget()->setAlignment(TextAlignment(spec));
-    Widget()->setWordWrap(spec.WordWrap);
+  TQtLabel(TForm& form, TPanel* parent, const TElementSpec& design) : TControlOf(form, parent, design) {
+    Widget()->setAlignment(TextAlignment(design));
+    Widget()->setWordWrap(design.WordWrap);
     Widget()->setTextFormat(Qt::PlainText);
-    SetCaption(spec.Caption);
+    SetCaption(design.Caption);
   }
   void SetCaption(const std::string& text) override {
     caption_ = text;
@@ -234,9 +234,9 @@ class TQtLabel : public TControlOf<TLabel, QLabel> {
 
 class TQtButton : public TControlOf<TButton, QPushButton> {
  public:
-  TQtButton(TForm& form, TPanel* parent, const TElementSpec& spec)
-      : TControlOf(form, parent, spec) {
-    Widget()->setText(Q(spec.Caption));
+  TQtButton(TForm& form, TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design) {
+    Widget()->setText(Q(design.Caption));
     Widget()->setAutoDefault(false);
     QObject::connect(Widget(), &QPushButton::clicked, [this] {
       if (OnClick) app_.Guard([this] { OnClick(this); });
@@ -249,10 +249,10 @@ class TQtButton : public TControlOf<TButton, QPushButton> {
 
 class TQtCheckBox : public TControlOf<TCheckBox, QCheckBox> {
  public:
-  TQtCheckBox(TForm& form, TPanel* parent, const TElementSpec& spec)
-      : TControlOf(form, parent, spec) {
-    Widget()->setText(Q(spec.Caption));
-    Widget()->setChecked(spec.Checked);
+  TQtCheckBox(TForm& form, TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design) {
+    Widget()->setText(Q(design.Caption));
+    Widget()->setChecked(design.Checked);
     // clicked comes from the user only, never from setChecked
     QObject::connect(Widget(), &QCheckBox::clicked, [this] {
       if (OnClick) app_.Guard([this] { OnClick(this); });
@@ -278,12 +278,12 @@ class TItemHeightDelegate : public QStyledItemDelegate {
 
 class TQtComboBox : public TControlOf<TComboBox, QComboBox> {
  public:
-  TQtComboBox(TForm& form, TPanel* parent, const TElementSpec& spec)
-      : TControlOf(form, parent, spec) {
-    for (const auto& item : spec.Items) Widget()->addItem(Q(item));
-    if (spec.ItemHeight > 0)
-      Widget()->setItemDelegate(new TItemHeightDelegate(app_.Scaled(spec.ItemHeight), Widget()));
-    SetItemIndex(spec.ItemIndex);
+  TQtComboBox(TForm& form, TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design) {
+    for (const auto& item : design.Items) Widget()->addItem(Q(item));
+    if (design.ItemHeight > 0)
+      Widget()->setItemDelegate(new TItemHeightDelegate(app_.Scaled(design.ItemHeight), Widget()));
+    SetItemIndex(design.ItemIndex);
     // activated comes from the user only, never from setCurrentIndex
     QObject::connect(Widget(), &QComboBox::activated, [this] {
       if (OnChange) app_.Guard([this] { OnChange(this); });
@@ -306,11 +306,11 @@ class TQtComboBox : public TControlOf<TComboBox, QComboBox> {
 
 class TQtProgressBar : public TControlOf<TProgressBar, QProgressBar> {
  public:
-  TQtProgressBar(TForm& form, TPanel* parent, const TElementSpec& spec)
-      : TControlOf(form, parent, spec) {
+  TQtProgressBar(TForm& form, TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design) {
     Widget()->setTextVisible(false);
-    Widget()->setRange(spec.Min, spec.Max);
-    Widget()->setValue(spec.Position);
+    Widget()->setRange(design.Min, design.Max);
+    Widget()->setValue(design.Position);
   }
   void SetMin(int value) override { Widget()->setMinimum(value); }
   void SetMax(int value) override { Widget()->setMaximum(value); }
@@ -322,7 +322,7 @@ class TQtProgressBar : public TControlOf<TProgressBar, QProgressBar> {
 
 class TQtTimer : public TTimer {
  public:
-  TQtTimer(TApp& app, const TTimerSpec& spec) : TTimer(spec.Enabled, spec.Interval) {
+  TQtTimer(TApp& app, const TTimerSpec& design) : TTimer(design.Enabled, design.Interval) {
     QObject::connect(&timer_, &QTimer::timeout, [this, &app] { app.Guard([this] { Tick(); }); });
     Arm();
   }
@@ -335,10 +335,10 @@ class TQtTimer : public TTimer {
 
 class TQtSaveDialog : public TSaveDialog {
  public:
-  TQtSaveDialog(TQtForm& form, const TSaveDialogSpec& spec) : form_(form) {
-    SetDefaultExt(spec.DefaultExt);
-    SetFilter(spec.Filter);
-    SetOptions(spec.Options);
+  TQtSaveDialog(TQtForm& form, const TSaveDialogSpec& design) : form_(form) {
+    SetDefaultExt(design.DefaultExt);
+    SetFilter(design.Filter);
+    SetOptions(design.Options);
   }
   bool Execute() override {
     QFileDialog dialog(form_.Widget());
@@ -398,32 +398,32 @@ std::string QtNameFilters(const std::string& filter) {
   return out;
 }
 
-std::unique_ptr<TForm> TFactory::CreateForm(const TFormSpec& spec, TForm* owner) {
-  return std::make_unique<TQtForm>(app_, spec, owner);
+std::unique_ptr<TForm> TFactory::CreateForm(const TFormSpec& design, TForm* owner) {
+  return std::make_unique<TQtForm>(app_, design, owner);
 }
-TPanel* TFactory::CreatePanel(TForm& form, TPanel* parent, const TElementSpec& spec) {
-  return Own(form, std::make_unique<TQtPanel>(form, parent, spec));
+TPanel* TFactory::CreatePanel(TForm& form, TPanel* parent, const TElementSpec& design) {
+  return Own(form, std::make_unique<TQtPanel>(form, parent, design));
 }
-TLabel* TFactory::CreateLabel(TForm& form, TPanel* parent, const TElementSpec& spec) {
-  return Own(form, std::make_unique<TQtLabel>(form, parent, spec));
+TLabel* TFactory::CreateLabel(TForm& form, TPanel* parent, const TElementSpec& design) {
+  return Own(form, std::make_unique<TQtLabel>(form, parent, design));
 }
-TButton* TFactory::CreateButton(TForm& form, TPanel* parent, const TElementSpec& spec) {
-  return Own(form, std::make_unique<TQtButton>(form, parent, spec));
+TButton* TFactory::CreateButton(TForm& form, TPanel* parent, const TElementSpec& design) {
+  return Own(form, std::make_unique<TQtButton>(form, parent, design));
 }
-TCheckBox* TFactory::CreateCheckBox(TForm& form, TPanel* parent, const TElementSpec& spec) {
-  return Own(form, std::make_unique<TQtCheckBox>(form, parent, spec));
+TCheckBox* TFactory::CreateCheckBox(TForm& form, TPanel* parent, const TElementSpec& design) {
+  return Own(form, std::make_unique<TQtCheckBox>(form, parent, design));
 }
-TComboBox* TFactory::CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& spec) {
-  return Own(form, std::make_unique<TQtComboBox>(form, parent, spec));
+TComboBox* TFactory::CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& design) {
+  return Own(form, std::make_unique<TQtComboBox>(form, parent, design));
 }
-TProgressBar* TFactory::CreateProgressBar(TForm& form, TPanel* parent, const TElementSpec& spec) {
-  return Own(form, std::make_unique<TQtProgressBar>(form, parent, spec));
+TProgressBar* TFactory::CreateProgressBar(TForm& form, TPanel* parent, const TElementSpec& design) {
+  return Own(form, std::make_unique<TQtProgressBar>(form, parent, design));
 }
-TTimer* TFactory::CreateTimer(TForm& form, const TTimerSpec& spec) {
-  return Own(form, std::make_unique<TQtTimer>(app_, spec));
+TTimer* TFactory::CreateTimer(TForm& form, const TTimerSpec& design) {
+  return Own(form, std::make_unique<TQtTimer>(app_, design));
 }
-TSaveDialog* TFactory::CreateSaveDialog(TForm& form, const TSaveDialogSpec& spec) {
-  return Own(form, std::make_unique<TQtSaveDialog>(dynamic_cast<TQtForm&>(form), spec));
+TSaveDialog* TFactory::CreateSaveDialog(TForm& form, const TSaveDialogSpec& design) {
+  return Own(form, std::make_unique<TQtSaveDialog>(dynamic_cast<TQtForm&>(form), design));
 }
 void TFactory::Beep() {
   QApplication::beep();

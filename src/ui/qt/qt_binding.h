@@ -61,15 +61,15 @@ class TFactory : public TElementFactory {
  public:
   explicit TFactory(TApp& app) : app_(app) {}
   TApplication& Application() override { return app_; }
-  std::unique_ptr<TForm> CreateForm(const TFormSpec& spec, TForm* owner) override;
-  TPanel* CreatePanel(TForm& form, TPanel* parent, const TElementSpec& spec) override;
-  TLabel* CreateLabel(TForm& form, TPanel* parent, const TElementSpec& spec) override;
-  TButton* CreateButton(TForm& form, TPanel* parent, const TElementSpec& spec) override;
-  TCheckBox* CreateCheckBox(TForm& form, TPanel* parent, const TElementSpec& spec) override;
-  TComboBox* CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& spec) override;
-  TProgressBar* CreateProgressBar(TForm& form, TPanel* parent, const TElementSpec& spec) override;
-  TTimer* CreateTimer(TForm& form, const TTimerSpec& spec) override;
-  TSaveDialog* CreateSaveDialog(TForm& form, const TSaveDialogSpec& spec) override;
+  std::unique_ptr<TForm> CreateForm(const TFormSpec& design, TForm* owner) override;
+  TPanel* CreatePanel(TForm& form, TPanel* parent, const TElementSpec& design) override;
+  TLabel* CreateLabel(TForm& form, TPanel* parent, const TElementSpec& design) override;
+  TButton* CreateButton(TForm& form, TPanel* parent, const TElementSpec& design) override;
+  TCheckBox* CreateCheckBox(TForm& form, TPanel* parent, const TElementSpec& design) override;
+  TComboBox* CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& design) override;
+  TProgressBar* CreateProgressBar(TForm& form, TPanel* parent, const TElementSpec& design) override;
+  TTimer* CreateTimer(TForm& form, const TTimerSpec& design) override;
+  TSaveDialog* CreateSaveDialog(TForm& form, const TSaveDialogSpec& design) override;
   void Beep() override;
 
   // The form's window (its objectName is the form's name; each element's is its name).

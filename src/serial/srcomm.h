@@ -222,6 +222,9 @@ class TsrCustomSerialComm : public TsrCustomComm {
   void InitDeviceConnect();
 
  private:
+  // The configuration key under Root, created when missing; throws when it cannot be opened.
+  std::unique_ptr<TRegistry> OpenConfigKey(TRootKey Root, const std::string& Key);
+
   std::uint16_t fComPortNo = 1;
   THandle fExtHandle = 0;
   TsrEnumPorts fEnumPorts = epQuickAll;

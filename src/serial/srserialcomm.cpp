@@ -71,13 +71,19 @@ THandle TsrCustomSerialComm::DeviceOpen() {
   return api_->CreateFileW("\\\\?\\" + QueryComName());
 }
 
+std::unique_ptr<TRegistry> TsrCustomSerialComm::OpenConfigKey(TRootKey Root,
+                                                              const std::string& Key) {
+  if (!registry_) throw ESerialError("no registry");
+  auto reg = registry_();
+  reg->SetRootKey(Root);
+  if (!reg->OpenKey(Key, true)) throw ESerialError("key not opened");
+  return reg;
+}
+
 void TsrCustomSerialComm::SaveConfig(TRootKey Root, const std::string& Key,
                                      const std::string& Name) {
   try {
-    if (!registry_) throw ESerialError("no registry");
-    auto reg = registry_();
-    reg->SetRootKey(Root);
-    if (!reg->OpenKey(Key, true)) throw ESerialError("key not opened");
+    const auto reg = OpenConfigKey(Root, Key);
     std::vector<std::uint8_t> v(49);
     v[0] = static_cast<std::uint8_t>(ComPortNo() & 0xFF);
     std::memcpy(v.data() + 1, &CommCfg.dcb, 28);
@@ -92,10 +98,7 @@ void TsrCustomSerialComm::SaveConfig(TRootKey Root, const std::string& Key,
 void TsrCustomSerialComm::LoadConfig(TRootKey Root, const std::string& Key,
                                      const std::string& Name) {
   try {
-    if (!registry_) throw ESerialError("no registry");
-    auto reg = registry_();
-    reg->SetRootKey(Root);
-    if (!reg->OpenKey(Key, true)) throw ESerialError("key not opened");
+    const auto reg = OpenConfigKey(Root, Key);
     if (reg->ValueExists(Name) && reg->GetDataSize(Name) == 49) {
       const std::vector<std::uint8_t> v = reg->ReadBinaryData(Name);
       if (v.size() == 49) {

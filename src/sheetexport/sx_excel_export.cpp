@@ -161,6 +161,16 @@ std::int32_t TsxExcelExport::ExcelVersion() {
   return FIntExcelVersion;
 }
 
+bool TsxExcelExport::UseWorksheetNamed(const std::string& name) {
+  const int index = GetIndexOfWorksheet(name);
+  if (index == -1) {
+    AddWorksheetAsCurrent();
+    return false;
+  }
+  ExcelWorkSheet = ExcelWorkbook->Worksheets()->Item(index);
+  return true;
+}
+
 void TsxExcelExport::AddWorksheetAsCurrent() {
   ExcelWorkSheet = ExcelWorkbook->Worksheets()->Add();
 }
@@ -179,13 +189,7 @@ void TsxExcelExport::Connect() {
         if (!std::filesystem::exists(std::filesystem::u8path(FStrFilename)))
           throw EFileNotExists(FStrFilename);
         ExcelWorkbook = ExcelApplication->Workbooks()->Open(FStrFilename);
-        const int index = GetIndexOfWorksheet(target);
-        if (index != -1) {
-          ExcelWorkSheet = ExcelWorkbook->Worksheets()->Item(index);
-          fresh = false;
-        } else {
-          AddWorksheetAsCurrent();
-        }
+        fresh = !UseWorksheetNamed(target);
       } else {
         ExcelWorkbook = ExcelApplication->Workbooks()->Add(kTemplateOneSheet);
         ExcelWorkSheet = ExcelWorkbook->Worksheets()->Item(1);
@@ -201,13 +205,7 @@ void TsxExcelExport::Connect() {
       if (ExcelApplication->Workbooks()->Count() == 0) throw ENoActiveWorkbook();
       ExcelWorkbook = ExcelApplication->ActiveWorkbook();
       if (!ExcelWorkbook) throw ENoActiveWorkbook();
-      const int index = GetIndexOfWorksheet(target);
-      if (index != -1) {
-        ExcelWorkSheet = ExcelWorkbook->Worksheets()->Item(index);
-        fresh = false;
-      } else {
-        AddWorksheetAsCurrent();
-      }
+      fresh = !UseWorksheetNamed(target);
       break;
     }
   }

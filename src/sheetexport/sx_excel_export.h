@@ -230,6 +230,8 @@ class TsxExcelExport {
 
   void ApplyHeaderRule();
   void AddWorksheetAsCurrent();
+  // Makes the named sheet of the workbook current, or a new one; true when it was found.
+  bool UseWorksheetNamed(const std::string& name);
 
   std::shared_ptr<TSheetSystem> FSystem;
   FormatSettings FSettings;

@@ -1,5 +1,6 @@
 #include "cli_reader.h"
 
+#include <chrono>
 #include <filesystem>
 
 #include "app/program.h"
@@ -24,6 +25,34 @@ void StoreOptions(const TCliOptions& o) {
   reg->WriteString("DefPath", std::filesystem::current_path(ec).string());
 }
 
+// Echoes the status line. The progress of a reading changes with every record: it is shown at
+// most five times a second (and always its last state), so that a slow reader of the output
+// never holds up the reading long enough for the watchdog to give it up.
+class TStatusEcho {
+ public:
+  explicit TStatusEcho(const std::function<void(const std::string&)>& say) : say_(say) {}
+  void operator()(const std::string& text) {
+    const auto now = std::chrono::steady_clock::now();
+    if (text.rfind(kProgress, 0) == 0) {
+      if (now - last_ < std::chrono::milliseconds(200)) {
+        held_ = text;
+        return;
+      }
+      last_ = now;
+    } else if (!held_.empty()) {
+      say_(held_);
+    }
+    held_.clear();
+    say_(text);
+  }
+
+ private:
+  static constexpr const char* kProgress = "Reception of the data...";
+  const std::function<void(const std::string&)>& say_;
+  std::chrono::steady_clock::time_point last_{};
+  std::string held_;
+};
+
 std::string FailureText() {
   const auto text = ErrorReportText(std::current_exception());
   return text ? *text : std::string("Operation aborted");
@@ -47,8 +76,9 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
 
   TForm_Main form(factory, std::move(services));
   auto& status = static_cast<headless::TLabel&>(*form.L_State);
-  status.OnCaptionChange = [&](const std::string& text) { say(OneLine(text)); };
-  say(OneLine(status.Caption()));
+  TStatusEcho echo(say);
+  status.OnCaptionChange = [&](const std::string& text) { echo(OneLine(text)); };
+  echo(OneLine(status.Caption()));
   static_cast<headless::TForm&>(*form.Form_Info->Form).ModalAnswer = [&](headless::TForm& d) {
     say(OneLine(form.Form_Info->L_Info->Caption()));
     d.Close();

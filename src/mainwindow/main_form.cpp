@@ -83,7 +83,8 @@ void TForm_Main::CreateElements(TElementFactory& f) {
                          {.Name = "L_Unit",
                           .Bounds = {8, 163, 29, 19},
                           .Anchors = akLeft | akBottom,
-                          .Caption = "Unit"});
+                          .Caption = "Unit",
+                          .AutoSize = true});
   std::vector<std::string> units;
   for (int u = 0; u < UnitCount; ++u) units.push_back(UnitComboText(u));
   CB_Unit = f.CreateComboBox(form, nullptr,

@@ -86,7 +86,9 @@ TEST_F(ExportsTest, PipeRowsFollowTheRecordsAndTheirSingleValues) {
     TForm_Main& f = Loaded(c.q);
     f.Singles = c.singles;
     EXPECT_EQ(PipeRows(f), c.rows) << c.q.size() << " records, singles " << c.singles;
-    if (!c.q.empty()) EXPECT_EQ(f.ExportCursor.Position, c.q.size() - 1);
+    if (!c.q.empty()) {
+      EXPECT_EQ(f.ExportCursor.Position, c.q.size() - 1);
+    }
   }
 }
 

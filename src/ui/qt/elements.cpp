@@ -216,7 +216,8 @@ Qt::Alignment TextAlignment(const TElementSpec& design) {
 
 class TQtLabel : public TControlOf<TLabel, QLabel> {
  public:
-  TQtLabel(TForm& form, TPanel* parent, const TElementSpec& design) : TControlOf(form, parent, design) {
+  TQtLabel(TForm& form, TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design), auto_size_(design.AutoSize && !design.WordWrap) {
     Widget()->setAlignment(TextAlignment(design));
     Widget()->setWordWrap(design.WordWrap);
     Widget()->setTextFormat(Qt::PlainText);
@@ -225,10 +226,14 @@ class TQtLabel : public TControlOf<TLabel, QLabel> {
   void SetCaption(const std::string& text) override {
     caption_ = text;
     Widget()->setText(Q(text).replace("\r\n", "\n"));
+    // Where Tahoma is missing the desktop's font runs wider; the text must not be cut.
+    if (auto_size_ && Widget()->sizeHint().width() > Widget()->width())
+      Widget()->resize(Widget()->sizeHint().width(), Widget()->height());
   }
   std::string Caption() const override { return caption_; }
 
  private:
+  bool auto_size_;
   std::string caption_;
 };
 

@@ -65,7 +65,16 @@ std::string TranslatePicture(const std::wstring& f, char sepCode, char* separato
         i = j + 1;
         continue;
       }
-      while (j < f.size() && f[j] != L'\'') literal += f[j++];
+      for (; j < f.size(); ++j) {
+        if (f[j] != L'\'') {
+          literal += f[j];
+        } else if (j + 1 < f.size() && f[j + 1] == L'\'') {
+          literal += L'\'';
+          ++j;
+        } else {
+          break;
+        }
+      }
       i = j + 1;
       continue;
     }
@@ -141,6 +150,11 @@ FormatSettings Load(const wchar_t* locale) {
 
 FormatSettings LoadSystemFormatSettings() {
   return Load(LOCALE_NAME_USER_DEFAULT);
+}
+
+std::string TranslateLocalePicture(const std::string& picture, char sepCode, char& separator) {
+  bool haveSep = false;
+  return TranslatePicture(Widen(picture), sepCode, &separator, &haveSep);
 }
 
 FormatSettings LoadLocaleFormatSettings(const std::string& localeName) {

@@ -131,7 +131,7 @@ F Kernel32(const char* name) {
 
 }  // namespace
 
-std::uint32_t CreateFile(const std::string& path) {
+std::uint32_t OpenPort(const std::string& path) {
   return Id(::CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
 }
@@ -169,7 +169,7 @@ bool CloseHandle(std::uint32_t h) {
   return ok != FALSE;
 }
 
-bool GetDefaultCommConfig(const std::string& name, void* commConfig) {
+bool DefaultCommConfig(const std::string& name, void* commConfig) {
   DWORD size = sizeof(COMMCONFIG);
   return ::GetDefaultCommConfigW(Widen(name).c_str(), static_cast<COMMCONFIG*>(commConfig),
                                  &size) != FALSE;
@@ -214,7 +214,7 @@ bool WaitCommEvent(std::uint32_t h, std::uint32_t* mask, std::uint32_t event, TI
   return Started(*r, ok, status);
 }
 
-std::uint32_t CreateEvent() {
+std::uint32_t NewEvent() {
   const HANDLE ev = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!ev) return 0xFFFFFFFFu;
   TKeepError keep;

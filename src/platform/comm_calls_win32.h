@@ -6,7 +6,8 @@
 // The program's OVERLAPPED has a 32-bit event, the system's a pointer, so each event keeps the
 // system's OVERLAPPED that its I/O runs on; the operations name the event instead. A record whose
 // I/O is still pending when its event is closed or reused lives on until the port has finished
-// with it. The status words are copied out to the caller's at completion.
+// with it. The status words are copied out to the caller's at completion. Names that
+// <windows.h> makes macros of (CreateFile, CreateEvent, ...) are avoided.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +20,9 @@ struct TIoStatus {
   std::uint64_t* InternalHigh;
 };
 
-std::uint32_t CreateFile(const std::string& path);
+std::uint32_t OpenPort(const std::string& path);
 bool CloseHandle(std::uint32_t h);
-bool GetDefaultCommConfig(const std::string& name, void* commConfig);
+bool DefaultCommConfig(const std::string& name, void* commConfig);
 bool GetCommConfig(std::uint32_t h, void* commConfig);
 bool GetCommState(std::uint32_t h, void* dcb);
 bool SetCommState(std::uint32_t h, const void* dcb);
@@ -29,7 +30,7 @@ bool SetupComm(std::uint32_t h, std::uint32_t inQueue, std::uint32_t outQueue);
 bool SetCommTimeouts(std::uint32_t h, const void* timeouts);
 bool SetCommMask(std::uint32_t h, std::uint32_t mask);
 bool WaitCommEvent(std::uint32_t h, std::uint32_t* mask, std::uint32_t event, TIoStatus status);
-std::uint32_t CreateEvent();
+std::uint32_t NewEvent();
 std::uint32_t WaitForSingleObject(std::uint32_t h, std::uint32_t ms);
 bool PulseEvent(std::uint32_t h);
 bool ClearCommError(std::uint32_t h, std::uint32_t* errors, void* comStat);

@@ -13,10 +13,10 @@ comm32::TIoStatus StatusOf(OVERLAPPED* ovl) {
 
 class TWin32SerialApi final : public TSerialApi {
  public:
-  THandle CreateFileW(const std::string& path) override { return comm32::CreateFile(path); }
+  THandle CreateFileW(const std::string& path) override { return comm32::OpenPort(path); }
   bool CloseHandle(THandle h) override { return comm32::CloseHandle(h); }
   bool GetDefaultCommConfigW(const std::string& name, COMMCONFIG& cfg) override {
-    return comm32::GetDefaultCommConfig(name, &cfg);
+    return comm32::DefaultCommConfig(name, &cfg);
   }
   bool GetCommConfig(THandle h, COMMCONFIG& cfg) override { return comm32::GetCommConfig(h, &cfg); }
   bool GetCommState(THandle h, DCB& dcb) override { return comm32::GetCommState(h, &dcb); }
@@ -32,7 +32,7 @@ class TWin32SerialApi final : public TSerialApi {
     if (!ovl) return comm32::WaitCommEvent(h, mask, 0, {nullptr, nullptr});
     return comm32::WaitCommEvent(h, mask, ovl->hEvent, StatusOf(ovl));
   }
-  THandle CreateEventW() override { return comm32::CreateEvent(); }
+  THandle CreateEventW() override { return comm32::NewEvent(); }
   std::uint32_t WaitForSingleObject(THandle h, std::uint32_t ms) override {
     return comm32::WaitForSingleObject(h, ms);
   }

@@ -59,3 +59,6 @@ class TRegistry {
 std::unique_ptr<TRegistry> CreateRegistry();
 // The file store kept in the given folder: one hive file per root key, rewritten atomically.
 std::unique_ptr<TRegistry> CreateFileRegistry(const std::filesystem::path& folder);
+// A store that lives as long as the process and is never written anywhere; all accessors of the
+// process share it (the command-line reader, whose settings are its options).
+std::unique_ptr<TRegistry> CreateMemoryRegistry();

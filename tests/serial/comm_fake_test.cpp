@@ -83,6 +83,7 @@ TEST_F(FakeComm, TraceEventsAndLineControl) {
   EXPECT_EQ(com.ModemSignals(), msDSR | msCTS);
   EXPECT_TRUE(com.WaitForSignal(msDSR, 200));
   EXPECT_FALSE(com.WaitForSignal(msRing, 200));
+  com.OnTraceState = nullptr;  // the close in TearDown would trace into `events`, gone by then
 }
 
 TEST_F(FakeComm, InitDeviceConnectWithoutDsrRaises) {

@@ -3,9 +3,7 @@
 # (no tester) and DataReady (after reading a simulated tester). Needs a build (scripts/build.sh).
 set -eu
 cd "$(dirname "$0")/.."
-if ! command -v Xvfb >/dev/null || ! command -v import >/dev/null || ! command -v xwininfo >/dev/null; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq xvfb x11-utils imagemagick >/dev/null
-fi
+scripts/apt-install.sh xvfb x11-utils imagemagick
 out=docs
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"

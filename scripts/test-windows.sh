@@ -8,15 +8,8 @@ cd "$(dirname "$0")/.."
 build="${1:-build-win}"
 
 pkgs="cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest socat"
-missing=""
-for p in $pkgs; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends $missing >/dev/null
-fi
+# shellcheck disable=SC2086
+scripts/apt-install.sh $pkgs
 
 cmake -S . -B "$build" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DQ2E_BUILD_BENCH=OFF >/dev/null

@@ -115,17 +115,6 @@ void SaveHive(const fs::path& file, const THive& hive) {
   f.Commit();
 }
 
-std::string Normalize(const std::string& path) {
-  std::string out, part;
-  std::istringstream in(path);
-  while (std::getline(in, part, '\\')) {
-    if (part.empty()) continue;
-    if (!out.empty()) out += '\\';
-    out += part;
-  }
-  return out;
-}
-
 // The hives of a store kept in memory only, shared by its accessors.
 using TMemoryHives = std::map<TRootKey, THive>;
 
@@ -237,8 +226,8 @@ class TFileRegistry : public TRegistry {
   }
 
   std::string Resolve(const std::string& key) const {
-    if (!key.empty() && key[0] == '\\') return Normalize(key);
-    return Normalize(current_ + "\\" + key);
+    if (!key.empty() && key[0] == '\\') return NormalizeKeyPath(key);
+    return NormalizeKeyPath(current_ + "\\" + key);
   }
 
   static bool Exists(const THive& hive, const std::string& path) {

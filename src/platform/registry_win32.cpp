@@ -10,17 +10,6 @@
 
 namespace {
 
-std::string Normalize(const std::string& path) {
-  std::string out, part;
-  std::istringstream in(path);
-  while (std::getline(in, part, '\\')) {
-    if (part.empty()) continue;
-    if (!out.empty()) out += '\\';
-    out += part;
-  }
-  return out;
-}
-
 TRegDataType TypeOf(DWORD type) {
   switch (type) {
     case REG_SZ:
@@ -137,8 +126,8 @@ class TWin32Registry : public TRegistry {
   }
 
   std::string Resolve(const std::string& key) const {
-    if (!key.empty() && key[0] == '\\') return Normalize(key);
-    return Normalize(current_ + "\\" + key);
+    if (!key.empty() && key[0] == '\\') return NormalizeKeyPath(key);
+    return NormalizeKeyPath(current_ + "\\" + key);
   }
 
   bool Open(const std::string& key, bool canCreate, REGSAM access) {

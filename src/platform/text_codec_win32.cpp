@@ -2,7 +2,6 @@
 // '?' for what the code page lacks (no best-fit look-alikes: a report shows what it cannot say).
 #include <windows.h>
 
-#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -63,22 +62,10 @@ TAnsiEncoder::TAnsiEncoder(const std::string& charset) {
   if (cp == 0 || !GetCPInfo(cp, &info))
     throw EOSError("Unknown character set \"" + charset + "\"", ERROR_INVALID_PARAMETER);
   cd_ = reinterpret_cast<void*>(static_cast<std::uintptr_t>(cp));  // the code page itself
-  std::string ascii;
-  for (char c = 0x20; c < 0x7F; ++c) ascii += c;
-  ascii += "\r\n";
-  std::string out;
-  Encode(ascii, out);
-  ascii_compatible_ = out == ascii;
+  MeasureAsciiCompatibility();
 }
 
 TAnsiEncoder::~TAnsiEncoder() = default;
-
-bool TAnsiEncoder::PassesUnchanged(std::string_view utf8) const {
-  if (identity_) return true;
-  if (!ascii_compatible_) return false;
-  return std::all_of(utf8.begin(), utf8.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 void TAnsiEncoder::Encode(std::string_view utf8, std::string& out) {
   if (identity_) {

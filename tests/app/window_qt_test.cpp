@@ -83,7 +83,9 @@ TEST(Window, WaitStateOnScreenAndTitleBarClose) {
     if (auto* b = qobject_cast<QPushButton*>(e)) text = b->text();
     if (auto* c = qobject_cast<QCheckBox*>(e)) text = c->text();
     if (auto* c = qobject_cast<QComboBox*>(e)) text = c->currentText();
-    if (!p.text.isEmpty()) EXPECT_EQ(text, p.text);
+    if (!p.text.isEmpty()) {
+      EXPECT_EQ(text, p.text);
+    }
   }
   EXPECT_EQ(w->findChild<QWidget*>("L_State")->parentWidget()->objectName(), "P_General");
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../sheetexport/fake_desktop.h"
 #include "../sheetexport/xlsx_reader.h"
 #include "form_fixture.h"
 #include "mainwindow/presentation.h"
@@ -12,21 +13,6 @@
 #include "sheetexport/sheet_app_builtin.h"
 
 namespace {
-
-class TNoDesktop : public TDesktop {
- public:
-  explicit TNoDesktop(fs::path cache) : cache_(std::move(cache)) {}
-  fs::path UserCacheFolder() override { return cache_; }
-  bool OpenFile(const fs::path& file, std::string& error) override {
-    opened.push_back(file);
-    error = "no desktop here";
-    return false;
-  }
-  std::vector<fs::path> opened;
-
- private:
-  fs::path cache_;
-};
 
 class ExportsTest : public ::testing::Test, public FormFixture {
  protected:
@@ -66,7 +52,7 @@ std::vector<std::string> PipeRows(TForm_Main& f) {
 }
 
 TEST_F(ExportsTest, PipeRowsFollowTheRecordsAndTheirSingleValues) {
-  sheets = CreateBuiltinSheetSystem({format, std::make_shared<TNoDesktop>(Root()), {}});
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
   struct Case {
     std::vector<unsigned> q;
     bool singles;
@@ -93,7 +79,7 @@ TEST_F(ExportsTest, PipeRowsFollowTheRecordsAndTheirSingleValues) {
 }
 
 TEST_F(ExportsTest, CellsTitlesAndDecimalsFollowTheUnit) {
-  sheets = CreateBuiltinSheetSystem({format, std::make_shared<TNoDesktop>(Root()), {}});
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
   TForm_Main& f = Loaded({2});
   TsxExcelExport& x = *f.sxExcelExport1;
   struct Case {
@@ -159,7 +145,7 @@ TEST_F(ExportsTest, CellsTitlesAndDecimalsFollowTheUnit) {
 }
 
 TEST_F(ExportsTest, ProgressDuringTheRunIsRowsPercentOverFourteen) {
-  sheets = CreateBuiltinSheetSystem({format, std::make_shared<TNoDesktop>(Root()), {}});
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
   TForm_Main& f = Loaded(std::vector<unsigned>(300, 0));
   f.ExportCursor.Size = 300;
   f.sxExcelExport1ExportRecords(*f.sxExcelExport1, 300);
@@ -221,7 +207,7 @@ TEST_F(ExportsTest, CancelledOrFailedSaveReturnsToDataReady) {
 }
 
 TEST_F(ExportsTest, ExportToExcelWritesTheTitledSheetAndLetsTheWorkbookGo) {
-  auto desktop = std::make_shared<TNoDesktop>(Root() / "cache");
+  auto desktop = NoDesktop();
   std::vector<std::string> told;
   sheets = CreateBuiltinSheetSystem(
       {format, desktop, [&](const std::string& text) { told.push_back(text); }});
@@ -237,7 +223,7 @@ TEST_F(ExportsTest, ExportToExcelWritesTheTitledSheetAndLetsTheWorkbookGo) {
   EXPECT_TRUE(app.Errors().empty()) << app.Errors().front();
   EXPECT_TRUE(inExportState);
   EXPECT_TRUE(f.B_Excel->Visible());
-  EXPECT_TRUE(desktop->opened.empty()) << "a saved workbook is not handed to the desktop";
+  EXPECT_TRUE(desktop->Opened.empty()) << "a saved workbook is not handed to the desktop";
 
   XlsxFile book(saved.string());
   ASSERT_TRUE(book.Ok());
@@ -261,13 +247,13 @@ TEST_F(ExportsTest, ExportToExcelWritesTheTitledSheetAndLetsTheWorkbookGo) {
   // Without a save the visible workbook goes to the cache folder for the desktop to open.
   f.OnWorkbookWritten = nullptr;
   ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());
-  ASSERT_EQ(desktop->opened.size(), 1u);
-  EXPECT_EQ(desktop->opened[0].string().rfind((Root() / "cache").string(), 0), 0u);
+  ASSERT_EQ(desktop->Opened.size(), 1u);
+  EXPECT_EQ(desktop->Opened[0].string().rfind((Root() / "cache").string(), 0), 0u);
   EXPECT_EQ(told.size(), 1u);
 }
 
 TEST_F(ExportsTest, ExportFailureIsReportedAndTheWindowReturnsToDataReady) {
-  sheets = CreateBuiltinSheetSystem({format, std::make_shared<TNoDesktop>(Root()), {}});
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
   TForm_Main& f = Loaded({1, 1});
   f.OnWorkbookWritten = [](TsxExcelExport&) { throw Exception("The disk is full"); };
   ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());

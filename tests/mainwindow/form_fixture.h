@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "../core/test_link.h"
+#include "../sheetexport/fake_desktop.h"
 #include "mainwindow/main_form.h"
 #include "platform/virtual_ports.h"
 #include "serial/device_db_sysfs.h"
@@ -191,6 +192,13 @@ class FormFixture {
     s.SpecialPath = [this](int) { return Docs().string(); };
     s.Now = [] { return EncodeDateTime(2026, 12, 9, 10, 30, 0, 0); };
     return s;
+  }
+
+  // A desktop that opens nothing, with its cache folder in the test's folder.
+  std::shared_ptr<FakeDesktop> NoDesktop() {
+    auto d = std::make_shared<FakeDesktop>(root_ / "cache");
+    d->Opens = false;
+    return d;
   }
 
   TForm_Main& Start() {

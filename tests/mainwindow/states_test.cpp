@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "../sheetexport/fake_desktop.h"
 #include "form_fixture.h"
 #include "sheetexport/sheet_app_builtin.h"
 
@@ -48,25 +49,9 @@ class TFailingWrites : public TRegistry {
   std::string failing_;
 };
 
-// A desktop that opens nothing.
-class TNoDesktop : public TDesktop {
- public:
-  explicit TNoDesktop(fs::path cache) : cache_(std::move(cache)) {}
-  fs::path UserCacheFolder() override { return cache_; }
-  bool OpenFile(const fs::path&, std::string& error) override {
-    error = "no desktop here";
-    return false;
-  }
-
- private:
-  fs::path cache_;
-};
-
 class StatesTest : public ::testing::Test, public FormFixture {
  public:
-  void UseWorkbook() {
-    sheets = CreateBuiltinSheetSystem({format, std::make_shared<TNoDesktop>(Root() / "cache"), {}});
-  }
+  void UseWorkbook() { sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}}); }
   void ReadArchive(unsigned count) {
     tester = std::make_unique<TPtyTester>([&] {
       std::vector<std::vector<std::uint8_t>> r;

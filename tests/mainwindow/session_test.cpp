@@ -101,7 +101,8 @@ TEST_F(SessionTest, ProbeAnswerLeadsToTheHeaderRequestAtTheNextTick) {
   EXPECT_EQ(f.SessionPhase, phSearching);
   EXPECT_EQ(tester.Received(), "ZZZ");
   Tick(1000);
-  EXPECT_EQ(f.SessionPhase, phReading);
+  // The reading may already be through by the time the tick's posted work has run.
+  EXPECT_NE(f.SessionPhase, phSearching);
   ASSERT_TRUE(PumpUntil([&] { return f.SessionPhase == phComplete; }));
   EXPECT_EQ(tester.Received(), "ZZZVnOOO");
 }

@@ -135,6 +135,15 @@ int InQueue(int fd) {
   return ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
 }
 
+bool Readable(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
+// How long a port may stay readable with nothing to read before it counts as hung up. A busy
+// pseudo-terminal shows that state for a moment while bytes move into its queue.
+constexpr std::chrono::milliseconds kEmptyReadableHangUp{100};
+
 speed_t SpeedOf(std::uint32_t baud) {
   static const std::pair<std::uint32_t, speed_t> table[] = {
       {110, B110},       {300, B300},       {600, B600},       {1200, B1200},    {2400, B2400},
@@ -665,7 +674,10 @@ class TPosixSerialApi final : public TSerialApi {
   std::uint32_t WaitEvent(TEvent& ev, std::uint32_t ms) {
     using clock = std::chrono::steady_clock;
     auto deadline = clock::now() + std::chrono::milliseconds(ms);
-    int emptyReadable = 0;
+    // Since when the port has been readable with nothing to read, and the read count then.
+    bool empty = false;
+    clock::time_point emptySince;
+    std::uint64_t emptyGen = 0;
     for (;;) {
       std::shared_ptr<TPort> port;
       {
@@ -680,11 +692,9 @@ class TPosixSerialApi final : public TSerialApi {
       pollfd fds[4] = {{ev.fd, POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}};
       std::uint32_t mask = 0;
       bool txDue = false, rxReported = false;
-      std::uint64_t gen0 = 0;
       if (port) {
         {
           std::lock_guard lock(port->m);
-          gen0 = port->readGen;
           mask = port->mask;
           txDue = port->txDue;
           const int in = InQueue(port->fd);
@@ -693,11 +703,14 @@ class TPosixSerialApi final : public TSerialApi {
           rxReported = in > 0 && static_cast<std::uint32_t>(in) == port->seenInQueue &&
                        port->readGen == port->seenGen;
         }
-        fds[1] = {port->fd, static_cast<short>(rxReported ? 0 : POLLIN), 0};
+        // While it is readable with nothing to read, it is looked at every few milliseconds
+        // instead of waking on every poll.
+        const bool quiet = rxReported || empty;
+        fds[1] = {port->fd, static_cast<short>(quiet ? 0 : POLLIN), 0};
         fds[2] = {port->closeFd, POLLIN, 0};
         fds[3] = {port->kickFd, POLLIN, 0};
         int slice = -1;
-        if (rxReported) slice = 5;
+        if (quiet) slice = 5;
         if (txDue && (mask & EV_TXEMPTY)) slice = 1;
         if (slice >= 0) timeout = timeout < 0 ? slice : std::min(timeout, slice);
       }
@@ -721,18 +734,26 @@ class TPosixSerialApi final : public TSerialApi {
       std::uint32_t found = 0;
       if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         port->gone = true;
-      } else if (fds[1].revents & POLLIN) {
+      } else if ((fds[1].revents & POLLIN) || (empty && Readable(port->fd))) {
         std::lock_guard lock(port->m);
         const int in = InQueue(port->fd);
-        if (in <= 0) {
-          // Readable with nothing to read, twice and with no read in between: hung up.
-          if (port->readGen == gen0 && ++emptyReadable >= 2) port->gone = true;
-        } else if (static_cast<std::uint32_t>(in) != port->seenInQueue ||
-                   port->readGen != port->seenGen) {
-          found |= EV_RXCHAR;
-          port->seenInQueue = static_cast<std::uint32_t>(in);
-          port->seenGen = port->readGen;
+        if (in > 0) {
+          empty = false;
+          if (static_cast<std::uint32_t>(in) != port->seenInQueue ||
+              port->readGen != port->seenGen) {
+            found |= EV_RXCHAR;
+            port->seenInQueue = static_cast<std::uint32_t>(in);
+            port->seenGen = port->readGen;
+          }
+        } else if (!empty || port->readGen != emptyGen) {
+          empty = true;
+          emptySince = clock::now();
+          emptyGen = port->readGen;
+        } else if (clock::now() - emptySince >= kEmptyReadableHangUp) {
+          port->gone = true;
         }
+      } else {
+        empty = false;
       }
       if (port->gone) {
         Unbind(ev, 0);

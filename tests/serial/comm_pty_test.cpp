@@ -92,8 +92,9 @@ TEST_F(PtyComm, OpensConfiguresAndCloses) {
   d->PortName = pty.path;
   other.DeviceAdd(std::move(d));
   other.SetComPortNo(kPortNo);
-  other.OnFatalError = [](TObject*, std::uint32_t, std::uint32_t, const std::string&,
-                          bool& raise) { raise = false; };
+  other.OnFatalError = [](TObject*, std::uint32_t, std::uint32_t, const std::string&, bool& raise) {
+    raise = false;
+  };
   other.SetActive(true);
   EXPECT_FALSE(other.Active());
 
@@ -232,3 +233,38 @@ TEST_F(PtyComm, OpenFailureReportsTheSystemText) {
 }
 
 }  // namespace
+
+TEST_F(PtyComm, LongQuestionAndAnswerExchangeIsNoHangUp) {
+  // Each byte sent gets a frame back, as a tester answers; a busy line must never read as gone.
+  constexpr int kRounds = 40000;
+  const std::string frame(266, '5');
+  std::atomic<bool> stop{false};
+  std::thread far([&] {
+    while (!stop) {
+      pollfd p{pty.master, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0) continue;
+      char c[64];
+      const ssize_t n = ::read(pty.master, c, sizeof c);
+      for (ssize_t i = 0; i < n; ++i) FarWrite(frame);
+    }
+  });
+  std::size_t got = 0;
+  int rounds = 0;
+  com.OnAfterReceive = [&](TObject*, const std::uint8_t*, std::uint32_t n) {
+    got += n;
+    if (got >= frame.size()) {
+      got -= frame.size();
+      if (++rounds < kRounds) com.SendChar('O');
+    }
+  };
+  com.SetActive(true);
+  ASSERT_TRUE(com.Active());
+  com.SendChar('n');
+  const bool done = loop.PumpUntil([&] { return rounds >= kRounds || !com.Active(); }, 30000);
+  stop = true;
+  far.join();
+  EXPECT_TRUE(done);
+  EXPECT_EQ(rounds, kRounds);
+  EXPECT_TRUE(com.Active());
+  EXPECT_EQ(closeCalls, 0);
+}

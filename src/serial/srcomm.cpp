@@ -123,6 +123,7 @@ TsrCustomComm::TsrCustomComm()
 
 TsrCustomComm::~TsrCustomComm() {
   DetachThreads();
+  SetTerminal(nullptr);
   SetDataProcessor(nullptr);
   OnTraceState = nullptr;
   DoClose();
@@ -145,14 +146,6 @@ void TsrCustomComm::SetSerialApi(std::shared_ptr<TSerialApi> api) {
   fOvlRead.hEvent = api_->CreateEventW();
   fOvlWrite.hEvent = api_->CreateEventW();
   fIsNotSupportRS485 = !api_->DriverTogglesRts485();
-}
-
-void TsrCustomComm::SetActive(bool v) {
-  if (v == Active()) return;
-  if (v)
-    DoOpen();
-  else
-    DoClose();
 }
 
 void TsrCustomComm::SetBaudRate(std::uint32_t v) {
@@ -399,6 +392,12 @@ void TsrCustomComm::ProcessCommEvent(std::uint32_t message, std::uint32_t mask) 
   } catch (const Exception& e) {
     DoFatalError(1, api_->GetLastError(), e.Message(), true);
   }
+}
+
+void TsrCustomComm::Notification(TObject* AComponent) {
+  TsrBaseIO::Notification(AComponent);
+  for (TsrCheckable** monitor : {&MonitorCTS, &MonitorDSR, &MonitorRLSD, &MonitorRing})
+    if (*monitor && static_cast<TObject*>(*monitor) == AComponent) *monitor = nullptr;
 }
 
 void TsrCustomComm::DoCommError(std::uint32_t CommCode, std::uint32_t SysError,

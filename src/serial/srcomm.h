@@ -47,9 +47,8 @@ using TOnCommErrorEvent =
                        TComStateFlags State, bool& flFlashBuffers)>;
 
 // A control that shows a line state (a check box).
-class TsrCheckable {
+class TsrCheckable : public TObject {
  public:
-  virtual ~TsrCheckable() = default;
   virtual void SetChecked(bool checked) = 0;
 };
 
@@ -66,9 +65,6 @@ class TsrCustomComm : public TsrBaseIO {
  public:
   TsrCustomComm();
   ~TsrCustomComm() override;
-
-  bool Active() const { return IsOpened(); }
-  void SetActive(bool v);
 
   std::uint32_t BaudRate() const { return CommCfg.dcb.BaudRate; }
   void SetBaudRate(std::uint32_t v);
@@ -150,13 +146,15 @@ class TsrCustomComm : public TsrBaseIO {
   void DoTraceState(TObject* Com, TTraceStates Event);
   // Handles one event mask that the event thread reported.
   void ProcessCommEvent(std::uint32_t message, std::uint32_t mask);
+  // Also forgets a monitor control that is going away.
+  void Notification(TObject* AComponent) override;
 
  protected:
   // Cuts the threads off from this object; every destructor calls it first, before the
   // object's type changes under a thread that is still closing the port.
   void DetachThreads();
-  virtual void StartThreads();
-  virtual void StopThreads();
+  void StartThreads() override;
+  void StopThreads() override;
   bool RtsDrivenHere() const { return fRS485Mode && fIsNotSupportRS485; }
   COMMCONFIG CommCfg;
 

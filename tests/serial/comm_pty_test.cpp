@@ -92,8 +92,9 @@ TEST_F(PtyComm, OpensConfiguresAndCloses) {
   d->PortName = pty.path;
   other.DeviceAdd(std::move(d));
   other.SetComPortNo(kPortNo);
-  other.OnFatalError = [](TObject*, std::uint32_t, std::uint32_t, const std::string&,
-                          bool& raise) { raise = false; };
+  other.OnFatalError = [](TObject*, std::uint32_t, std::uint32_t, const std::string&, bool& raise) {
+    raise = false;
+  };
   other.SetActive(true);
   EXPECT_FALSE(other.Active());
 

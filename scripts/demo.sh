@@ -1,11 +1,20 @@
 #!/bin/sh
-# Shows a reading without hardware: the simulated tester's archive of 25 records (with their
-# single values) is captured as the tester sends it, replayed through the program's link
-# protocol, and written as the text report quarrow-demo.txt in the current folder.
+# Shows a reading without hardware: a simulated tester with a generated archive of 120 records
+# and the window, which finds the tester by itself within a few seconds and reads it. Without a
+# display the same reading runs in the command-line reader, which writes quarrow-demo.txt and
+# quarrow-demo.xlsx into the current folder.
 set -eu
-root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/build/tools/sim/quarrow-sim" --records 25 --seed 7 --capture quarrow-demo.capture
-"$root/build/tools/decode/quarrow-decode" --unit MPa --singles quarrow-demo.capture quarrow-demo.txt
-rm -f quarrow-demo.capture
-head -n 12 quarrow-demo.txt | cut -c1-120
-echo "The whole report is in $(pwd)/quarrow-demo.txt"
+build="$(cd "$(dirname "$0")/.." && pwd)/build"
+"$build/tools/sim/quarrow-sim" --records 120 --seed 7 2>/dev/null &
+sim=$!
+trap 'kill "$sim" 2>/dev/null || true' EXIT INT TERM
+sleep 0.3
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  echo "The window finds the simulated tester and reads its 120 records; close it to end."
+  "$build/src/app/quarrow2excel"
+else
+  echo "No display here: the command-line reader reads the simulated tester instead."
+  "$build/src/app/quarrow2excel-cli" --text quarrow-demo.txt --xlsx quarrow-demo.xlsx --timeout 30
+  echo "The text report is $(pwd)/quarrow-demo.txt"
+  echo "The workbook is    $(pwd)/quarrow-demo.xlsx"
+fi

@@ -7,12 +7,5 @@ libgtest-dev libgmock-dev xdg-utils"
 if [ "${1:-}" = "--tests" ]; then
   pkgs="$pkgs clang libclang-rt-14-dev gnumeric unzip"
 fi
-missing=""
-for p in $pkgs; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends $missing
-fi
+# shellcheck disable=SC2086
+"$(dirname "$0")/apt-install.sh" $pkgs

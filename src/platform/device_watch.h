@@ -1,6 +1,7 @@
 // Watches for serial devices coming and going: the tty entries of the device folder and the
 // virtual-ports folder. The callback runs on the watcher's own thread, once per burst of changes;
 // the window hands it over to its main thread. Construction and destruction: one thread.
+// On Windows it watches nothing and never calls back: WM_DEVICECHANGE reaches the window itself.
 #pragma once
 
 #include <filesystem>

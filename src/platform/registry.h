@@ -55,7 +55,13 @@ class TRegistry {
   void WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
 };
 
+// A key path without leading, trailing or doubled backslashes: \A\\B\ becomes A\B.
+std::string NormalizeKeyPath(const std::string& path);
+
 // The system's registry (on Linux the file store under $XDG_CONFIG_HOME/quarrow2excel).
 std::unique_ptr<TRegistry> CreateRegistry();
 // The file store kept in the given folder: one hive file per root key, rewritten atomically.
 std::unique_ptr<TRegistry> CreateFileRegistry(const std::filesystem::path& folder);
+// A store that lives as long as the process and is never written anywhere; all accessors of the
+// process share it (the command-line reader, whose settings are its options).
+std::unique_ptr<TRegistry> CreateMemoryRegistry();

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -24,7 +25,7 @@ struct TValue {
 };
 
 struct TKey {
-  std::string Path;  // as first written
+  std::string Path;                      // as first written
   std::map<std::string, TValue> Values;  // by lower-case name
 };
 
@@ -68,7 +69,9 @@ bool Unhex(const std::string& s, std::vector<std::uint8_t>& out) {
   return true;
 }
 
-std::string AsText(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
+std::string AsText(const std::vector<std::uint8_t>& v) {
+  return std::string(v.begin(), v.end());
+}
 
 THive LoadHive(const fs::path& file) {
   THive hive;
@@ -112,20 +115,13 @@ void SaveHive(const fs::path& file, const THive& hive) {
   f.Commit();
 }
 
-std::string Normalize(const std::string& path) {
-  std::string out, part;
-  std::istringstream in(path);
-  while (std::getline(in, part, '\\')) {
-    if (part.empty()) continue;
-    if (!out.empty()) out += '\\';
-    out += part;
-  }
-  return out;
-}
+// The hives of a store kept in memory only, shared by its accessors.
+using TMemoryHives = std::map<TRootKey, THive>;
 
 class TFileRegistry : public TRegistry {
  public:
   explicit TFileRegistry(fs::path folder) : folder_(std::move(folder)) {}
+  explicit TFileRegistry(std::shared_ptr<TMemoryHives> memory) : memory_(std::move(memory)) {}
 
   void SetRootKey(TRootKey root) override {
     root_ = root;
@@ -134,12 +130,12 @@ class TFileRegistry : public TRegistry {
 
   bool OpenKey(const std::string& key, bool canCreate) override {
     const std::string path = Resolve(key);
-    THive hive = LoadHive(HiveFile());
+    THive hive = Load();
     if (!Exists(hive, path)) {
       if (!canCreate) return false;
       try {
         AddKey(hive, path);
-        SaveHive(HiveFile(), hive);
+        Save(hive);
       } catch (const std::exception&) {
         return false;
       }
@@ -153,20 +149,18 @@ class TFileRegistry : public TRegistry {
 
   bool CreateKey(const std::string& key) override {
     const std::string path = Resolve(key);
-    THive hive = LoadHive(HiveFile());
+    THive hive = Load();
     if (Exists(hive, path)) return true;
     try {
       AddKey(hive, path);
-      SaveHive(HiveFile(), hive);
+      Save(hive);
       return true;
     } catch (const std::exception&) {
       return false;
     }
   }
 
-  bool KeyExists(const std::string& key) override {
-    return Exists(LoadHive(HiveFile()), Resolve(key));
-  }
+  bool KeyExists(const std::string& key) override { return Exists(Load(), Resolve(key)); }
 
   void CloseKey() override {
     current_.clear();
@@ -220,13 +214,20 @@ class TFileRegistry : public TRegistry {
   }
 
  private:
+  THive Load() const { return memory_ ? (*memory_)[root_] : LoadHive(HiveFile()); }
+  void Save(const THive& hive) {
+    if (memory_)
+      (*memory_)[root_] = hive;
+    else
+      SaveHive(HiveFile(), hive);
+  }
   fs::path HiveFile() const {
     return folder_ / (root_ == TRootKey::CurrentUser ? "current_user.reg" : "local_machine.reg");
   }
 
   std::string Resolve(const std::string& key) const {
-    if (!key.empty() && key[0] == '\\') return Normalize(key);
-    return Normalize(current_ + "\\" + key);
+    if (!key.empty() && key[0] == '\\') return NormalizeKeyPath(key);
+    return NormalizeKeyPath(current_ + "\\" + key);
   }
 
   static bool Exists(const THive& hive, const std::string& path) {
@@ -247,7 +248,7 @@ class TFileRegistry : public TRegistry {
 
   std::optional<TValue> Find(const std::string& name) {
     if (!open_) return std::nullopt;
-    const THive hive = LoadHive(HiveFile());
+    const THive hive = Load();
     const auto key = hive.find(Lower(current_));
     if (key == hive.end()) return std::nullopt;
     const auto v = key->second.Values.find(Lower(name));
@@ -268,17 +269,18 @@ class TFileRegistry : public TRegistry {
 
   void Write(const std::string& name, TRegDataType type, std::vector<std::uint8_t> data) {
     if (!open_) throw ERegistryException("Failed to set data for '" + name + "'");
-    THive hive = LoadHive(HiveFile());
+    THive hive = Load();
     AddKey(hive, current_);
     hive[Lower(current_)].Values[Lower(name)] = TValue{name, type, std::move(data)};
     try {
-      SaveHive(HiveFile(), hive);
+      Save(hive);
     } catch (const std::exception& e) {
       throw ERegistryException("Failed to set data for '" + name + "'. " + e.what());
     }
   }
 
   fs::path folder_;
+  std::shared_ptr<TMemoryHives> memory_;
   TRootKey root_ = TRootKey::CurrentUser;
   std::string current_;
   bool open_ = false;
@@ -288,4 +290,9 @@ class TFileRegistry : public TRegistry {
 
 std::unique_ptr<TRegistry> CreateFileRegistry(const fs::path& folder) {
   return std::make_unique<TFileRegistry>(folder);
+}
+
+std::unique_ptr<TRegistry> CreateMemoryRegistry() {
+  static const auto hives = std::make_shared<TMemoryHives>();
+  return std::make_unique<TFileRegistry>(hives);
 }

@@ -7,7 +7,7 @@
 constexpr int CSIDL_PERSONAL = 5;  // the user's documents folder
 
 // The path of a special folder, created when missing; empty when the shell knows no such folder.
-// Only the documents folder is known.
+// On Linux only the documents folder is known; Windows knows every CSIDL.
 std::string GetSpecialPath(int csidl);
 
 // Starts playing the system sound of an alias ("SystemHand": error, "SystemDefault":

@@ -24,6 +24,8 @@ class TAnsiEncoder {
   void Encode(std::string_view utf8, std::string& out);
 
  private:
+  // Whether printable ASCII and line ends come out unchanged in this code page.
+  void MeasureAsciiCompatibility();
   void* cd_ = nullptr;
   bool identity_ = false;
   bool ascii_compatible_ = false;

@@ -46,19 +46,7 @@ TAnsiEncoder::TAnsiEncoder(const std::string& charset) {
   if (cd == reinterpret_cast<iconv_t>(-1))
     throw EOSError("Unknown character set \"" + charset + "\"", static_cast<unsigned>(errno));
   cd_ = cd;
-  std::string ascii;
-  for (char c = 0x20; c < 0x7F; ++c) ascii += c;
-  ascii += "\r\n";
-  std::string out;
-  Encode(ascii, out);
-  ascii_compatible_ = out == ascii;
-}
-
-bool TAnsiEncoder::PassesUnchanged(std::string_view utf8) const {
-  if (identity_) return true;
-  if (!ascii_compatible_) return false;
-  return std::all_of(utf8.begin(), utf8.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  MeasureAsciiCompatibility();
 }
 
 TAnsiEncoder::~TAnsiEncoder() {

@@ -122,6 +122,7 @@ struct TElementSpec {
   TAlignment Alignment = taLeftJustify;  // label text
   TTextLayout Layout = tlTop;            // label text
   bool WordWrap = false;                 // label text
+  bool AutoSize = false;                 // label: widens to fit its text when the font is wider
   std::vector<std::string> Items;        // combo box
   int ItemIndex = -1;                    // combo box
   int ItemHeight = 0;                    // combo box items drawn this high; 0: the toolkit's

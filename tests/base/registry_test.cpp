@@ -78,3 +78,21 @@ TEST_F(FileRegistry, RelativeKeysOpenBelowTheOpenKey) {
   EXPECT_FALSE(reg->ValueExists("Name"));
   EXPECT_THROW(reg->WriteString("Name", "y"), ERegistryException);  // no key open
 }
+
+TEST(MemoryRegistry, AccessorsShareValuesPerRootKey) {
+  {
+    auto reg = CreateMemoryRegistry();
+    reg->SetRootKey(TRootKey::CurrentUser);
+    ASSERT_TRUE(reg->OpenKey("\\Software\\Q2ETest", true));
+    reg->WriteInteger("Unit", 3);
+    reg->WriteString("DefPath", "/lab");
+  }
+  auto reg = CreateMemoryRegistry();
+  reg->SetRootKey(TRootKey::LocalMachine);
+  EXPECT_FALSE(reg->KeyExists("\\Software\\Q2ETest"));
+  reg->SetRootKey(TRootKey::CurrentUser);
+  ASSERT_TRUE(reg->OpenKey("\\software\\q2etest", false));
+  EXPECT_EQ(reg->ReadInteger("unit"), 3);
+  EXPECT_EQ(reg->ReadString("DefPath"), "/lab");
+  EXPECT_THROW(reg->ReadInteger("DefPath"), ERegistryException);
+}

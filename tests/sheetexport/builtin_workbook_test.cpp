@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "custom_source.h"
+#include "fake_desktop.h"
 #include "sheetexport/builtin_format.h"
 #include "sheetexport/sheet_app_builtin.h"
 #include "xlsx_reader.h"
@@ -18,22 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class FakeDesktop : public TDesktop {
- public:
-  explicit FakeDesktop(fs::path cache) : cache_(std::move(cache)) {}
-  fs::path UserCacheFolder() override { return cache_; }
-  bool OpenFile(const fs::path& file, std::string& error) override {
-    Opened.push_back(file);
-    if (!Opens) error = "no program";
-    return Opens;
-  }
-  std::vector<fs::path> Opened;
-  bool Opens = true;
-
- private:
-  fs::path cache_;
-};
 
 class BuiltinWorkbook : public ::testing::Test {
  protected:

@@ -39,7 +39,11 @@ template <class Base>
 class TControlOf : public Base {
  public:
   TControlOf(TForm& form, ::TPanel* parent, const TElementSpec& design)
-      : form_(form), parent_(parent), spec_(design), visible_(design.Visible), enabled_(design.Enabled) {}
+      : form_(form),
+        parent_(parent),
+        spec_(design),
+        visible_(design.Visible),
+        enabled_(design.Enabled) {}
   void SetVisible(bool value) override { visible_ = value; }
   bool Visible() const override { return visible_; }
   void SetEnabled(bool value) override { enabled_ = value; }
@@ -74,8 +78,14 @@ class TLabel : public TControlOf<::TLabel> {
  public:
   TLabel(TForm& form, ::TPanel* parent, const TElementSpec& design)
       : TControlOf(form, parent, design), caption_(design.Caption) {}
-  void SetCaption(const std::string& text) override { caption_ = text; }
+  void SetCaption(const std::string& text) override {
+    const bool changed = text != caption_;
+    caption_ = text;
+    if (changed && OnCaptionChange) OnCaptionChange(caption_);
+  }
   std::string Caption() const override { return caption_; }
+  // Sees every new text as it is set (the command-line reader echoes the status line).
+  std::function<void(const std::string& text)> OnCaptionChange;
 
  private:
   std::string caption_;
@@ -124,7 +134,10 @@ class TComboBox : public TControlOf<::TComboBox> {
 class TProgressBar : public TControlOf<::TProgressBar> {
  public:
   TProgressBar(TForm& form, ::TPanel* parent, const TElementSpec& design)
-      : TControlOf(form, parent, design), min_(design.Min), max_(design.Max), pos_(design.Position) {}
+      : TControlOf(form, parent, design),
+        min_(design.Min),
+        max_(design.Max),
+        pos_(design.Position) {}
   void SetMin(int value) override { min_ = value; }
   void SetMax(int value) override { max_ = value; }
   void SetPosition(int value) override { pos_ = value; }

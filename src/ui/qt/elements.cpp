@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <chrono>
 #include <filesystem>
 
 #include "qt_binding.h"
@@ -23,6 +24,24 @@ QString Q(const std::string& s) {
 }
 
 class TQtForm;
+
+// Paints at once at most once a frame; in between the paint is left to the loop. A loop that
+// repaints after every record would otherwise spend its time painting.
+class TRepaintPacer {
+ public:
+  void Repaint(QWidget* w) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(16)) {
+      w->update();
+      return;
+    }
+    last_ = now;
+    w->repaint();
+  }
+
+ private:
+  std::chrono::steady_clock::time_point last_{};
+};
 
 // The form's window. Closing it by the title bar or Alt+F4 runs the form's close steps.
 class TFormWidget : public QDialog {
@@ -86,7 +105,7 @@ class TQtForm : public TForm {
     if (modal_ && value != mrNone) widget_->close();
   }
   TModalResult ModalResult() const override { return modal_result_; }
-  void Repaint() override { widget_->repaint(); }
+  void Repaint() override { pacer_.Repaint(widget_.get()); }
 
   QWidget* Widget() const { return widget_.get(); }
   TApp& App() const { return app_; }
@@ -137,6 +156,7 @@ class TQtForm : public TForm {
   std::vector<std::unique_ptr<TObject>> elements_;  // go before the widgets they drive
   bool modal_ = false;
   TModalResult modal_result_ = mrNone;
+  TRepaintPacer pacer_;
 };
 
 void TFormWidget::closeEvent(QCloseEvent* event) {
@@ -171,7 +191,7 @@ class TControlOf : public Base {
   void SetEnabled(bool value) override { widget_->setEnabled(value); }
   bool Enabled() const override { return widget_->isEnabled(); }
   TBounds Bounds() const override { return bounds_; }
-  void Repaint() override { widget_->repaint(); }
+  void Repaint() override { pacer_.Repaint(widget_); }
   W* Widget() const { return widget_; }
 
  protected:
@@ -180,6 +200,7 @@ class TControlOf : public Base {
  private:
   TBounds bounds_;
   W* widget_;  // owned by its parent widget
+  TRepaintPacer pacer_;
 };
 
 class TPanelFrame : public QFrame {
@@ -216,7 +237,8 @@ Qt::Alignment TextAlignment(const TElementSpec& design) {
 
 class TQtLabel : public TControlOf<TLabel, QLabel> {
  public:
-  TQtLabel(TForm& form, TPanel* parent, const TElementSpec& design) : TControlOf(form, parent, design) {
+  TQtLabel(TForm& form, TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design), auto_size_(design.AutoSize && !design.WordWrap) {
     Widget()->setAlignment(TextAlignment(design));
     Widget()->setWordWrap(design.WordWrap);
     Widget()->setTextFormat(Qt::PlainText);
@@ -225,10 +247,14 @@ class TQtLabel : public TControlOf<TLabel, QLabel> {
   void SetCaption(const std::string& text) override {
     caption_ = text;
     Widget()->setText(Q(text).replace("\r\n", "\n"));
+    // Where Tahoma is missing the desktop's font runs wider; the text must not be cut.
+    if (auto_size_ && Widget()->sizeHint().width() > Widget()->width())
+      Widget()->resize(Widget()->sizeHint().width(), Widget()->height());
   }
   std::string Caption() const override { return caption_; }
 
  private:
+  bool auto_size_;
   std::string caption_;
 };
 

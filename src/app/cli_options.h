@@ -1,0 +1,24 @@
+// The command line of quarrow2excel-cli. Thread-safe.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+extern const char* const kCliUsage;
+
+struct TCliOptions {
+  std::string Port;  // empty: discover the tester among the machine's ports
+  int Unit = 0;      // 0 MPa, 1 kg/cm², 2 N/mm², 3 PSI
+  bool Singles = true;
+  std::string Text;  // the text report goes here; empty: none
+  std::string Xlsx;  // the workbook goes here; empty: none
+  unsigned TimeoutSeconds = 60;
+  bool Help = false;
+};
+
+// Throws Exception with the reason on bad usage.
+TCliOptions ParseCliOptions(const std::vector<std::string>& args);
+
+// The unit index of "MPa", "kg/cm2", "N/mm2", "PSI" (any case, "²" for "2" too); none if unknown.
+std::optional<int> ParseUnit(const std::string& text);

@@ -1,0 +1,132 @@
+#include "cli_reader.h"
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/program.h"
+#include "platform/registry.h"
+#include "ui/headless/headless.h"
+
+namespace {
+
+std::string OneLine(std::string text) {
+  for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, " ");
+  return text;
+}
+
+// The reader's settings are its options: they go into a store of its own, never the window's.
+void StoreOptions(const TCliOptions& o) {
+  auto reg = CreateMemoryRegistry();
+  reg->SetRootKey(TRootKey::CurrentUser);
+  if (!reg->OpenKey(TForm_Main::SettingsKey, true)) return;
+  reg->WriteInteger("Unit", o.Unit);
+  reg->WriteBool("Singles", o.Singles);
+  std::error_code ec;
+  reg->WriteString("DefPath", std::filesystem::current_path(ec).string());
+}
+
+// Echoes the status line. The progress of a reading changes with every record: it is shown at
+// most five times a second (and always its last state), so that a slow reader of the output
+// never holds up the reading long enough for the watchdog to give it up.
+class TStatusEcho {
+ public:
+  explicit TStatusEcho(const std::function<void(const std::string&)>& say) : say_(say) {}
+  void operator()(const std::string& text) {
+    const auto now = std::chrono::steady_clock::now();
+    if (text.rfind(kProgress, 0) == 0) {
+      if (now - last_ < std::chrono::milliseconds(200)) {
+        held_ = text;
+        return;
+      }
+      last_ = now;
+    } else if (!held_.empty()) {
+      say_(held_);
+    }
+    held_.clear();
+    say_(text);
+  }
+
+ private:
+  static constexpr const char* kProgress = "Reception of the data...";
+  const std::function<void(const std::string&)>& say_;
+  std::chrono::steady_clock::time_point last_{};
+  std::string held_;
+};
+
+std::string FailureText() {
+  const auto text = ErrorReportText(std::current_exception());
+  return text ? *text : std::string("Operation aborted");
+}
+
+}  // namespace
+
+int RunCliReader(const TCliOptions& o, TMainServices services,
+                 const std::function<void(const std::string&)>& say) {
+  headless::TSteadyClock clock;
+  headless::TApp app(clock);
+  app.SetTitle("Quarrow VORNEX");
+  app.OnError = [&](const std::string&, const std::string& text) { say(OneLine(text)); };
+  headless::TFactory factory(app);
+
+  StoreOptions(o);
+  services.Registry = CreateMemoryRegistry;
+  services.Sound = [](const std::string&) { return true; };  // a script wants no beeps
+  if (!o.Port.empty()) services.Devices = SinglePortDevices(o.Port);
+  services.WatchDevices = o.Port.empty();
+
+  TForm_Main form(factory, std::move(services));
+  auto& status = static_cast<headless::TLabel&>(*form.L_State);
+  TStatusEcho echo(say);
+  status.OnCaptionChange = [&](const std::string& text) { echo(OneLine(text)); };
+  echo(OneLine(status.Caption()));
+  static_cast<headless::TForm&>(*form.Form_Info->Form).ModalAnswer = [&](headless::TForm& d) {
+    say(OneLine(form.Form_Info->L_Info->Caption()));
+    d.Close();
+  };
+
+  bool timedOut = false;
+  TTimer* deadline = factory.CreateTimer(
+      *form.Form, {.Name = "Timer_Timeout", .Enabled = true, .Interval = o.TimeoutSeconds * 1000});
+  deadline->OnTimer = [&](TObject*) {
+    timedOut = true;
+    app.Terminate();
+  };
+  while (!timedOut && form.SessionPhase != phComplete)
+    if (!app.DispatchPending()) app.WaitForWork();
+  deadline->SetEnabled(false);
+  if (form.SessionPhase != phComplete) {
+    say("No archive was read within " + std::to_string(o.TimeoutSeconds) + " seconds.");
+    return kExitNoArchive;
+  }
+
+  int code = kExitOk;
+  if (!o.Text.empty()) {
+    static_cast<headless::TSaveDialog&>(*form.SaveAsText).Answer =
+        [&](headless::TSaveDialog&) -> std::optional<std::string> {
+      const auto folder = std::filesystem::path(o.Text).parent_path();
+      if (!folder.empty() && !std::filesystem::is_directory(folder))
+        throw Exception("Cannot create file \"" + o.Text + "\". The folder does not exist");
+      return o.Text;
+    };
+    try {
+      form.B_TextClick(nullptr);
+      say("Text report written to " + form.SaveAsText->FileName());
+    } catch (...) {
+      say(FailureText());
+      code = kExitExportFailed;
+    }
+  }
+  if (!o.Xlsx.empty()) {
+    try {
+      if (!form.sxExcelExport1 || form.sxExcelExport1->ExcelVersion() == 0)
+        throw Exception("No spreadsheet application is available to write \"" + o.Xlsx + "\"");
+      form.OnWorkbookWritten = [&](TsxExcelExport& x) { x.SaveAs(o.Xlsx, ffXLSX); };
+      form.B_ExcelClick(nullptr);
+      say("Workbook written to " + o.Xlsx);
+    } catch (...) {
+      say(FailureText());
+      code = kExitExportFailed;
+    }
+  }
+  return code;
+}

@@ -1,0 +1,16 @@
+// One reading of the command-line reader: the window's own logic on the headless binding, on
+// real time, with the settings taken from the options; then the exports the options ask for.
+// Main thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/cli_options.h"
+#include "mainwindow/main_form.h"
+
+constexpr int kExitOk = 0, kExitUsage = 2, kExitNoArchive = 3, kExitExportFailed = 6;
+
+// say: every status text and message as it happens. Returns the program's exit code.
+int RunCliReader(const TCliOptions& options, TMainServices services,
+                 const std::function<void(const std::string&)>& say);

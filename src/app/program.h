@@ -1,0 +1,19 @@
+// What both programs, the window and the command-line reader, give the main window from the
+// system, and the port list of a single named port. Main thread only.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "mainwindow/main_form.h"
+
+constexpr const char* kProgramTitle = "Quarrow VORNEX";
+
+// The system's settings store, port list, serial line, locale and the built-in workbook, which
+// tells the user through tellUser where a workbook it handed over went.
+TMainServices SystemServices(std::function<void(const std::string&)> tellUser);
+
+// A port list holding just the port at path, as an adapter of the tester's kind, so that the
+// search walks only that port at both baud rates.
+std::shared_ptr<TsrDeviceDatabase> SinglePortDevices(const std::string& path);

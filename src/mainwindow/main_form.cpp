@@ -1,0 +1,334 @@
+#include "main_form.h"
+
+#include <filesystem>
+
+#include "mainwindow/presentation.h"
+#include "platform/device_watch.h"
+#include "platform/main_thread.h"
+#include "platform/shell.h"
+#include "platform/virtual_ports.h"
+
+namespace {
+
+const char* const kCaption = "Quarrow VORNEX";
+const char* const kTextWaiting = "Waiting for device connected...";
+const char* const kTextReceived = " records received.";
+const char* const kTextSelectUnit = "Please select unit and save file.";
+const char* const kTextExporting = "Export in progress...";
+
+// A step whose failure the window absorbs: the port, the registry, an element's setting.
+template <class F>
+void Absorb(F&& step) {
+  try {
+    step();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+TForm_Main::TForm_Main(TElementFactory& factory, TMainServices services)
+    : app_(factory.Application()), services_(std::move(services)) {
+  if (!services_.Registry) services_.Registry = CreateRegistry;
+  if (!services_.Format)
+    services_.Format = std::make_shared<FormatSettings>(LoadSystemFormatSettings());
+  if (!services_.SpecialPath) services_.SpecialPath = ::GetSpecialPath;
+  if (!services_.Now) services_.Now = ::Now;
+  CreateElements(factory);
+  ConfigureComm();
+  ConfigureExport();
+  Form_Info = std::make_unique<TForm_Info>(factory, Form.get(), services_.Sound);
+  FormCreate(Form.get());
+  if (services_.WatchDevices) StartDeviceWatch();
+}
+
+TForm_Main::~TForm_Main() {
+  *alive_ = false;
+  watch_.reset();
+  Absorb([&] { Timer_CheckWork->SetEnabled(false); });
+  Absorb([&] { Timer_DeviceRefresh->SetEnabled(false); });
+  // The component's threads end with the port, before the window they report to goes.
+  Absorb([&] { srComm1->SetActive(false); });
+  srComm1.reset();
+}
+
+void TForm_Main::CreateElements(TElementFactory& f) {
+  Form = f.CreateForm({.Name = "Form_Main",
+                       .Caption = kCaption,
+                       .ClientWidth = 616,
+                       .ClientHeight = 194,
+                       .BorderStyle = bsSingle,
+                       .Position = poScreenCenter},
+                      nullptr);
+  TForm& form = *Form;
+  P_General = f.CreatePanel(form, nullptr,
+                            {.Name = "P_General", .Bounds = {0, 0, 616, 114}, .Align = alTop});
+  L_State = f.CreateLabel(form, P_General,
+                          {.Name = "L_State",
+                           .Bounds = {8, 8, 600, 45},
+                           .Anchors = akLeft | akTop | akRight,
+                           .Alignment = taCenter,
+                           .Layout = tlCenter,
+                           .WordWrap = true});
+  B_Excel = f.CreateButton(
+      form, P_General,
+      {.Name = "B_Excel", .Bounds = {88, 59, 180, 45}, .Caption = "Export to Excel"});
+  B_Text = f.CreateButton(
+      form, P_General, {.Name = "B_Text", .Bounds = {346, 59, 180, 45}, .Caption = "Save as text"});
+  PB_Data = f.CreateProgressBar(form, P_General, {.Name = "PB_Data", .Bounds = {8, 63, 600, 32}});
+  ChB_Singles = f.CreateCheckBox(
+      form, nullptr,
+      {.Name = "ChB_Singles", .Bounds = {8, 120, 337, 31}, .Caption = "Include single values"});
+  L_Unit = f.CreateLabel(form, nullptr,
+                         {.Name = "L_Unit",
+                          .Bounds = {8, 163, 29, 19},
+                          .Anchors = akLeft | akBottom,
+                          .Caption = "Unit",
+                          .AutoSize = true});
+  std::vector<std::string> units;
+  for (int u = 0; u < UnitCount; ++u) units.push_back(UnitComboText(u));
+  CB_Unit = f.CreateComboBox(form, nullptr,
+                             {.Name = "CB_Unit",
+                              .Bounds = {57, 160, 125, 26},
+                              .Items = units,
+                              .ItemIndex = 0,
+                              .ItemHeight = 20});
+  B_Next = f.CreateButton(form, nullptr,
+                          {.Name = "B_Next",
+                           .Bounds = {312, 156, 182, 30},
+                           .Anchors = akRight | akBottom,
+                           .Caption = "Read next"});
+  B_Exit = f.CreateButton(form, nullptr,
+                          {.Name = "B_Exit",
+                           .Bounds = {508, 156, 100, 30},
+                           .Anchors = akRight | akBottom,
+                           .Caption = "Exit"});
+  Timer_CheckWork =
+      f.CreateTimer(form, {.Name = "Timer_CheckWork", .Enabled = false, .Interval = 3000});
+  Timer_DeviceRefresh =
+      f.CreateTimer(form, {.Name = "Timer_DeviceRefresh", .Enabled = false, .Interval = 3000});
+  SaveAsText = f.CreateSaveDialog(
+      form, {.Name = "SaveAsText",
+             .DefaultExt = "txt",
+             .Filter = "Text files (*.txt)|*.txt|All Files (*.*)|*.*",
+             .Options = ofOverwritePrompt | ofPathMustExist | ofHideReadOnly | ofEnableSizing});
+
+  Form->OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+  P_General->OnClick = [this](TObject* s) { P_GeneralClick(s); };
+  B_Excel->OnClick = [this](TObject* s) { B_ExcelClick(s); };
+  B_Text->OnClick = [this](TObject* s) { B_TextClick(s); };
+  ChB_Singles->OnClick = [this](TObject* s) { ChB_SinglesClick(s); };
+  CB_Unit->OnChange = [this](TObject* s) { CB_UnitChange(s); };
+  B_Next->OnClick = [this](TObject* s) { B_NextClick(s); };
+  B_Exit->OnClick = [this](TObject* s) { B_ExitClick(s); };
+  Timer_CheckWork->OnTimer = [this](TObject* s) { Timer_CheckWorkTimer(s); };
+  Timer_DeviceRefresh->OnTimer = [this](TObject* s) { Timer_DeviceRefreshTimer(s); };
+  app_.SetMainForm(Form.get());
+}
+
+void TForm_Main::ConfigureComm() {
+  srComm1 = std::make_unique<TsrComm>();
+  TsrComm& c = *srComm1;
+  if (services_.SerialApi) c.SetSerialApi(services_.SerialApi);
+  if (services_.Devices) c.SetDeviceDatabase(services_.Devices);
+  c.SetRegistryFactory(services_.Registry);
+  c.SetBaudRate(9600);
+  c.SetParity(pNone);
+  c.SetStopBits(sbOne);
+  c.SetByteSize(8);
+  c.SetComPortNo(1);
+  c.SetComPort(cpCOM1);
+  c.SetTraceStates(0);
+  c.SetEventChar('\0');
+  c.SetStreamProtocol(spNone);
+  c.SetBufferInSize(8192);
+  c.SetBufferOutSize(8192);
+  c.SetTimeoutRead(0);
+  c.SetTimeoutWrite(0);
+  c.SetRS485Mode(false);
+  c.SetEnumPorts(epFullInfo);
+  c.SetUseMainThread(true);
+  c.ProcessMessages = [this] { app_.ProcessMessages(); };
+  c.OnAfterReceive = [this](TObject* com, const std::uint8_t* buffer, std::uint32_t received) {
+    srComm1AfterReceive(com, buffer, received);
+  };
+  c.OnFatalError = [this](TObject* s, std::uint32_t code, std::uint32_t detail,
+                          const std::string& msg,
+                          bool& raise) { srComm1FatalError(s, code, detail, msg, raise); };
+}
+
+void TForm_Main::StartDeviceWatch() {
+  try {
+    std::weak_ptr<bool> alive = alive_;
+    watch_ = std::make_unique<TDeviceWatch>(
+        [this, alive] {
+          if (auto* loop = TMainThread::Current())
+            loop->Post([this, alive] {
+              if (auto a = alive.lock(); a && *a) WMDeviceChange();
+            });
+        },
+        "/dev", VirtualPortsFolder());
+  } catch (...) {
+    // Without a watcher the window still reads a tester that is present at a scan.
+  }
+}
+
+// ---- settings ---------------------------------------------------------------------------------
+
+std::string TForm_Main::GetSpecialPath(int CSIDL) {
+  return services_.SpecialPath(CSIDL);
+}
+
+std::int32_t TForm_Main::ReadRegInt(const std::string& Name, std::int32_t Default) {
+  try {
+    if (reg_->ValueExists(Name)) return reg_->ReadInteger(Name);
+    reg_->WriteInteger(Name, Default);
+  } catch (...) {
+    // A value of another type or a store that fails: the default.
+  }
+  return Default;
+}
+
+bool TForm_Main::ReadRegBool(const std::string& Name, bool Default) {
+  if (reg_->ValueExists(Name)) return reg_->ReadBool(Name);
+  reg_->WriteBool(Name, Default);
+  return Default;
+}
+
+std::string TForm_Main::ReadRegStr(const std::string& Name, const std::string& Default) {
+  if (reg_->ValueExists(Name)) return reg_->ReadString(Name);
+  reg_->WriteString(Name, Default);
+  return Default;
+}
+
+void TForm_Main::WriteSetting(const std::function<void(TRegistry&)>& write) {
+  if (reg_) Absorb([&] { write(*reg_); });
+}
+
+void TForm_Main::FormCreate(TObject*) {
+  Absorb([&] { srComm1->SetActive(false); });
+  try {
+    DefPath = GetSpecialPath(CSIDL_PERSONAL);
+  } catch (...) {
+    std::error_code ec;
+    DefPath = std::filesystem::current_path(ec).string();
+  }
+  Singles = true;
+  Unit = 0;
+  try {
+    reg_ = services_.Registry();
+    reg_->SetRootKey(TRootKey::CurrentUser);
+    if (!reg_->KeyExists(SettingsKey)) reg_->CreateKey(SettingsKey);
+    if (!reg_->OpenKey(SettingsKey, false)) throw ERegistryException("settings key not open");
+    Singles = ReadRegBool("Singles", true);
+    Unit = ReadRegInt("Unit", 0);
+    DefPath = ReadRegStr("DefPath", DefPath);
+  } catch (...) {
+    // An unreadable store: the settings not read yet keep their defaults.
+  }
+  // Only the four units exist; anything else stored is shown and used as MPa.
+  if (Unit != NormalizeUnit(Unit)) Unit = 0;
+  Absorb([&] { ChB_Singles->SetChecked(Singles); });
+  Absorb([&] { CB_Unit->SetItemIndex(Unit); });
+  SaveAsText->SetInitialDir(DefPath);
+  SetStateWait();
+}
+
+void TForm_Main::FormClose(TObject*, TCloseAction&) {
+  // Each step runs even when the one before fails: the port must close whatever the store does.
+  WriteSetting([&](TRegistry& r) { r.WriteString("DefPath", DefPath); });
+  Absorb([&] { reg_.reset(); });
+  Absorb([&] { Timer_CheckWork->SetEnabled(false); });
+  Absorb([&] { Timer_DeviceRefresh->SetEnabled(false); });
+  Absorb([&] { srComm1->SetActive(false); });
+}
+
+void TForm_Main::CB_UnitChange(TObject*) {
+  Unit = CB_Unit->ItemIndex();
+  WriteSetting([&](TRegistry& r) { r.WriteInteger("Unit", Unit); });
+}
+
+void TForm_Main::ChB_SinglesClick(TObject*) {
+  Singles = ChB_Singles->Checked();
+  WriteSetting([&](TRegistry& r) { r.WriteBool("Singles", Singles); });
+}
+
+// ---- states -----------------------------------------------------------------------------------
+
+void TForm_Main::SetStateWait() {
+  Absorb([&] { srComm1->SetActive(false); });
+  PB_Data->SetVisible(false);
+  PB_Data->SetPosition(0);
+  ChB_Singles->SetEnabled(true);
+  CB_Unit->SetEnabled(true);
+  B_Exit->SetEnabled(true);
+  B_Excel->SetVisible(false);
+  B_Text->SetVisible(false);
+  B_Next->SetVisible(false);
+  L_State->SetCaption(kTextWaiting);
+  ChB_Singles->SetVisible(false);
+  L_Unit->SetVisible(false);
+  CB_Unit->SetVisible(false);
+  ClearCom();
+  ClearDev();
+  Pending = ChIdle;
+  SessionPhase = phSearching;
+  GetAllCom();
+}
+
+void TForm_Main::SetStateDataReady() {
+  Absorb([&] { srComm1->SetActive(false); });
+  ChB_Singles->SetEnabled(true);
+  CB_Unit->SetEnabled(true);
+  PB_Data->SetVisible(false);
+  B_Exit->SetEnabled(true);
+  if (Archive.RecCount() == 0) {
+    SetStateWait();
+    return;
+  }
+  ChB_Singles->SetVisible(true);
+  L_Unit->SetVisible(true);
+  CB_Unit->SetVisible(true);
+  L_State->SetCaption(std::to_string(Archive.RecCount()) + kTextReceived + "\r\n" +
+                      kTextSelectUnit);
+  B_Excel->SetVisible(true);
+  bool installed = false;
+  if (sxExcelExport1) Absorb([&] { installed = sxExcelExport1->ExcelVersion() > 0; });
+  B_Excel->SetEnabled(installed);
+  B_Text->SetVisible(true);
+  B_Next->SetVisible(true);
+}
+
+void TForm_Main::SetStateExport() {
+  B_Exit->SetEnabled(false);
+  L_State->SetCaption(kTextExporting);
+  B_Excel->SetVisible(false);
+  B_Text->SetVisible(false);
+  B_Next->SetVisible(false);
+  ChB_Singles->SetEnabled(false);
+  CB_Unit->SetEnabled(false);
+  PB_Data->SetPosition(0);
+  PB_Data->SetMin(0);
+  PB_Data->SetMax(100);
+  PB_Data->SetVisible(true);
+}
+
+void TForm_Main::ShowInfo(const std::string& text, const std::string& wcaption,
+                          const std::string& sound) {
+  Form_Info->info_sound = sound;
+  Form_Info->info_caption = wcaption;
+  Form_Info->info_text = text;
+  Form_Info->Form->ShowModal();
+}
+
+void TForm_Main::B_ExitClick(TObject*) {
+  SetStateWait();
+  SessionPhase = phStopped;
+  app_.Terminate();
+}
+
+void TForm_Main::P_GeneralClick(TObject*) {}
+
+void TForm_Main::SendCommand(char ch) {
+  srComm1->SendChar(static_cast<std::uint8_t>(ch));
+}

@@ -1,0 +1,152 @@
+// TForm_Main, the program's one window: it finds the tester among the serial ports, reads its
+// archive over the link, shows the three states Wait, DataReady and Export, keeps the three
+// settings and runs both exports. Written against the element factory, so the same window runs
+// with the Qt binding, headless in tests and in the command-line reader. Main thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "infodialog/info.h"
+#include "mainwindow/export_cursor.h"
+#include "mainwindow/link.h"
+#include "platform/locale_settings.h"
+#include "platform/registry.h"
+#include "serial/srcomm.h"
+#include "sheetexport/sx_excel_export.h"
+#include "ui/elements.h"
+
+class TDeviceWatch;
+
+// What the window takes from the system; every member left empty gets the system's own.
+struct TMainServices {
+  std::function<std::unique_ptr<TRegistry>()> Registry;  // CreateRegistry
+  std::shared_ptr<TsrDeviceDatabase> Devices;            // SystemDeviceDatabase
+  std::shared_ptr<TSerialApi> SerialApi;                 // the system's serial API
+  std::shared_ptr<TSheetSystem> Sheets;                  // none: "Export to Excel" stays disabled
+  std::shared_ptr<FormatSettings> Format;                // LoadSystemFormatSettings
+  TForm_Info::TSoundPlayer Sound;                        // PlaySystemSound
+  std::function<std::string(int csidl)> SpecialPath;     // GetSpecialPath
+  std::function<TDateTime()> Now;                        // Now
+  // Watch the machine's tty devices and virtual ports, and rescan when they change.
+  bool WatchDevices = false;
+};
+
+class TForm_Main : public TMainLink {
+ public:
+  static constexpr const char* SettingsKey = "\\Software\\VORNEX\\Quarrow2Excel\\1.0";
+  static constexpr std::size_t MaxCandidates = 256;
+
+  // Builds the window and its elements, then runs FormCreate (which starts the search).
+  TForm_Main(TElementFactory& factory, TMainServices services = {});
+  ~TForm_Main() override;
+  TForm_Main(const TForm_Main&) = delete;
+  TForm_Main& operator=(const TForm_Main&) = delete;
+
+  std::unique_ptr<TForm> Form;
+  TPanel* P_General;
+  TButton* B_Excel;
+  TButton* B_Text;
+  TCheckBox* ChB_Singles;
+  TLabel* L_Unit;
+  TComboBox* CB_Unit;
+  TButton* B_Next;
+  TButton* B_Exit;
+  TSaveDialog* SaveAsText;
+  std::unique_ptr<TsrComm> srComm1;
+  std::unique_ptr<TsxExcelExport> sxExcelExport1;  // null without a spreadsheet system
+  std::unique_ptr<TForm_Info> Form_Info;
+  using TMainLink::L_State;
+  using TMainLink::PB_Data;
+  using TMainLink::Timer_CheckWork;
+  using TMainLink::Timer_DeviceRefresh;
+
+  // Settings.
+  bool Singles = true;
+  std::int32_t Unit = 0;
+  std::string DefPath;
+
+  // Session.
+  std::array<std::int32_t, MaxCandidates> Candidates{};
+  std::uint32_t CandCount = 0;
+  std::uint32_t CandIndex = 0;
+  bool FastBaud = false;
+  TExportCursor ExportCursor;
+
+  void FormCreate(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void SetStateWait() override;
+  void SetStateDataReady() override;
+  void SetStateExport();
+  void ShowInfo(const std::string& text, const std::string& wcaption,
+                const std::string& sound) override;
+  std::int32_t ReadRegInt(const std::string& Name, std::int32_t Default);
+  bool ReadRegBool(const std::string& Name, bool Default);
+  std::string ReadRegStr(const std::string& Name, const std::string& Default);
+  std::string GetSpecialPath(int CSIDL);
+
+  void GetAllCom();
+  void NextCom();
+  void Timer_CheckWorkTimer(TObject* Sender);
+  void Timer_DeviceRefreshTimer(TObject* Sender);
+  void WMDeviceChange();
+  void srComm1FatalError(TObject* Sender, std::uint32_t ErrorCode, std::uint32_t Detail,
+                         const std::string& ErrorMsg, bool& RaiseException);
+
+  void B_NextClick(TObject* Sender);
+  void B_ExitClick(TObject* Sender);
+  void P_GeneralClick(TObject* Sender);
+  void CB_UnitChange(TObject* Sender);
+  void ChB_SinglesClick(TObject* Sender);
+  void B_TextClick(TObject* Sender);
+  void B_ExcelClick(TObject* Sender);
+
+  // The spreadsheet export's data pipe.
+  void sxExcelExport1GetFieldCount(TsxExcelExport& Sender, int& IntFieldCount);
+  void sxExcelExport1GetFieldVisible(TsxExcelExport& Sender, int IntFieldIndex,
+                                     bool& BlnFieldVisible);
+  void sxExcelExport1GetFieldName(TsxExcelExport& Sender, int IntFieldIndex,
+                                  std::string& StrFieldName);
+  void sxExcelExport1GetFieldDisplayName(TsxExcelExport& Sender, int IntFieldIndex,
+                                         std::string& StrFieldDisplayName);
+  void sxExcelExport1GetFieldDataSize(TsxExcelExport& Sender, int IntFieldIndex,
+                                      int& IntFieldDataSize);
+  void sxExcelExport1GetFieldDataType(TsxExcelExport& Sender, int IntFieldIndex,
+                                      TFieldType& FieldDataType);
+  void sxExcelExport1GetFieldDecSize(TsxExcelExport& Sender, int IntFieldIndex,
+                                     int& IntFieldDecSize);
+  void sxExcelExport1GotoFirstRecord(TsxExcelExport& Sender);
+  void sxExcelExport1GotoNextRecord(TsxExcelExport& Sender);
+  void sxExcelExport1GetEOF(TsxExcelExport& Sender, bool& BlnEOF);
+  void sxExcelExport1GetFieldValue(TsxExcelExport& Sender, int IntFieldIndex, TVariant& VarValue);
+  void sxExcelExport1ExportRecords(TsxExcelExport& Sender, int IntRecordNumber);
+
+  // Runs after the export has written the workbook and before it is let go: the command-line
+  // reader saves it to a file here.
+  std::function<void(TsxExcelExport&)> OnWorkbookWritten;
+
+  TApplication& Application() const { return app_; }
+  const FormatSettings& Format() const { return *services_.Format; }
+  // The settings key, open from FormCreate to FormClose; null when it could not be opened.
+  TRegistry* Reg() const { return reg_.get(); }
+
+ protected:
+  void SendCommand(char ch) override;
+
+ private:
+  void CreateElements(TElementFactory& factory);
+  void ConfigureComm();
+  void ConfigureExport();
+  void StartDeviceWatch();
+  void WriteSetting(const std::function<void(TRegistry&)>& write);
+
+  TApplication& app_;
+  TMainServices services_;
+  std::unique_ptr<TRegistry> reg_;
+  std::unique_ptr<TDeviceWatch> watch_;
+  // Work posted by the device watcher checks it, so none runs after the window is gone.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};

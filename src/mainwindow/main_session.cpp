@@ -1,0 +1,108 @@
+// The search for the tester: the candidate ports, the walk over them at both baud rates, the
+// probe, the watchdog of a reading and the rescan after a device change.
+#include "main_form.h"
+
+namespace {
+
+bool IsCandidate(const TsrDevice& d) {
+  return d.Service == "FTSER2K" || d.Service == "silabser" || d.Manufacturer == "FTDI" ||
+         d.Manufacturer == "Silicon Laboratories";
+}
+
+}  // namespace
+
+void TForm_Main::GetAllCom() {
+  try {
+    srComm1->SetActive(false);
+  } catch (...) {
+  }
+  ClearCom();
+  Timer_DeviceRefresh->SetEnabled(false);
+  Timer_CheckWork->SetEnabled(false);
+  try {
+    srComm1->Update();
+  } catch (...) {
+    // The scan then uses the list as it stands.
+  }
+  CandCount = 0;
+  CandIndex = 0;
+  FastBaud = false;
+  const int count = srComm1->DeviceCount();
+  // The table keeps the first candidates it has room for.
+  for (int i = 0; i < count && CandCount < MaxCandidates; ++i)
+    if (const TsrDevice* d = srComm1->Devices(i); d && IsCandidate(*d)) Candidates[CandCount++] = i;
+  CandIndex = 0;
+  Timer_CheckWork->SetInterval(2500);
+  Timer_CheckWork->SetEnabled(CandCount > 0);
+}
+
+void TForm_Main::NextCom() {
+  try {
+    srComm1->SetActive(false);
+  } catch (...) {
+  }
+  ClearCom();
+  if (CandCount == 0) return;
+  if (CandIndex >= CandCount) CandIndex = 0;
+  if (FastBaud) {
+    ++CandIndex;
+    FastBaud = false;
+  } else {
+    FastBaud = true;
+  }
+  if (CandIndex >= CandCount) CandIndex = 0;
+  try {
+    srComm1->SetDeviceIndex(Candidates[CandIndex]);
+    srComm1->SetBaudRate(FastBaud ? 115200 : 9600);
+    srComm1->SetActive(true);
+  } catch (...) {
+    // A port in use or of an unplugged adapter: closed, and the next tick moves on.
+  }
+}
+
+void TForm_Main::Timer_CheckWorkTimer(TObject*) {
+  Timer_CheckWork->SetInterval(1000);
+  Form->Repaint();
+  if (SessionPhase == phReading) {
+    if (RxActivity)
+      RxActivity = false;
+    else
+      SetStateWait();
+  }
+  if (SessionPhase != phSearching) return;
+  if (SeenIdle) {
+    SessionPhase = phReading;
+    RxActivity = true;
+    SeenEnd = false;
+    Pending = ChHeader;
+    try {
+      SendCommand(ChHeader);
+    } catch (...) {
+    }
+    return;
+  }
+  NextCom();
+  if (!srComm1->Active()) return;
+  try {
+    for (int i = 0; i < 3; ++i) SendCommand(ChIdle);
+  } catch (...) {
+  }
+}
+
+void TForm_Main::Timer_DeviceRefreshTimer(TObject*) {
+  GetAllCom();
+  Timer_DeviceRefresh->SetEnabled(false);
+  // The rescan closed the port of a reading; with no candidate left no tick would ever end it.
+  if (SessionPhase == phReading && CandCount == 0) SetStateWait();
+}
+
+void TForm_Main::WMDeviceChange() {
+  if (SessionPhase == phSearching) Timer_DeviceRefresh->SetEnabled(true);
+}
+
+void TForm_Main::B_NextClick(TObject*) {
+  SetStateWait();
+}
+
+void TForm_Main::srComm1FatalError(TObject*, std::uint32_t, std::uint32_t, const std::string&,
+                                   bool&) {}

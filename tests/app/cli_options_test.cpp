@@ -1,0 +1,50 @@
+#include "app/cli_options.h"
+
+#include <gtest/gtest.h>
+
+#include "base/exceptions.h"
+
+namespace {
+
+TEST(CliOptions, UnitsInEitherSpellingAndAnyCase) {
+  struct Case {
+    const char* text;
+    std::optional<int> unit;
+  } cases[] = {
+      {"MPa", 0}, {"mpa", 0}, {"kg/cm2", 1}, {"KG/CM²", 1}, {"N/mm2", 2}, {"n/mm²", 2},
+      {"PSI", 3}, {"psi", 3}, {"kg/cm", {}}, {"MPa ", {}},  {"", {}},     {"N/mm2/", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseUnit(c.text), c.unit) << c.text;
+}
+
+TEST(CliOptions, ValuesAndDefaults) {
+  const TCliOptions none = ParseCliOptions({});
+  EXPECT_TRUE(none.Port.empty());
+  EXPECT_EQ(none.Unit, 0);
+  EXPECT_TRUE(none.Singles);
+  EXPECT_EQ(none.TimeoutSeconds, 60u);
+
+  const TCliOptions all =
+      ParseCliOptions({"--port", "/dev/ttyUSB0", "--unit", "psi", "--no-singles", "--text", "r.txt",
+                       "--xlsx", "b.xlsx", "--timeout", "5"});
+  EXPECT_EQ(all.Port, "/dev/ttyUSB0");
+  EXPECT_EQ(all.Unit, 3);
+  EXPECT_FALSE(all.Singles);
+  EXPECT_EQ(all.Text, "r.txt");
+  EXPECT_EQ(all.Xlsx, "b.xlsx");
+  EXPECT_EQ(all.TimeoutSeconds, 5u);
+  EXPECT_TRUE(ParseCliOptions({"--no-singles", "--singles"}).Singles) << "the last one holds";
+  EXPECT_TRUE(ParseCliOptions({"--help"}).Help);
+}
+
+TEST(CliOptions, BadUsageIsRefusedWithTheReason) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--unit", "bar"},   {"--unit"},          {"--timeout", "0"},
+      {"--timeout", "-3"}, {"--timeout", "5s"}, {"--timeout", "99999999999"},
+      {"--port"},          {"--port", ""},      {"--text"},
+      {"--xlsx", ""},      {"--verbose"},       {"extra"},
+  };
+  for (const auto& args : bad) EXPECT_THROW(ParseCliOptions(args), Exception) << args[0];
+}
+
+}  // namespace

@@ -1,0 +1,267 @@
+// "Save as text" and "Export to Excel" from the window: the flow through the states, the
+// dialog and the folder setting, the data pipe's rows and cells, and the workbook on disk.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "../sheetexport/fake_desktop.h"
+#include "../sheetexport/xlsx_reader.h"
+#include "form_fixture.h"
+#include "mainwindow/presentation.h"
+#include "mainwindow/textreport.h"
+#include "sheetexport/sheet_app_builtin.h"
+
+namespace {
+
+class ExportsTest : public ::testing::Test, public FormFixture {
+ protected:
+  // The window in DataReady over an archive of records with the given impact counts, without
+  // any serial line: what the reading leaves behind.
+  TForm_Main& Loaded(const std::vector<unsigned>& q) {
+    TForm_Main& f = form ? *form : Start();
+    f.Archive.Resize(static_cast<std::uint32_t>(q.size()));
+    for (std::size_t i = 0; i < q.size(); ++i) {
+      const auto r = TestRecord(static_cast<unsigned>(i + 1), q[i]);
+      f.Archive.StoreRecord(r.data(), r.size());
+    }
+    f.SessionPhase = phComplete;
+    f.SetStateDataReady();
+    return f;
+  }
+  headless::TSaveDialog& Dialog() { return static_cast<headless::TSaveDialog&>(*form->SaveAsText); }
+};
+
+// Rows of the pipe as "N" or "N:k" for single-value rows.
+std::vector<std::string> PipeRows(TForm_Main& f) {
+  std::vector<std::string> rows;
+  TsxExcelExport* x = f.sxExcelExport1.get();
+  f.ExportCursor.Size = f.Archive.RecTotal();
+  f.sxExcelExport1GotoFirstRecord(*x);
+  for (bool eof = false;;) {
+    f.sxExcelExport1GetEOF(*x, eof);
+    if (eof || rows.size() > 100) break;
+    TVariant n;
+    f.sxExcelExport1GetFieldValue(*x, 0, n);
+    std::string row = std::to_string(std::get<std::int64_t>(n));
+    if (f.ExportCursor.SingleRow) row += ":" + std::to_string(f.ExportCursor.Single);
+    rows.push_back(row);
+    f.sxExcelExport1GotoNextRecord(*x);
+  }
+  return rows;
+}
+
+TEST_F(ExportsTest, PipeRowsFollowTheRecordsAndTheirSingleValues) {
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
+  struct Case {
+    std::vector<unsigned> q;
+    bool singles;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {{2, 0, 1}, true, {"1", "1:0", "1:1", "2", "3", "3:0"}},
+      {{2, 0, 1}, false, {"1", "2", "3"}},
+      {{1}, false, {"1"}},
+      {{0}, true, {"1"}},
+      {{60}, true, {}},  // filled below: a count above 49 stops at the 49 values a slot holds
+      {{}, true, {}},
+  };
+  cases[4].rows.push_back("1");
+  for (int k = 0; k < 49; ++k) cases[4].rows.push_back("1:" + std::to_string(k));
+  for (const Case& c : cases) {
+    form.reset();
+    TForm_Main& f = Loaded(c.q);
+    f.Singles = c.singles;
+    EXPECT_EQ(PipeRows(f), c.rows) << c.q.size() << " records, singles " << c.singles;
+    if (!c.q.empty()) {
+      EXPECT_EQ(f.ExportCursor.Position, c.q.size() - 1);
+    }
+  }
+}
+
+TEST_F(ExportsTest, CellsTitlesAndDecimalsFollowTheUnit) {
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
+  TForm_Main& f = Loaded({2});
+  TsxExcelExport& x = *f.sxExcelExport1;
+  struct Case {
+    int unit;
+    const char* title;
+    double r, rpr;
+    int decimals;
+  } cases[] = {
+      {0, "R, MPa", 21.0, 21.0, 1},
+      {1, "R, kg/cm²", 214.0, 214.0, 0},
+      {2, "R, N/mm²", 21.0, 21.0, 1},
+      {3, "R, PSI", 3046.0, 3046.0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    static_cast<headless::TComboBox*>(f.CB_Unit)->Select(c.unit);
+    std::string title;
+    f.sxExcelExport1GetFieldDisplayName(x, ColR, title);
+    EXPECT_EQ(title, c.title);
+    f.sxExcelExport1GetFieldDisplayName(x, ColS, title);
+    EXPECT_EQ(title.substr(0, 3), "S, ");
+    for (int col : {ColR, ColS, ColRpr}) {
+      int dec = 0;
+      f.sxExcelExport1GetFieldDecSize(x, col, dec);
+      EXPECT_EQ(dec, c.decimals) << col;
+    }
+    int dec = 0;
+    f.sxExcelExport1GetFieldDecSize(x, 7, dec);
+    EXPECT_EQ(dec, 1);
+    f.sxExcelExport1GetFieldDecSize(x, 12, dec);
+    EXPECT_EQ(dec, 2);
+    dec = 5;
+    f.sxExcelExport1GetFieldDecSize(x, 3, dec);
+    EXPECT_EQ(dec, 5) << "other columns keep what the engine preset";
+
+    f.ExportCursor.Size = 1;
+    f.sxExcelExport1GotoFirstRecord(x);
+    TVariant v;
+    f.sxExcelExport1GetFieldValue(x, ColR, v);
+    EXPECT_DOUBLE_EQ(std::get<double>(v), c.r);
+    TVariant empty;
+    f.sxExcelExport1GetFieldValue(x, ColRpr, empty);
+    EXPECT_TRUE(VarIsEmpty(empty));
+    f.sxExcelExport1GotoNextRecord(x);  // the first single value
+    ASSERT_TRUE(f.ExportCursor.SingleRow);
+    TVariant single, dateOnSingle;
+    f.sxExcelExport1GetFieldValue(x, ColRpr, single);
+    EXPECT_DOUBLE_EQ(std::get<double>(single), c.rpr);
+    f.sxExcelExport1GetFieldValue(x, 1, dateOnSingle);
+    EXPECT_TRUE(VarIsEmpty(dateOnSingle));
+  }
+  TVariant v, kc, q;
+  f.sxExcelExport1GotoFirstRecord(x);
+  f.sxExcelExport1GetFieldValue(x, 12, kc);
+  f.sxExcelExport1GetFieldValue(x, 13, q);
+  f.sxExcelExport1GetFieldValue(x, 2, v);
+  EXPECT_DOUBLE_EQ(std::get<double>(kc), 1.0);
+  EXPECT_EQ(std::get<std::int64_t>(q), 2);
+  EXPECT_EQ(std::get<std::string>(v), MaterialLabel(1));
+  int count = 0;
+  f.sxExcelExport1GetFieldCount(x, count);
+  EXPECT_EQ(count, 15);
+}
+
+TEST_F(ExportsTest, ProgressDuringTheRunIsRowsPercentOverFourteen) {
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
+  TForm_Main& f = Loaded(std::vector<unsigned>(300, 0));
+  f.ExportCursor.Size = 300;
+  f.sxExcelExport1ExportRecords(*f.sxExcelExport1, 300);
+  EXPECT_EQ(f.PB_Data->Position(), 7);
+  f.sxExcelExport1ExportRecords(*f.sxExcelExport1, 150);
+  EXPECT_EQ(f.PB_Data->Position(), 3);
+  f.ExportCursor.Size = 0;
+  f.sxExcelExport1ExportRecords(*f.sxExcelExport1, 10);
+  EXPECT_EQ(f.PB_Data->Position(), 0);
+}
+
+TEST_F(ExportsTest, SaveAsTextWritesTheReportAndRemembersTheFolder) {
+  TForm_Main& f = Loaded({2, 0, 1});
+  fs::create_directories(Root() / "out");
+  int maxAtDialog = 0, posAtDialog = 0;
+  Dialog().Answer = [&](headless::TSaveDialog& d) {
+    maxAtDialog = f.PB_Data->Max();
+    posAtDialog = f.PB_Data->Position();
+    EXPECT_EQ(d.InitialDir(), Docs().string());
+    return std::optional<std::string>((Root() / "out" / "site12").string());
+  };
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Text)->Click());
+  EXPECT_EQ(maxAtDialog, 100);
+  EXPECT_EQ(posAtDialog, 100);
+  const fs::path file = Root() / "out" / "site12.txt";
+  ASSERT_TRUE(fs::exists(file));
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream got;
+  got << in.rdbuf();
+  const std::string expected =
+      BuildTextReport(f.Archive, 0, true, format, EncodeDateTime(2026, 12, 9, 10, 30, 0, 0)).Text();
+  EXPECT_EQ(got.str(), expected);
+  EXPECT_EQ(f.DefPath, (Root() / "out").string());
+  EXPECT_EQ(f.L_State->Caption(), "3 records received.\r\nPlease select unit and save file.");
+  EXPECT_TRUE(app.Errors().empty());
+}
+
+TEST_F(ExportsTest, CancelledOrFailedSaveReturnsToDataReady) {
+  TForm_Main& f = Loaded({1});
+  Dialog().Answer = [](headless::TSaveDialog&) { return std::nullopt; };
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Text)->Click());
+  EXPECT_EQ(f.DefPath, Docs().string());
+  EXPECT_TRUE(f.B_Text->Visible());
+  EXPECT_TRUE(app.Errors().empty());
+
+  // A folder stands where the report should go: the write fails and leaves nothing behind.
+  fs::create_directories(Root() / "ro");
+  const std::string target = (Root() / "ro" / "r.txt").string();
+  fs::create_directories(target);
+  Dialog().Answer = [&](headless::TSaveDialog&) { return std::optional<std::string>(target); };
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Text)->Click());
+  ASSERT_EQ(app.Errors().size(), 1u);
+  EXPECT_FALSE(app.Errors()[0].empty());
+  EXPECT_TRUE(fs::is_directory(target));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Root() / "ro"), fs::directory_iterator()), 1);
+  EXPECT_EQ(f.DefPath, (Root() / "ro").string());
+  EXPECT_TRUE(f.B_Text->Visible());
+  EXPECT_TRUE(f.B_Exit->Enabled());
+}
+
+TEST_F(ExportsTest, ExportToExcelWritesTheTitledSheetAndLetsTheWorkbookGo) {
+  auto desktop = NoDesktop();
+  std::vector<std::string> told;
+  sheets = CreateBuiltinSheetSystem(
+      {format, desktop, [&](const std::string& text) { told.push_back(text); }});
+  TForm_Main& f = Loaded({2, 0, 1});
+  ASSERT_TRUE(f.B_Excel->Enabled());
+  const fs::path saved = Root() / "book.xlsx";
+  bool inExportState = false;
+  f.OnWorkbookWritten = [&](TsxExcelExport& x) {
+    inExportState = !f.B_Exit->Enabled() && f.PB_Data->Visible();
+    x.SaveAs(saved.string(), ffXLSX);
+  };
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());
+  EXPECT_TRUE(app.Errors().empty()) << app.Errors().front();
+  EXPECT_TRUE(inExportState);
+  EXPECT_TRUE(f.B_Excel->Visible());
+  EXPECT_TRUE(desktop->Opened.empty()) << "a saved workbook is not handed to the desktop";
+
+  XlsxFile book(saved.string());
+  ASSERT_TRUE(book.Ok());
+  const XlsxSheet sheet = book.Sheet(1);
+  EXPECT_NE(book.Part("xl/workbook.xml").find("name=\"Quarrow VORNEX\""), std::string::npos);
+  EXPECT_EQ(sheet.Text("A2"), "Quarrow VORNEX");
+  EXPECT_EQ(sheet.Text("A6"), "N");
+  EXPECT_EQ(sheet.Text("F6"), "R, MPa");
+  EXPECT_EQ(sheet.Text("O6"), "Single Values");
+  EXPECT_EQ(sheet.Text("A7"), "1");
+  EXPECT_EQ(sheet.Text("F7"), "21");
+  EXPECT_EQ(sheet.Text("O8"), "21");
+  EXPECT_EQ(sheet.Text("O9"), "21.1");
+  EXPECT_EQ(sheet.Text("A10"), "2");
+  EXPECT_EQ(sheet.Text("A11"), "3");
+  EXPECT_EQ(sheet.Text("O12"), "23");
+  EXPECT_EQ(sheet.Text("A8"), "") << "the group clears its repeated numbers";
+  // Single-value rows are grouped under their record.
+  EXPECT_NE(sheet.RowAttributes.at(8).find("outlineLevel=\"1\""), std::string::npos);
+
+  // Without a save the visible workbook goes to the cache folder for the desktop to open.
+  f.OnWorkbookWritten = nullptr;
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());
+  ASSERT_EQ(desktop->Opened.size(), 1u);
+  EXPECT_EQ(desktop->Opened[0].string().rfind((Root() / "cache").string(), 0), 0u);
+  EXPECT_EQ(told.size(), 1u);
+}
+
+TEST_F(ExportsTest, ExportFailureIsReportedAndTheWindowReturnsToDataReady) {
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
+  TForm_Main& f = Loaded({1, 1});
+  f.OnWorkbookWritten = [](TsxExcelExport&) { throw Exception("The disk is full"); };
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());
+  ASSERT_EQ(app.Errors().size(), 1u);
+  EXPECT_EQ(app.Errors()[0], "The disk is full.");
+  EXPECT_TRUE(f.B_Excel->Visible());
+  EXPECT_TRUE(f.B_Exit->Enabled());
+  EXPECT_FALSE(f.sxExcelExport1->Connected());
+}
+
+}  // namespace

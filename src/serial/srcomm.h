@@ -47,9 +47,13 @@ using TOnCommErrorEvent =
                        TComStateFlags State, bool& flFlashBuffers)>;
 
 // A control that shows a line state (a check box).
+// A control that shows a line state (a check box); it tells the components that show lines in
+// it when it goes away.
 class TsrCheckable : public TObject {
  public:
+  ~TsrCheckable() override { FreeNotices.Announce(this); }
   virtual void SetChecked(bool checked) = 0;
+  TsrFreeNotices FreeNotices;
 };
 
 // The port settings dialog the owner provides; true when the user accepted cfg.
@@ -91,8 +95,14 @@ class TsrCustomComm : public TsrBaseIO {
   void SetTimeoutWrite(std::uint32_t v);
   bool RS485Mode() const { return fRS485Mode; }
   void SetRS485Mode(bool v);
-  TsrCheckable *MonitorCTS = nullptr, *MonitorDSR = nullptr, *MonitorRLSD = nullptr,
-               *MonitorRing = nullptr;
+  TsrCheckable* MonitorCTS() const { return fMonitorCTS; }
+  void SetMonitorCTS(TsrCheckable* c) { SetMonitor(fMonitorCTS, c); }
+  TsrCheckable* MonitorDSR() const { return fMonitorDSR; }
+  void SetMonitorDSR(TsrCheckable* c) { SetMonitor(fMonitorDSR, c); }
+  TsrCheckable* MonitorRLSD() const { return fMonitorRLSD; }
+  void SetMonitorRLSD(TsrCheckable* c) { SetMonitor(fMonitorRLSD, c); }
+  TsrCheckable* MonitorRing() const { return fMonitorRing; }
+  void SetMonitorRing(TsrCheckable* c) { SetMonitor(fMonitorRing, c); }
   TOnSent OnAfterSend;
   TOnTraceEvent OnTraceState;
   TOnCommErrorEvent OnCommError;
@@ -160,6 +170,7 @@ class TsrCustomComm : public TsrBaseIO {
 
  private:
   friend struct TCommLink;
+  void SetMonitor(TsrCheckable*& slot, TsrCheckable* c);
   void AllocBuffer();
   void FreeBuffer();
   bool ReadSync(void* buf, std::uint32_t n, OVERLAPPED& ovl);
@@ -184,6 +195,8 @@ class TsrCustomComm : public TsrBaseIO {
   std::uint16_t fBufferOutSize = 8192, fBufferInSize = 8192;
   std::shared_ptr<std::vector<std::uint8_t>> glBuffer;
   bool fRS485Mode = false;
+  TsrCheckable *fMonitorRLSD = nullptr, *fMonitorRing = nullptr, *fMonitorCTS = nullptr,
+               *fMonitorDSR = nullptr;
   bool fIsNotSupportRS485 = false;
   TStreamProtocol fProtocol = spHardware;
   OVERLAPPED fOvlRead, fOvlWrite, fOvlAsync;

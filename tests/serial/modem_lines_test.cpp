@@ -128,10 +128,10 @@ struct PtyModem : ::testing::Test {
 
 TEST_F(PtyModem, LineChangesArriveAsTraceEventsOnTheMainThread) {
   com.SetTraceStates(tsCTS | tsDSR | tsRLSD | tsRing);
-  com.MonitorCTS = &cts;
-  com.MonitorDSR = &dsr;
-  com.MonitorRLSD = &rlsd;
-  com.MonitorRing = &ring;
+  com.SetMonitorCTS(&cts);
+  com.SetMonitorDSR(&dsr);
+  com.SetMonitorRLSD(&rlsd);
+  com.SetMonitorRing(&ring);
   com.SetActive(true);
   ASSERT_TRUE(com.Active()) << com.LastError();
   events.clear();

@@ -175,6 +175,34 @@ TEST(TerminalNotices, AControlThatGoesAwayIsForgotten) {
   EXPECT_EQ(edit.text, "k");
 }
 
+TEST(TerminalNotices, AMonitorThatGoesAwayIsForgotten) {
+  struct TBox : TsrCheckable {
+    bool checked = true;
+    void SetChecked(bool c) override { checked = c; }
+  };
+  TBox outlives;
+  {
+    TsrComm com;
+    com.SetDeviceDatabase(nullptr);
+    TBox stays;
+    {
+      TBox gone;
+      com.SetMonitorCTS(&gone);
+      com.SetMonitorRing(&gone);
+      com.SetMonitorRLSD(&gone);
+      com.SetMonitorRLSD(&outlives);  // still shown as CTS and ring: still told
+      com.SetMonitorDSR(&stays);
+    }
+    EXPECT_EQ(com.MonitorCTS(), nullptr);
+    EXPECT_EQ(com.MonitorRing(), nullptr);
+    EXPECT_EQ(com.MonitorDSR(), &stays);
+    com.DoTraceState(&com, tsRing | tsDSR);  // only the controls left are touched
+    EXPECT_FALSE(stays.checked);             // a closed port has no lines up
+    EXPECT_FALSE(outlives.checked);
+  }
+  outlives.checked = true;  // and going last it tells nobody
+}
+
 TEST(TerminalNotices, AtDesignTimeANewTerminalIsUsedBothWays) {
   TTestEdit edit;
   TsrComm com;

@@ -118,6 +118,38 @@ constexpr std::uint32_t SETXOFF = 1, SETXON = 2, SETRTS = 3, CLRRTS = 4, SETDTR 
 constexpr std::uint32_t MS_CTS_ON = 0x10, MS_DSR_ON = 0x20, MS_RING_ON = 0x40, MS_RLSD_ON = 0x80;
 constexpr std::uint32_t WAIT_OBJECT_0 = 0, WAIT_TIMEOUT = 258, WAIT_FAILED = 0xFFFFFFFFu;
 
+// One look at the modem lines: the status bits (MS_*_ON) and, where the driver counts them, how
+// often each line has changed so far, so that a pulse shorter than the time between two looks
+// still shows.
+struct TModemLines {
+  std::uint32_t status = 0;
+  std::uint32_t cts = 0, dsr = 0, ring = 0, dcd = 0;
+  bool counted = false;
+};
+
+// The line events (EV_CTS, EV_DSR, EV_RLSD, EV_RING) that happened between two looks, kept to
+// those in mask. A counter that moved is an event even when the line reads as before; without
+// counters any change of the line is one (RING included: either edge).
+inline std::uint32_t ModemLineEvents(const TModemLines& before, const TModemLines& now,
+                                     std::uint32_t mask) {
+  const bool counted = before.counted && now.counted;
+  struct Line {
+    std::uint32_t event, statusBit, was, is;
+  };
+  const Line lines[] = {{EV_CTS, MS_CTS_ON, before.cts, now.cts},
+                        {EV_DSR, MS_DSR_ON, before.dsr, now.dsr},
+                        {EV_RLSD, MS_RLSD_ON, before.dcd, now.dcd},
+                        {EV_RING, MS_RING_ON, before.ring, now.ring}};
+  std::uint32_t events = 0;
+  for (const Line& l : lines) {
+    const bool changed = ((before.status ^ now.status) & l.statusBit) != 0;
+    if (changed || (counted && l.was != l.is)) events |= l.event;
+  }
+  return events & mask;
+}
+
+constexpr std::uint32_t EV_MODEMLINES = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
+
 class TSerialApi {
  public:
   virtual ~TSerialApi() = default;

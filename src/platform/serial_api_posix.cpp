@@ -20,7 +20,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "platform/serial_api.h"
+#include "platform/serial_api_posix.h"
 
 namespace {
 
@@ -100,6 +100,10 @@ struct TPort : TObject {
   std::map<OVERLAPPED*, TPending> pending;
   serial_icounter_struct counts{};
   bool haveCounts = false;
+  // The modem lines as last looked at, and whether the device tells them at all (a
+  // pseudo-terminal does not: then nothing is looked at, rather than polling in vain).
+  TModemLines modemSeen;
+  std::atomic<bool> modemWatch{false};
   ~TPort() override {
     if (fd >= 0) {
       flock(fd, LOCK_UN);
@@ -154,8 +158,34 @@ speed_t SpeedOf(std::uint32_t baud) {
   return B0;
 }
 
+// A line change is news only at the next look: this often while line events are asked for.
+constexpr int kModemLookMs = 10;
+
+}  // namespace
+
+int ReadModemLines(int fd, TModemLines& lines) {
+  int bits = 0;
+  if (ioctl(fd, TIOCMGET, &bits) != 0) return errno != 0 ? errno : EIO;
+  lines = TModemLines{};
+  lines.status = ((bits & TIOCM_CTS) ? MS_CTS_ON : 0) | ((bits & TIOCM_DSR) ? MS_DSR_ON : 0) |
+                 ((bits & TIOCM_RNG) ? MS_RING_ON : 0) | ((bits & TIOCM_CAR) ? MS_RLSD_ON : 0);
+  serial_icounter_struct c{};
+  if (ioctl(fd, TIOCGICOUNT, &c) == 0) {
+    lines.counted = true;
+    lines.cts = static_cast<std::uint32_t>(c.cts);
+    lines.dsr = static_cast<std::uint32_t>(c.dsr);
+    lines.ring = static_cast<std::uint32_t>(c.rng);
+    lines.dcd = static_cast<std::uint32_t>(c.dcd);
+  }
+  return 0;
+}
+
+namespace {
+
 class TPosixSerialApi final : public TSerialApi {
  public:
+  explicit TPosixSerialApi(TModemProbe probe) : probe_(std::move(probe)) {}
+
   THandle CreateFileW(const std::string& path) override {
     std::string name = path.rfind("\\\\?\\", 0) == 0 ? path.substr(4) : path;
     if (name.rfind("COM", 0) == 0 && name.size() > 3)
@@ -182,6 +212,7 @@ class TPosixSerialApi final : public TSerialApi {
     port->dcb.BaudRate = 9600;
     port->dcb.Flags = fBinary;
     port->haveCounts = ioctl(fd, TIOCGICOUNT, &port->counts) == 0;
+    port->modemWatch = probe_(fd, port->modemSeen) == 0;
     return Add(port);
   }
 
@@ -285,9 +316,13 @@ class TPosixSerialApi final : public TSerialApi {
   bool SetCommMask(THandle h, std::uint32_t mask) override {
     auto port = Port(h);
     if (!port) return false;
+    // Line changes before the new mask are not reported: the lines are looked at afresh.
+    TModemLines now;
+    const bool look = (mask & EV_MODEMLINES) && port->modemWatch && probe_(port->fd, now) == 0;
     {
       std::lock_guard lock(port->m);
       port->mask = mask;
+      if (look) port->modemSeen = now;
     }
     port->Signal(port->kickFd);
     return true;
@@ -440,11 +475,10 @@ class TPosixSerialApi final : public TSerialApi {
 
   bool GetCommModemStatus(THandle h, std::uint32_t* status) override {
     auto port = Port(h);
-    if (!port || !status) return false;
-    int bits = 0;
-    if (ioctl(port->fd, TIOCMGET, &bits) != 0) return FailErrno(errno);
-    *status = ((bits & TIOCM_CTS) ? MS_CTS_ON : 0) | ((bits & TIOCM_DSR) ? MS_DSR_ON : 0) |
-              ((bits & TIOCM_RNG) ? MS_RING_ON : 0) | ((bits & TIOCM_CAR) ? MS_RLSD_ON : 0);
+    if (!port || !status) return port ? Fail(ERROR_INVALID_PARAMETER) : false;
+    TModemLines lines;
+    if (const int e = probe_(port->fd, lines); e != 0) return FailErrno(e);
+    *status = lines.status;
     return true;
   }
 
@@ -703,16 +737,22 @@ class TPosixSerialApi final : public TSerialApi {
           rxReported = in > 0 && static_cast<std::uint32_t>(in) == port->seenInQueue &&
                        port->readGen == port->seenGen;
         }
+        if (const std::uint32_t lines = LookAtModemLines(*port, mask); lines || port->gone) {
+          Unbind(ev, lines);
+          return WAIT_OBJECT_0;
+        }
         // While it is readable with nothing to read, it is looked at every few milliseconds
         // instead of waking on every poll.
         const bool quiet = rxReported || empty;
         fds[1] = {port->fd, static_cast<short>(quiet ? 0 : POLLIN), 0};
         fds[2] = {port->closeFd, POLLIN, 0};
         fds[3] = {port->kickFd, POLLIN, 0};
-        int slice = -1;
-        if (quiet) slice = 5;
-        if (txDue && (mask & EV_TXEMPTY)) slice = 1;
-        if (slice >= 0) timeout = timeout < 0 ? slice : std::min(timeout, slice);
+        auto shorten = [&timeout](int slice) {
+          timeout = timeout < 0 ? slice : std::min(timeout, slice);
+        };
+        if (quiet) shorten(5);
+        if ((mask & EV_MODEMLINES) && port->modemWatch) shorten(kModemLookMs);
+        if (txDue && (mask & EV_TXEMPTY)) shorten(1);
       }
       int r = poll(fds, port ? 4 : 1, timeout);
       if (r < 0 && errno == EINTR) continue;
@@ -786,6 +826,25 @@ class TPosixSerialApi final : public TSerialApi {
     ev.port.reset();
   }
 
+  // Looks at the lines when the mask asks for their events: the events found since the last
+  // look. A device that stopped answering is gone; one that never could is no longer asked.
+  std::uint32_t LookAtModemLines(TPort& port, std::uint32_t mask) {
+    if (!(mask & EV_MODEMLINES) || !port.modemWatch) return 0;
+    TModemLines now;
+    if (const int e = probe_(port.fd, now); e != 0) {
+      if (DeviceGoneErrno(e))
+        port.gone = true;
+      else
+        port.modemWatch = false;
+      return 0;
+    }
+    std::lock_guard lock(port.m);
+    const std::uint32_t events = ModemLineEvents(port.modemSeen, now, mask);
+    port.modemSeen = now;
+    return events;
+  }
+
+  TModemProbe probe_;
   std::mutex tableMutex_;
   std::unordered_map<THandle, std::shared_ptr<TObject>> table_;
   THandle next_ = 0x100;
@@ -794,6 +853,10 @@ class TPosixSerialApi final : public TSerialApi {
 }  // namespace
 
 std::shared_ptr<TSerialApi> SystemSerialApi() {
-  static const std::shared_ptr<TSerialApi> api = std::make_shared<TPosixSerialApi>();
+  static const std::shared_ptr<TSerialApi> api = std::make_shared<TPosixSerialApi>(ReadModemLines);
   return api;
+}
+
+std::shared_ptr<TSerialApi> MakePosixSerialApi(TModemProbe probe) {
+  return std::make_shared<TPosixSerialApi>(probe ? std::move(probe) : TModemProbe(ReadModemLines));
 }

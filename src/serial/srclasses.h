@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/exceptions.h"
@@ -16,8 +17,10 @@
 #include "platform/serial_api.h"
 #include "serial/srwin32di.h"
 
-
 enum TDetailLevel { dlSimple, dlDetail, dlDebug };
+enum TTerminalUsage { tuNone, tuSend, tuReceive, tuBoth };
+// The framework's component states: a form is being read, or edited at design time.
+enum TsrComponentState : std::uint8_t { csLoading = 1 << 0, csDesigning = 1 << 1 };
 enum TIgnoreType : std::uint8_t {
   itTerminal = 1 << 0,
   itEventList = 1 << 1,
@@ -51,9 +54,73 @@ class TsrNotifyList {
   std::vector<std::unique_ptr<TsrNotifyEvent>> items_;
 };
 
+// Raised by DoFatalError and by the log and processor's own fatal errors.
+class ESerialError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Where an error that is only shown goes (the application's error box); stderr until set.
+void SetSerialErrorBox(std::function<void(const std::string&)> box);
+void ShowSerialError(const std::string& msg);
+// Where a message box with the error icon goes (owned by the foreground window); stderr until
+// set.
+void SetSerialMessageBox(
+    std::function<void(const std::string& Text, const std::string& Caption)> box);
+void ShowSerialMessageBox(const std::string& Text, const std::string& Caption);
+
+// Told when an object it refers to is being destroyed (the framework's destruction notice).
+class TsrNoticeReceiver {
+ public:
+  virtual ~TsrNoticeReceiver() = default;
+  virtual void Notification(TObject* AComponent) = 0;
+};
+
+// The receivers an object tells of its destruction; each is told once, at most.
+class TsrFreeNotices {
+ public:
+  void Add(TsrNoticeReceiver* r);
+  void Remove(TsrNoticeReceiver* r);
+  // Called by the owner's destructor.
+  void Announce(TObject* self);
+
+ private:
+  std::vector<TsrNoticeReceiver*> receivers_;
+};
+
+// A window message as an edit control's window method takes it.
+struct TMessage {
+  std::uint32_t Msg = 0;
+  std::uintptr_t WParam = 0;
+  std::intptr_t LParam = 0;
+  std::intptr_t Result = 0;
+};
+using TWndMethod = std::function<void(TMessage& Message)>;
+constexpr std::uint32_t WM_CHAR = 0x102, EM_REPLACESEL = 0xC2;
+
+// An edit control as a terminal: the component puts its own window method in front of the
+// control's and sends it received bytes. WM_CHAR carries a character in WParam (LParam: repeat
+// count 1); EM_REPLACESEL a zero-terminated 8-bit text in LParam that replaces the selection
+// (WParam 0: not undoable).
+class TsrEditControl : public TObject {
+ public:
+  // The control's window handle, non-zero.
+  virtual std::uint32_t Handle() const = 0;
+  virtual TWndMethod WindowProc() const = 0;
+  virtual void SetWindowProc(TWndMethod proc) = 0;
+  // The control calls r->Notification(this) when it is destroyed.
+  virtual void FreeNotification(TsrNoticeReceiver* r) = 0;
+  virtual void RemoveFreeNotification(TsrNoticeReceiver* r) = 0;
+};
+
+std::string FormatV(const char* format, va_list args);
+std::string Format(const char* format, ...);
+
 // A log the owner attaches; the component writes its lines through it.
 class TsrCustomLogFile : public TObject {
  public:
+  ~TsrCustomLogFile() override { FreeNotices.Announce(this); }
+  TsrFreeNotices FreeNotices;
   TOnFatalErrorEvent OnFatalError;
   virtual void DoFatalError(std::uint32_t Code, std::uint32_t Detail, const std::string& Msg);
   virtual void Save() = 0;
@@ -66,20 +133,8 @@ class TsrCustomLogFile : public TObject {
   void AddLogFormat(TDetailLevel l, const char* format, ...);
 };
 
-// Raised by DoFatalError and by the log and processor's own fatal errors.
-class ESerialError : public Exception {
- public:
-  using Exception::Exception;
-};
-
-// Where an error that is only shown goes (the application's error box); stderr until set.
-void SetSerialErrorBox(std::function<void(const std::string&)> box);
-void ShowSerialError(const std::string& msg);
-
-std::string FormatV(const char* format, va_list args);
-std::string Format(const char* format, ...);
-
 class TsrBaseIO;
+class TsrTimer;
 
 // The header of a device-change broadcast.
 struct DEV_BROADCAST_HDR {
@@ -90,7 +145,7 @@ struct DEV_BROADCAST_HDR {
 
 // A plug-in that sees received bytes before the owner and sends through the component;
 // processors chain.
-class TsrCustomDataProcessor : public TObject {
+class TsrCustomDataProcessor : public TObject, public TsrNoticeReceiver {
  public:
   using TDataSendEvent = std::function<void(TObject* Sender, const std::uint8_t* ptrBuffer,
                                             std::uint32_t Len, bool flSynchro, bool& flHandled)>;
@@ -102,9 +157,13 @@ class TsrCustomDataProcessor : public TObject {
   TOnFatalErrorEvent OnFatalError;
   TDataSendEvent OnDataSend;
   TsrCustomLogFile* Log() const { return fLog; }
-  void AssignLog(TsrCustomLogFile* log) { fLog = log; }
+  void AssignLog(TsrCustomLogFile* log);
   TsrBaseIO* Device() const { return fDevice; }
   TsrCustomDataProcessor* Next() const { return fDataProcessor; }
+  // The owned timer behind StartAsyncTimer; its ticks run on the owner's loop.
+  TsrTimer& TimerAsync() const { return *fTimerAsync; }
+  TsrFreeNotices FreeNotices;
+  void Notification(TObject* AComponent) override;
 
   virtual void DeviceNotify(TObject* Sender, std::int32_t Code);
   virtual void DoMediumClosed();
@@ -114,6 +173,10 @@ class TsrCustomDataProcessor : public TObject {
   virtual void AssignActive(bool Value) { fActive = Value; }
   virtual void DoDataSend(const std::uint8_t* Buffer, std::uint32_t Len);
   virtual void DoStringSend(const std::string& S);
+  // The async timer's tick: stops it and reports the send complete, as the line's own
+  // transmit-empty event does.
+  virtual void AsyncTimerTick();
+  virtual void StartAsyncTimer(std::uint32_t Interval);
   virtual void DoFatalErrors(std::uint32_t Code, std::uint32_t Detail, const std::string& Msg);
   virtual void DoProcessing(const std::uint8_t* Data, std::uint32_t Len, TIgnoreTypes& R);
   virtual void DataReceive(const std::uint8_t* ptrBuffer, std::uint32_t Len);
@@ -129,14 +192,60 @@ class TsrCustomDataProcessor : public TObject {
   TsrCustomDataProcessor* fDataProcessor = nullptr;
   bool fActive = false;
   TsrCustomLogFile* fLog = nullptr;
+  std::unique_ptr<TsrTimer> fTimerAsync;
+};
+
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+// The worker thread of a component whose isThreaded is set: runs its ThreadIOExecute until told
+// to stop.
+class TsrThreadIO {
+ public:
+  explicit TsrThreadIO(TsrBaseIO* com);
+  ~TsrThreadIO();
+  bool Terminated() const { return terminated_.load(); }
+  void Terminate() { terminated_ = true; }
+  // Waits for the thread's end; from the thread itself it only lets it go.
+  void WaitFor();
+  bool IsCurrentThread() const;
+  TsrBaseIO* fsrComm;
+
+ private:
+  std::atomic<bool> terminated_{false};
+  std::thread thread_;
 };
 
 // The port-independent part of the component: notify list, log, processor, device list,
-// received-data delivery. hPort is read by the component's threads, hence atomic.
-class TsrBaseIO : public TObject {
+// received-data delivery, the terminal, the loading state. hPort is read by the component's
+// threads, hence atomic.
+class TsrBaseIO : public TObject, public TsrNoticeReceiver {
  public:
   TsrBaseIO();
   ~TsrBaseIO() override;
+
+  // In the loading and design states Active is the stored value; otherwise whether the port
+  // is open. Writing it while loading only stores it; at design time it tries the port and
+  // closes it again.
+  bool Active() const;
+  void SetActive(bool Value);
+  std::uint8_t ComponentState() const { return fComponentState; }
+  // The form reader's calls: BeginLoading before the properties, Loaded after them.
+  void BeginLoading() { fComponentState |= csLoading; }
+  virtual void Loaded();
+  void SetDesigning(bool v);
+  void Notification(TObject* AComponent) override;
+
+  // The edit control shown as a terminal (not owned), what it is used for, and whether typed
+  // characters are also shown.
+  TsrEditControl* Terminal() const { return fTerminal; }
+  void SetTerminal(TsrEditControl* Value);
+  TTerminalUsage TerminalUsage() const { return fTerminalUsage; }
+  void SetTerminalUsage(TTerminalUsage Value);
+  bool TerminalEcho() const { return fTerminalEcho; }
+  void SetTerminalEcho(bool Value) { fTerminalEcho = Value; }
+  virtual void TerminalWrite(const std::uint8_t* Buffer, std::uint32_t Len);
+  TThreadPriority Priority() const { return fPriority; }
+  void SetPriority(TThreadPriority v) { fPriority = v; }
 
   virtual bool IsOpened() const { return hPort.load() != INVALID_HANDLE_VALUE; }
   virtual THandle DeviceOpen() { return INVALID_HANDLE_VALUE; }
@@ -144,6 +253,10 @@ class TsrBaseIO : public TObject {
   virtual bool HasReceivers() const;
   virtual void DoOpen();
   virtual void DoClose();
+  virtual void StartThreads();
+  virtual void StopThreads();
+  // The worker thread's work (isThreaded); returns when it ends or the thread is told to stop.
+  virtual void ThreadIOExecute(TsrThreadIO* thread);
   virtual void DoFatalError(std::uint32_t Code, std::uint32_t Detail, const std::string& Msg,
                             bool ShowOnly);
   virtual void DoNotify(std::int32_t Code) { srNotifyList.Call(this, Code); }
@@ -178,7 +291,7 @@ class TsrBaseIO : public TObject {
   int DeviceIndex() { return GetDeviceIndex(); }
 
   TsrCustomLogFile* Log() const { return fLog; }
-  void SetLog(TsrCustomLogFile* log) { fLog = log; }
+  void SetLog(TsrCustomLogFile* log);
   TsrCustomDataProcessor* DataProcessor() const { return fDataProcessor; }
   void SetDataProcessor(TsrCustomDataProcessor* p);
   // Read by the message thread at every event.
@@ -186,6 +299,8 @@ class TsrBaseIO : public TObject {
   void SetUseMainThread(bool v) { fUseMainThread.store(v); }
   THandle Handle() const { return hPort.load(); }
 
+  // Those to tell when the component is destroyed (its processors).
+  TsrFreeNotices FreeNotices;
   TOnFatalErrorEvent OnFatalError;
   TNotifyEvent OnClose;
   TNotifyEvent fOnOpen;  // not published
@@ -205,11 +320,29 @@ class TsrBaseIO : public TObject {
   bool flClearDeviceListWithFree = true;
   TsrDeviceList slDevices;
   std::shared_ptr<TSerialApi> api_;
+  bool fActive = false;
+  // Set by a descendant that does its I/O on the worker thread.
+  bool isThreaded = false;
+  std::atomic<bool> IsThreadIOTerminated{false};
 
  private:
   friend class TsrCustomDataProcessor;
+  void TerminalWndProc(TMessage& Message);
+  void SendToTerminal(TMessage& Message);
   TsrNotifyList srNotifyList;
   TsrCustomLogFile* fLog = nullptr;
   TsrCustomDataProcessor* fDataProcessor = nullptr;
+  // A chunk that the worker thread hands to the main thread.
+  const std::uint8_t* threadData = nullptr;
+  std::uint32_t threadDataSize = 0;
+  std::uint32_t hTerminal = 0;
+  TTerminalUsage fTerminalUsage = tuNone;
+  TsrEditControl* fTerminal = nullptr;
+  bool fTerminalEcho = false;
+  TWndMethod fOldTerminalWndProc;
+  bool fTerminalLocked = false;
+  std::unique_ptr<TsrThreadIO> fThreadIO;
   std::atomic<bool> fUseMainThread{true};
+  TThreadPriority fPriority = tpNormal;
+  std::uint8_t fComponentState = 0;
 };

@@ -123,8 +123,11 @@ TsrCustomComm::TsrCustomComm()
 
 TsrCustomComm::~TsrCustomComm() {
   DetachThreads();
+  SetTerminal(nullptr);
   SetDataProcessor(nullptr);
   OnTraceState = nullptr;
+  for (TsrCheckable* c : {fMonitorCTS, fMonitorDSR, fMonitorRLSD, fMonitorRing})
+    if (c) c->FreeNotices.Remove(this);
   DoClose();
   api_->CloseHandle(fOvlRead.hEvent);
   api_->CloseHandle(fOvlWrite.hEvent);
@@ -145,14 +148,6 @@ void TsrCustomComm::SetSerialApi(std::shared_ptr<TSerialApi> api) {
   fOvlRead.hEvent = api_->CreateEventW();
   fOvlWrite.hEvent = api_->CreateEventW();
   fIsNotSupportRS485 = !api_->DriverTogglesRts485();
-}
-
-void TsrCustomComm::SetActive(bool v) {
-  if (v == Active()) return;
-  if (v)
-    DoOpen();
-  else
-    DoClose();
 }
 
 void TsrCustomComm::SetBaudRate(std::uint32_t v) {
@@ -401,6 +396,22 @@ void TsrCustomComm::ProcessCommEvent(std::uint32_t message, std::uint32_t mask) 
   }
 }
 
+void TsrCustomComm::Notification(TObject* AComponent) {
+  TsrBaseIO::Notification(AComponent);
+  for (TsrCheckable** monitor : {&fMonitorCTS, &fMonitorDSR, &fMonitorRLSD, &fMonitorRing})
+    if (*monitor && static_cast<TObject*>(*monitor) == AComponent) *monitor = nullptr;
+}
+
+void TsrCustomComm::SetMonitor(TsrCheckable*& slot, TsrCheckable* c) {
+  TsrCheckable* const old = slot;
+  slot = c;
+  // The old control keeps telling this component only while it still shows another line here.
+  if (old && old != c && old != fMonitorCTS && old != fMonitorDSR && old != fMonitorRLSD &&
+      old != fMonitorRing)
+    old->FreeNotices.Remove(this);
+  if (c) c->FreeNotices.Add(this);
+}
+
 void TsrCustomComm::DoCommError(std::uint32_t CommCode, std::uint32_t SysError,
                                 TComStateFlags State) {
   if (RtsDrivenHere()) api_->EscapeCommFunction(hPort, CLRRTS);
@@ -412,10 +423,10 @@ void TsrCustomComm::DoCommError(std::uint32_t CommCode, std::uint32_t SysError,
 
 void TsrCustomComm::DoTraceState(TObject* Com, TTraceStates Event) {
   const TModemSignals s = ModemSignals();
-  if (MonitorCTS) MonitorCTS->SetChecked(s & msCTS);
-  if (MonitorDSR) MonitorDSR->SetChecked(s & msDSR);
-  if (MonitorRLSD) MonitorRLSD->SetChecked(s & msRLSD);
-  if ((Event & tsRing) && MonitorRing) MonitorRing->SetChecked(true);
+  if (fMonitorCTS) fMonitorCTS->SetChecked(s & msCTS);
+  if (fMonitorDSR) fMonitorDSR->SetChecked(s & msDSR);
+  if (fMonitorRLSD) fMonitorRLSD->SetChecked(s & msRLSD);
+  if ((Event & tsRing) && fMonitorRing) fMonitorRing->SetChecked(true);
   if (OnTraceState) OnTraceState(Com, Event);
 }
 

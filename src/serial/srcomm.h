@@ -47,10 +47,13 @@ using TOnCommErrorEvent =
                        TComStateFlags State, bool& flFlashBuffers)>;
 
 // A control that shows a line state (a check box).
-class TsrCheckable {
+// A control that shows a line state (a check box); it tells the components that show lines in
+// it when it goes away.
+class TsrCheckable : public TObject {
  public:
-  virtual ~TsrCheckable() = default;
+  ~TsrCheckable() override { FreeNotices.Announce(this); }
   virtual void SetChecked(bool checked) = 0;
+  TsrFreeNotices FreeNotices;
 };
 
 // The port settings dialog the owner provides; true when the user accepted cfg.
@@ -66,9 +69,6 @@ class TsrCustomComm : public TsrBaseIO {
  public:
   TsrCustomComm();
   ~TsrCustomComm() override;
-
-  bool Active() const { return IsOpened(); }
-  void SetActive(bool v);
 
   std::uint32_t BaudRate() const { return CommCfg.dcb.BaudRate; }
   void SetBaudRate(std::uint32_t v);
@@ -95,8 +95,14 @@ class TsrCustomComm : public TsrBaseIO {
   void SetTimeoutWrite(std::uint32_t v);
   bool RS485Mode() const { return fRS485Mode; }
   void SetRS485Mode(bool v);
-  TsrCheckable *MonitorCTS = nullptr, *MonitorDSR = nullptr, *MonitorRLSD = nullptr,
-               *MonitorRing = nullptr;
+  TsrCheckable* MonitorCTS() const { return fMonitorCTS; }
+  void SetMonitorCTS(TsrCheckable* c) { SetMonitor(fMonitorCTS, c); }
+  TsrCheckable* MonitorDSR() const { return fMonitorDSR; }
+  void SetMonitorDSR(TsrCheckable* c) { SetMonitor(fMonitorDSR, c); }
+  TsrCheckable* MonitorRLSD() const { return fMonitorRLSD; }
+  void SetMonitorRLSD(TsrCheckable* c) { SetMonitor(fMonitorRLSD, c); }
+  TsrCheckable* MonitorRing() const { return fMonitorRing; }
+  void SetMonitorRing(TsrCheckable* c) { SetMonitor(fMonitorRing, c); }
   TOnSent OnAfterSend;
   TOnTraceEvent OnTraceState;
   TOnCommErrorEvent OnCommError;
@@ -150,18 +156,21 @@ class TsrCustomComm : public TsrBaseIO {
   void DoTraceState(TObject* Com, TTraceStates Event);
   // Handles one event mask that the event thread reported.
   void ProcessCommEvent(std::uint32_t message, std::uint32_t mask);
+  // Also forgets a monitor control that is going away.
+  void Notification(TObject* AComponent) override;
 
  protected:
   // Cuts the threads off from this object; every destructor calls it first, before the
   // object's type changes under a thread that is still closing the port.
   void DetachThreads();
-  virtual void StartThreads();
-  virtual void StopThreads();
+  void StartThreads() override;
+  void StopThreads() override;
   bool RtsDrivenHere() const { return fRS485Mode && fIsNotSupportRS485; }
   COMMCONFIG CommCfg;
 
  private:
   friend struct TCommLink;
+  void SetMonitor(TsrCheckable*& slot, TsrCheckable* c);
   void AllocBuffer();
   void FreeBuffer();
   bool ReadSync(void* buf, std::uint32_t n, OVERLAPPED& ovl);
@@ -186,6 +195,8 @@ class TsrCustomComm : public TsrBaseIO {
   std::uint16_t fBufferOutSize = 8192, fBufferInSize = 8192;
   std::shared_ptr<std::vector<std::uint8_t>> glBuffer;
   bool fRS485Mode = false;
+  TsrCheckable *fMonitorRLSD = nullptr, *fMonitorRing = nullptr, *fMonitorCTS = nullptr,
+               *fMonitorDSR = nullptr;
   bool fIsNotSupportRS485 = false;
   TStreamProtocol fProtocol = spHardware;
   OVERLAPPED fOvlRead, fOvlWrite, fOvlAsync;

@@ -14,6 +14,8 @@ struct FakeComm : ::testing::Test {
   std::shared_ptr<TFakeSerialApi> api = std::make_shared<TFakeSerialApi>();
   TsrComm com;
   std::string received;
+  // Handlers run again at the close in TearDown, so what they touch lives here, not in a test.
+  std::vector<TTraceStates> events;
   void SetUp() override {
     com.SetDeviceDatabase(nullptr);
     com.SetSerialApi(api);
@@ -22,7 +24,13 @@ struct FakeComm : ::testing::Test {
       received.append(reinterpret_cast<const char*>(b), n);
     };
   }
-  void TearDown() override { com.SetActive(false); }
+  void TearDown() override {
+    // A test's own handlers may hold its locals; the close below must not reach them.
+    com.OnTraceState = nullptr;
+    com.OnCommError = nullptr;
+    com.OnClose = nullptr;
+    com.SetActive(false);
+  }
 };
 
 TEST_F(FakeComm, OpenAppliesSettingsInOrderAndWritesGoToThePort) {
@@ -65,7 +73,6 @@ TEST_F(FakeComm, LineErrorGoesToOnCommErrorAndMayPurge) {
 }
 
 TEST_F(FakeComm, TraceEventsAndLineControl) {
-  std::vector<TTraceStates> events;
   com.OnTraceState = [&](TObject*, TTraceStates e) { events.push_back(e); };
   com.SetTraceStates(tsDSR | tsRing);
   com.SetActive(true);
@@ -83,7 +90,6 @@ TEST_F(FakeComm, TraceEventsAndLineControl) {
   EXPECT_EQ(com.ModemSignals(), msDSR | msCTS);
   EXPECT_TRUE(com.WaitForSignal(msDSR, 200));
   EXPECT_FALSE(com.WaitForSignal(msRing, 200));
-  com.OnTraceState = nullptr;  // the close in TearDown would trace into `events`, gone by then
 }
 
 TEST_F(FakeComm, InitDeviceConnectWithoutDsrRaises) {

@@ -208,7 +208,6 @@ TEST(CommDevices, ListLoadsOnlyWhenAskedAndNamesThePort) {
 
 }  // namespace
 
-
 namespace {
 
 TEST(Timer, TicksOnTheLoopOnlyWhenFullySet) {

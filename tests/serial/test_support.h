@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -54,15 +55,20 @@ class TTestLoop : public TMainThread {
     s->cv.wait(lock, [&] { return *ran || s->stopped; });
     return *ran;
   }
-  // Runs queued work until pred is true or ms have passed; returns pred().
+  // Runs queued work until pred is true or ms have passed; returns pred(). pred is looked at
+  // every few milliseconds too, since other threads may make it true without posting.
   bool PumpUntil(const std::function<bool()>& pred, int ms = 2000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    using clock = std::chrono::steady_clock;
+    const auto end = clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
       if (pred()) return true;
       std::function<void()> fn;
       {
         std::unique_lock lock(s_->m);
-        if (!s_->cv.wait_until(lock, end, [&] { return !s_->q.empty(); })) return pred();
+        const auto now = clock::now();
+        if (now >= end) return pred();
+        const auto slice = std::min<clock::time_point>(end, now + std::chrono::milliseconds(5));
+        if (!s_->cv.wait_until(lock, slice, [&] { return !s_->q.empty(); })) continue;
         fn = std::move(s_->q.front());
         s_->q.pop_front();
       }

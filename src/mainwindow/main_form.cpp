@@ -129,6 +129,8 @@ void TForm_Main::CreateElements(TElementFactory& f) {
 void TForm_Main::ConfigureComm() {
   srComm1 = std::make_unique<TsrComm>();
   TsrComm& c = *srComm1;
+  // The design-time values go in as a form reader puts them: stored first, applied at the end.
+  c.BeginLoading();
   if (services_.SerialApi) c.SetSerialApi(services_.SerialApi);
   if (services_.Devices) c.SetDeviceDatabase(services_.Devices);
   c.SetRegistryFactory(services_.Registry);
@@ -155,6 +157,7 @@ void TForm_Main::ConfigureComm() {
   c.OnFatalError = [this](TObject* s, std::uint32_t code, std::uint32_t detail,
                           const std::string& msg,
                           bool& raise) { srComm1FatalError(s, code, detail, msg, raise); };
+  c.Loaded();
 }
 
 void TForm_Main::StartDeviceWatch() {

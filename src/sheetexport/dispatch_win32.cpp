@@ -93,6 +93,9 @@ TVariant FromArray(const VARIANT& value) {
   HRESULT hr;
   if (type == VT_VARIANT) {
     hr = SafeArrayGetElement(a, first.data(), element.get());
+  } else if (type == VT_DECIMAL) {
+    hr = SafeArrayGetElement(a, first.data(), &element.get()->decVal);
+    if (SUCCEEDED(hr)) element.get()->vt = type;
   } else {
     // Every member of the VARIANT's union starts at the same place.
     hr = SafeArrayGetElement(a, first.data(), &element.get()->llVal);

@@ -205,6 +205,44 @@ TEST(ExcelVariants, BlocksAreOneBasedArraysWithRowsFirst) {
   EXPECT_EQ(FromOleVariant(*none), TVariant{}) << "an empty array has no first cell";
 }
 
+TEST(ExcelVariants, TypedArrayAnswersReadAsTheirFirstElement) {
+  struct Case {
+    VARTYPE type;
+    std::function<void(SAFEARRAY*, LONG*)> put;
+    TVariant first;
+  } cases[] = {
+      {VT_R8,
+       [](SAFEARRAY* a, LONG* at) {
+         double d = 2.75;
+         SafeArrayPutElement(a, at, &d);
+       },
+       TVariant(2.75)},
+      {VT_BSTR,
+       [](SAFEARRAY* a, LONG* at) {
+         BSTR b = SysAllocString(L"first");
+         SafeArrayPutElement(a, at, b);
+         SysFreeString(b);
+       },
+       S("first")},
+      {VT_DECIMAL,
+       [](SAFEARRAY* a, LONG* at) {
+         DECIMAL d{};
+         VarDecFromI4(-12, &d);
+         SafeArrayPutElement(a, at, &d);
+       },
+       TVariant(-12.0)},
+  };
+  for (const auto& c : cases) {
+    SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 5}};  // rows from 0, columns from 5
+    TOleVariant v;
+    v.get()->parray = SafeArrayCreate(c.type, 2, bounds);
+    v.get()->vt = VT_ARRAY | c.type;
+    LONG at[2] = {0, 5};
+    c.put(v.get()->parray, at);
+    EXPECT_EQ(FromOleVariant(*v), c.first) << c.type;
+  }
+}
+
 // ---- The member calls ----
 
 struct Fixture {

@@ -42,6 +42,61 @@ TEST(ExcelSystem, WithoutExcelStartingRaises) {
   EXPECT_FALSE(x.Connected());
 }
 
+// A running "Excel" of our own: the fake's application in the running object table under a
+// class id that the current user's "Excel.Application" names for the test. Only where no
+// Excel is registered, so a real one is never shadowed.
+TEST(ExcelSystem, AttachTakesTheRunningInstance) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  struct Leave {
+    ~Leave() { CoUninitialize(); }
+  } leave;
+  if (ExcelRegistered()) GTEST_SKIP() << "Excel is installed here";
+  const wchar_t* clsidText = L"{5D1A6C3E-2B7F-4E1A-9C44-0A1B2C3D4E5F}";
+  const std::wstring progId = L"Software\\Classes\\Excel.Application";
+  struct Unregister {
+    std::wstring key;
+    std::vector<HKEY> roots;
+    ~Unregister() {
+      for (HKEY root : roots) RegDeleteTreeW(root, key.c_str());
+    }
+  } unregister{progId, {}};
+  const auto name = [&](HKEY root) {
+    HKEY k = nullptr;
+    if (RegCreateKeyExW(root, (progId + L"\\CLSID").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &k, nullptr) != ERROR_SUCCESS)
+      return;
+    unregister.roots.push_back(root);
+    RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsidText),
+                   static_cast<DWORD>((wcslen(clsidText) + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+  };
+  name(HKEY_CURRENT_USER);
+  // Wine's class root does not take the user's classes in; its machine is the test's own.
+  const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  if (!ExcelRegistered() && wine) name(HKEY_LOCAL_MACHINE);
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromString(clsidText, &clsid), S_OK);
+  ASSERT_TRUE(ExcelRegistered()) << "the test's class id is found by its name";
+
+  auto excel = std::make_shared<FakeExcel>();
+  auto system = CreateExcelSheetSystem();
+  EXPECT_THROW(system->StartNewInstance(), ESheetAppError) << "no server for the class";
+  {
+    IDispatch* running = excel->NewApplication();
+    DWORD cookie = 0;
+    ASSERT_EQ(RegisterActiveObject(running, clsid, ACTIVEOBJECT_STRONG, &cookie), S_OK);
+    running->Release();
+    auto app = system->AttachOrStartInstance();
+    RevokeActiveObject(cookie, nullptr);
+    app->SetVisible(true);
+    EXPECT_EQ(app->Workbooks()->Count(), 0);
+  }
+  EXPECT_EQ(excel->Calls, (std::vector<std::string>{"App.Visible=true", "Workbooks.Count"}));
+  EXPECT_EQ(excel->LiveObjects, 0);
+  EXPECT_THROW(system->AttachOrStartInstance(), ESheetAppError)
+      << "nothing running: it starts one, which fails";
+}
+
 LRESULT CALLBACK ClosingWindow(HWND w, UINT message, WPARAM wp, LPARAM lp) {
   if (message == WM_CLOSE) {
     DestroyWindow(w);

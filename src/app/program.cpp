@@ -1,6 +1,6 @@
 #include "program.h"
 
-#include "sheetexport/sheet_app_builtin.h"
+#include "sheetexport/sheet_system.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ TMainServices SystemServices(std::function<void(const std::string&)> tellUser) {
   TMainServices s;
   s.Registry = CreateRegistry;
   s.Format = std::make_shared<FormatSettings>(LoadSystemFormatSettings());
-  s.Sheets = CreateBuiltinSheetSystem({*s.Format, nullptr, std::move(tellUser)});
+  s.Sheets = CreateSystemSheetSystem({*s.Format, std::move(tellUser)});
   return s;
 }
 

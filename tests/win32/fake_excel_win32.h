@@ -1,0 +1,71 @@
+// An in-process stand-in for Excel's automation objects: IDispatch objects that know the
+// member names, invoke kinds and argument counts of the Excel members the program uses, record
+// every call as a line of text in the recording application's notation and answer from a small
+// model (workbooks with sheet names, written cells). Unknown names, wrong invoke kinds and wrong
+// argument counts fail as Excel fails them.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/variant.h"
+#include "sheetexport/sheet_app.h"
+
+struct FakeExcel : std::enable_shared_from_this<FakeExcel> {
+  FakeExcel();
+  ~FakeExcel();
+  FakeExcel(const FakeExcel&) = delete;
+  FakeExcel& operator=(const FakeExcel&) = delete;
+
+  std::vector<std::string> Calls;
+  std::map<int, std::string> InternationalCodes;
+  std::vector<std::vector<std::string>> Books;
+  std::map<std::string, TVariant> Cells;  // by cell name
+  std::string UsedRangeAddress = "A1:A1";
+  int LiveObjects = 0;  // fake objects not yet released
+
+  // A call whose record begins with Prefix fails: with Description in EXCEPINFO (filled in
+  // later when Deferred), or, when Result is not DISP_E_EXCEPTION, with that HRESULT alone.
+  struct Failure {
+    std::string Prefix;
+    std::wstring Description;
+    HRESULT Result = DISP_E_EXCEPTION;
+    bool Deferred = false;
+  };
+  std::vector<Failure> Failures;
+
+  // The last array written to Value2, as it arrived.
+  VARIANT LastArray{};
+
+  // A new Application object, one reference owned by the caller.
+  IDispatch* NewApplication();
+
+  // Ids handed out by GetIDsOfNames, one per name.
+  DISPID IdOf(const std::string& name);
+  std::string NameOf(DISPID id) const;
+
+ private:
+  std::map<std::string, DISPID> ids_;
+  std::vector<std::string> names_;
+};
+
+// What a test's system gives the engine: Excel's application wrapper over the fake, with the
+// system calls recorded as the recording application records them.
+class FakeExcelSystem : public TSheetSystem {
+ public:
+  explicit FakeExcelSystem(std::shared_ptr<FakeExcel> excel) : Excel(std::move(excel)) {}
+  std::shared_ptr<FakeExcel> Excel;
+  std::vector<std::string> ExistingKeys = {"\\Software\\Microsoft\\Office\\14.0\\Excel"};
+
+  std::shared_ptr<TSheetApplication> StartNewInstance() override;
+  std::shared_ptr<TSheetApplication> AttachOrStartInstance() override;
+  TWindow FindTopLevelWindow(const std::string& className) override;
+  void SendCloseAndWait(TWindow window) override;
+  bool CurrentUserKeyExists(const std::string& key) override;
+};

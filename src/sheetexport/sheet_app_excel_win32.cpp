@@ -103,7 +103,11 @@ class ExcelRange : public TSheetRange {
   }
 
   TVariant Value2() override { return FromOleVariant(*d_.Get("Value2")); }
-  void SetNumberFormat(const std::string& format) override { d_.Put("NumberFormat", Text(format)); }
+  // The engine writes formats with the user's separators and date codes, which only the local
+  // form of the property reads as meant.
+  void SetNumberFormat(const std::string& format) override {
+    d_.Put("NumberFormatLocal", Text(format));
+  }
   void SetMergeCells(bool merge) override { d_.Put("MergeCells", Bool(merge)); }
   void SetColumnWidth(double characters) override { d_.Put("ColumnWidth", Number(characters)); }
   std::shared_ptr<TSheetRange> EntireColumn() override {

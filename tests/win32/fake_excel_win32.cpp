@@ -61,7 +61,7 @@ const Member kMembers[] = {
     {Kind::Sheet, "PrintPreview", kMethod, 1, true},
     {Kind::Sheet, "SaveAs", kMethod, 12, true},
     {Kind::Range, "Value2", kGet | kPut, 0, true},
-    {Kind::Range, "NumberFormat", kGet | kPut, 0, true},
+    {Kind::Range, "NumberFormatLocal", kGet | kPut, 0, true},
     {Kind::Range, "MergeCells", kGet | kPut, 0, true},
     {Kind::Range, "ColumnWidth", kGet | kPut, 0, true},
     {Kind::Range, "EntireColumn", kGet, 0, false},
@@ -268,7 +268,9 @@ class FakeObject final : public IDispatch {
     const VARIANT* value = put ? &params->rgvarg[0] : nullptr;
 
     if (m->recorded) {
-      std::string line = path_ + "." + m->name;
+      // The recorder names the interface's call: number formats in the user's notation.
+      const bool local = std::strcmp(m->name, "NumberFormatLocal") == 0;
+      std::string line = path_ + "." + (local ? "NumberFormat" : m->name);
       if (!args.empty()) {
         line += "(";
         for (std::size_t i = 0; i < args.size(); ++i)

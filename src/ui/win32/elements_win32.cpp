@@ -393,12 +393,11 @@ class TControlOf : public Base, public TNative {
     const DWORD style = WS_CHILD | how.style | (design.Visible ? WS_VISIBLE : 0) |
                         (design.Enabled ? 0 : WS_DISABLED);
     const TBounds& b = design.Bounds;
-    hwnd_ = CreateWindowExW(how.ex_style, how.window_class, how.text.c_str(), style,
-                            form_.Scaled(b.Left), form_.Scaled(b.Top), form_.Scaled(b.Width),
-                            form_.Scaled(b.Height) + how.extra_height,
-                            ParentWindow(form_, parent),
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(),
-                            nullptr);
+    hwnd_ =
+        CreateWindowExW(how.ex_style, how.window_class, how.text.c_str(), style,
+                        form_.Scaled(b.Left), form_.Scaled(b.Top), form_.Scaled(b.Width),
+                        form_.Scaled(b.Height) + how.extra_height, ParentWindow(form_, parent),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
     if (!hwnd_) {
       form_.Unregister(id_);
       RaiseLastError("Cannot create the element " + design.Name);
@@ -495,8 +494,7 @@ DWORD LabelStyle(TAlignment alignment) {
 class TWin32Label : public TControlOf<::TLabel> {
  public:
   TWin32Label(::TForm& form, ::TPanel* parent, const TElementSpec& design)
-      : TControlOf(form, parent, design,
-                   {WC_STATICW, LabelStyle(design.Alignment)}),
+      : TControlOf(form, parent, design, {WC_STATICW, LabelStyle(design.Alignment)}),
         alignment_(design.Alignment),
         layout_(design.Layout),
         word_wrap_(design.WordWrap),
@@ -638,18 +636,19 @@ TCreate ComboCreate(const TElementSpec& design, ::TForm& form) {
   const int row = item > 0 ? item : f.Scaled(20);
   DWORD style = CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP;
   if (item > 0) style |= CBS_OWNERDRAWFIXED;
-  return {WC_COMBOBOXW,
-          style,
-          0,
-          L"",
-          row * (rows > 0 ? rows : 1) + f.Scaled(4),
-          item};
+  return {WC_COMBOBOXW, style, 0, L"", row * (rows > 0 ? rows : 1) + f.Scaled(4), item};
 }
 
 class TWin32ComboBox : public TControlOf<::TComboBox> {
  public:
   TWin32ComboBox(::TForm& form, ::TPanel* parent, const TElementSpec& design)
       : TControlOf(form, parent, design, ComboCreate(design, form)), items_(design.Items) {
+    // The selection field as high as the items, whatever the system derived from the font.
+    if (design.ItemHeight > 0) {
+      const int height = form_.Scaled(design.ItemHeight);
+      SendMessageW(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
+      SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, height);
+    }
     for (const auto& item : items_)
       SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     SetItemIndex(design.ItemIndex);
@@ -716,9 +715,7 @@ class TWin32ProgressBar : public TControlOf<::TProgressBar> {
     SendMessageW(hwnd_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
   }
   int Min() const override { return static_cast<int>(SendMessageW(hwnd_, PBM_GETRANGE, TRUE, 0)); }
-  int Max() const override {
-    return static_cast<int>(SendMessageW(hwnd_, PBM_GETRANGE, FALSE, 0));
-  }
+  int Max() const override { return static_cast<int>(SendMessageW(hwnd_, PBM_GETRANGE, FALSE, 0)); }
   int Position() const override { return static_cast<int>(SendMessageW(hwnd_, PBM_GETPOS, 0, 0)); }
 };
 

@@ -1,6 +1,8 @@
 #include "program.h"
 
+#ifdef Q2E_BUILTIN_WORKBOOK
 #include "sheetexport/sheet_app_builtin.h"
+#endif
 
 namespace {
 
@@ -27,7 +29,12 @@ TMainServices SystemServices(std::function<void(const std::string&)> tellUser) {
   TMainServices s;
   s.Registry = CreateRegistry;
   s.Format = std::make_shared<FormatSettings>(LoadSystemFormatSettings());
+#ifdef Q2E_BUILTIN_WORKBOOK
   s.Sheets = CreateBuiltinSheetSystem({*s.Format, nullptr, std::move(tellUser)});
+#else
+  // No spreadsheet system: "Export to Excel" stays disabled and the reader refuses --xlsx.
+  (void)tellUser;
+#endif
   return s;
 }
 

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <atomic>
 #include <chrono>
@@ -616,6 +617,28 @@ TEST_F(Win32Ui, BusyCursorShowsWhileAnyPushIsNotPopped) {
   EXPECT_EQ(app.BusyDepth(), 0);
   EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
   EXPECT_EQ(SendMessageW(w, WM_SETCURSOR, reinterpret_cast<WPARAM>(w), HTCLIENT), FALSE);
+}
+
+TEST(Win32Manifest, SelectsTheCommonControlsOfVersion6) {
+  win32ui::TApp app;  // loads the common controls
+  HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+  ASSERT_NE(controls, nullptr);
+  // Version 6 lives in its side-by-side assembly; version 5 in the system folder. Wine's copy in
+  // the assembly reports 5.81 all the same, so the folder tells.
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(controls, path, MAX_PATH);
+  std::wstring file = path;
+  for (auto& c : file) c = static_cast<wchar_t>(towlower(c));
+  const auto get_version = reinterpret_cast<DLLGETVERSIONPROC>(
+      reinterpret_cast<void*>(GetProcAddress(controls, "DllGetVersion")));
+  ASSERT_NE(get_version, nullptr);
+  DLLVERSIONINFO version{};
+  version.cbSize = sizeof(version);
+  ASSERT_EQ(get_version(&version), S_OK);
+  EXPECT_TRUE(version.dwMajorVersion == 6 ||
+              file.find(L"microsoft.windows.common-controls_6595b64144ccf1df_6.") !=
+                  std::wstring::npos)
+      << version.dwMajorVersion << " " << path;
 }
 
 TEST(Win32SaveDialog, FilterAndOptionsInTheCommonDialogsForm) {

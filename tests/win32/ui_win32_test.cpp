@@ -641,6 +641,78 @@ TEST(Win32Manifest, SelectsTheCommonControlsOfVersion6) {
       << version.dwMajorVersion << " " << path;
 }
 
+// What the common save dialog of this thread offers; then it types a name and presses Save.
+struct TDialogSeen {
+  std::vector<std::wstring> filters;
+  HWND owner = nullptr;
+  bool found = false;
+};
+
+TDialogSeen AnswerSaveDialog(DWORD thread, const std::wstring& name) {
+  TDialogSeen seen;
+  for (int i = 0; i < 1000 && !seen.found; ++i, Sleep(10)) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(
+        thread,
+        [](HWND w, LPARAM p) -> BOOL {
+          if (ClassOf(w) == L"#32770" && IsWindowVisible(w)) {
+            *reinterpret_cast<HWND*>(p) = w;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&dialog));
+    constexpr int kFileTypes = 0x470, kFileNameBox = 0x47C, kFileNameEdit = 0x480;
+    HWND types = dialog ? GetDlgItem(dialog, kFileTypes) : nullptr;
+    if (!types) continue;
+    seen.found = true;
+    seen.owner = GetWindow(dialog, GW_OWNER);
+    const int count = static_cast<int>(SendMessageW(types, CB_GETCOUNT, 0, 0));
+    for (int k = 0; k < count; ++k) {
+      wchar_t text[128] = {};
+      SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(text));
+      seen.filters.push_back(text);
+    }
+    HWND box = GetDlgItem(dialog, kFileNameBox);
+    SetWindowTextW(box ? box : GetDlgItem(dialog, kFileNameEdit), name.c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  }
+  return seen;
+}
+
+TEST_F(Win32Ui, SaveDialogOpensInItsFolderAndAddsTheExtension) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder =
+      std::wstring(temp) + L"q2e_save_" + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  auto form =
+      factory.CreateForm({.Name = "Main", .ClientWidth = 300, .ClientHeight = 100}, nullptr);
+  form->Show();
+  TSaveDialog* dialog = factory.CreateSaveDialog(
+      *form, {.Name = "SaveAsText",
+              .DefaultExt = "txt",
+              .Filter = "Text files (*.txt)|*.txt|All Files (*.*)|*.*",
+              .Options = ofOverwritePrompt | ofPathMustExist | ofHideReadOnly | ofEnableSizing});
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, folder.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string folder8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, folder.c_str(), -1, folder8.data(), length, nullptr, nullptr);
+  folder8.pop_back();
+  dialog->SetInitialDir(folder8);
+  TDialogSeen seen;
+  const DWORD self = GetCurrentThreadId();
+  std::thread answer([&] { seen = AnswerSaveDialog(self, L"report"); });
+  const bool chosen = dialog->Execute();
+  answer.join();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.owner, H(win32ui::TFactory::Window(*form)));
+  EXPECT_EQ(seen.filters, (std::vector<std::wstring>{L"Text files (*.txt)", L"All Files (*.*)"}));
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog->FileName(), folder8 + "\\report.txt");
+  RemoveDirectoryW(folder.c_str());
+}
+
 TEST(Win32SaveDialog, FilterAndOptionsInTheCommonDialogsForm) {
   struct Case {
     const char* filter;

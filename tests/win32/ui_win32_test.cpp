@@ -330,6 +330,31 @@ TEST_F(Win32Ui, ProgrammaticWritesFireNothingWhileUserActionsDo) {
   EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(Win32Ui, FocusStartsOnTheFirstControlAndEnterPressesTheFocusedButton) {
+  auto form = factory.CreateForm({.Name = "F", .ClientWidth = 300, .ClientHeight = 100}, nullptr);
+  auto* panel = factory.CreatePanel(*form, nullptr, {.Name = "P", .Bounds = {0, 0, 300, 50}});
+  auto* first = factory.CreateButton(*form, panel, {.Name = "A", .Bounds = {0, 0, 80, 30}});
+  auto* second = factory.CreateButton(*form, nullptr, {.Name = "B", .Bounds = {0, 60, 80, 30}});
+  int firsts = 0, seconds = 0;
+  first->OnClick = [&](TObject*) { ++firsts; };
+  second->OnClick = [&](TObject*) { ++seconds; };
+  form->Show();
+  HWND w = H(win32ui::TFactory::Window(*form));
+  HWND a = H(win32ui::TFactory::Window(*first));
+  HWND b = H(win32ui::TFactory::Window(*second));
+  EXPECT_EQ(GetFocus(), a);  // inside the panel, first in the tab order
+  second->SetFocus();
+  EXPECT_EQ(GetFocus(), b);
+  const LRESULT def = SendMessageW(w, DM_GETDEFID, 0, 0);
+  EXPECT_EQ(HIWORD(def), DC_HASDEFID);
+  EXPECT_EQ(LOWORD(def), GetDlgCtrlID(b));
+  // Escape and Enter without a button of that id do nothing.
+  SendMessageW(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  SendMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_TRUE(form->Visible());
+  EXPECT_EQ(firsts + seconds, 0);
+}
+
 TEST_F(Win32Ui, PanelClickAndDeviceChangeReachTheirHandlers) {
   auto form = factory.CreateForm({.Name = "F", .ClientWidth = 200, .ClientHeight = 100}, nullptr);
   auto* panel = factory.CreatePanel(*form, nullptr, {.Name = "P", .Bounds = {0, 0, 200, 50}});
@@ -413,6 +438,29 @@ TEST_F(Win32Ui, PostAndSynchronizeFromAnotherThreadRunOnTheLoop) {
   bool late = true;
   std::thread([&] { late = app.Synchronize([] {}); }).join();
   EXPECT_FALSE(late);
+}
+
+TEST_F(Win32Ui, PostedWorkKeepsItsOrderAcrossAModalLoop) {
+  auto dialog = factory.CreateForm({.Name = "D"}, nullptr);
+  std::vector<std::string> order;
+  std::thread worker;
+  dialog->OnShow = [&](TObject*) {
+    // Queued behind the modal work before it started, and from another thread while it runs.
+    worker = std::thread([&] {
+      app.Synchronize([&] { order.push_back("synchronized in the dialog"); });
+      app.Post([&] { dialog->SetModalResult(mrOk); });
+    });
+  };
+  app.Post([&] {
+    order.push_back("modal");
+    EXPECT_EQ(dialog->ShowModal(), mrOk);
+    order.push_back("modal ended");
+  });
+  app.Post([&] { order.push_back("queued second"); });
+  ASSERT_TRUE(PumpUntil(app, [&] { return order.size() == 4; }));
+  worker.join();
+  EXPECT_EQ(order, (std::vector<std::string>{"modal", "queued second", "synchronized in the dialog",
+                                             "modal ended"}));
 }
 
 TEST_F(Win32Ui, ModalFormEndsThroughItsCloseSteps) {

@@ -188,13 +188,25 @@ bool TApp::Synchronize(std::function<void()> fn) {
 }
 
 void TApp::RunPosted() {
-  std::deque<std::function<void()>> batch;
   {
     std::lock_guard lk(mutex_);
-    batch.swap(posted_);
-    wake_pending_ = false;
+    wake_pending_ = false;  // this wake-up is taken
   }
-  for (auto& fn : batch) fn();
+  for (;;) {
+    std::function<void()> fn;
+    bool wake = false;
+    {
+      std::lock_guard lk(mutex_);
+      if (posted_.empty()) return;
+      fn = std::move(posted_.front());
+      posted_.pop_front();
+      // Work that runs a nested loop (a modal dialog) must leave the rest to that loop, in order.
+      wake = !posted_.empty() && !wake_pending_;
+      if (wake) wake_pending_ = true;
+    }
+    if (wake) PostMessageW(static_cast<HWND>(window_), kRunPosted, 0, 0);
+    fn();
+  }
 }
 
 void TApp::ShowErrorBox(const std::string& text) {

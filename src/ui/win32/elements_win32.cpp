@@ -120,6 +120,9 @@ class TWin32Form : public TForm {
     if (Visible()) return;
     Centre();
     ShowWindow(hwnd_, SW_SHOW);
+    // As in a dialog, the first control in the tab order starts with the focus.
+    if (HWND focus = GetFocus(); !focus || !IsChild(hwnd_, focus))
+      if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) ::SetFocus(first);
     UpdateWindow(hwnd_);
     if (OnShow) app_.Guard([this] { OnShow(this); });
   }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/exceptions.h"
+#include "infodialog/info.h"
 #include "ui/win32/win32_binding.h"
 
 namespace {
@@ -520,6 +521,45 @@ TEST_F(Win32Ui, ModalFormEndsThroughItsCloseSteps) {
     EXPECT_NEAR((dr.left + dr.right) / 2, (or_.left + or_.right) / 2, 1);
     EXPECT_NEAR((dr.top + dr.bottom) / 2, (or_.top + or_.bottom) / 2, 1);
   }
+}
+
+TEST_F(Win32Ui, InformationDialogEndsWithOkByButtonOrTitleBar) {
+  auto main =
+      factory.CreateForm({.Name = "Form_Main", .ClientWidth = 616, .ClientHeight = 194}, nullptr);
+  main->Show();
+  std::vector<std::string> sounds;
+  TForm_Info info(factory, main.get(), [&](const std::string& alias) {
+    sounds.push_back(alias);
+    return true;
+  });
+  HWND d = H(win32ui::TFactory::Window(*info.Form));
+  RECT client;
+  GetClientRect(d, &client);
+  EXPECT_EQ(client.right, S(346));
+  EXPECT_EQ(client.bottom, S(109));
+  EXPECT_TRUE(GetWindowLongW(d, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+  EXPECT_FALSE(GetWindowLongW(d, GWL_STYLE) & WS_MINIMIZEBOX);
+  for (const bool by_button : {true, false}) {
+    SCOPED_TRACE(by_button);
+    info.info_text = "Bad data!";
+    info.info_caption = "Error";
+    info.info_sound = "SystemHand";
+    std::wstring caption, text;
+    bool focused = false;
+    app.Post([&] {  // runs in the dialog's loop, once it shows
+      caption = Text(d);
+      text = Text(H(win32ui::TFactory::Window(*info.L_Info)));
+      HWND ok = H(win32ui::TFactory::Window(*info.B_Ok));
+      focused = GetFocus() == ok;
+      PostMessageW(by_button ? ok : d, by_button ? BM_CLICK : WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(info.Form->ShowModal(), mrOk);
+    EXPECT_EQ(caption, L"Error");
+    EXPECT_EQ(text, L"Bad data!");
+    EXPECT_TRUE(focused);
+    EXPECT_FALSE(IsWindowVisible(d));
+  }
+  EXPECT_EQ(sounds, (std::vector<std::string>{"SystemHand", "SystemHand"}));
 }
 
 TEST_F(Win32Ui, ClosingTheMainFormEndsTheLoopAndTerminateEndsAModalLoop) {

@@ -50,7 +50,7 @@ bool TComboBox::Select(int index) {
   return true;
 }
 
-TSaveDialog::TSaveDialog(TApp& app, const TSaveDialogSpec& design) : app_(app), name_(design.Name) {
+TSaveDialog::TSaveDialog(const TSaveDialogSpec& design) : name_(design.Name) {
   SetDefaultExt(design.DefaultExt);
   SetFilter(design.Filter);
   SetOptions(design.Options);
@@ -158,7 +158,7 @@ T* Add(::TForm& form, ::TPanel* parent, const TElementSpec& design) {
   return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TTimer>(app_, design));
 }
 ::TSaveDialog* TFactory::CreateSaveDialog(::TForm& form, const TSaveDialogSpec& design) {
-  return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TSaveDialog>(app_, design));
+  return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TSaveDialog>(design));
 }
 
 }  // namespace headless

@@ -173,14 +173,13 @@ class TSaveDialog : public ::TSaveDialog {
  public:
   // The test's (or reader's) answer: the chosen path, or none for Cancel.
   using TAnswer = std::function<std::optional<std::string>(TSaveDialog& dialog)>;
-  TSaveDialog(TApp& app, const TSaveDialogSpec& design);
+  explicit TSaveDialog(const TSaveDialogSpec& design);
   bool Execute() override;
   const std::string& Name() const { return name_; }
   TAnswer Answer;  // unset: Cancel
   int Shown() const { return shown_; }
 
  private:
-  TApp& app_;
   std::string name_;
   int shown_ = 0;
 };

@@ -10,8 +10,8 @@
 
 constexpr const char* kProgramTitle = "Quarrow VORNEX";
 
-// The system's settings store, port list, serial line, locale and the built-in workbook, which
-// tells the user through tellUser where a workbook it handed over went.
+// The system's settings store, port list, serial line, locale and spreadsheet application (the
+// built-in workbook on Linux, Excel on Windows); tellUser hears where a handed-over workbook went.
 TMainServices SystemServices(std::function<void(const std::string&)> tellUser);
 
 // A port list holding just the port at path, as an adapter of the tester's kind, so that the

@@ -1,0 +1,183 @@
+// The real main window on the Win32 binding: its Wait state on screen, its settings in a
+// registry key of the test's own, and the two ways out (title bar and "Exit").
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "mainwindow/main_form.h"
+#include "ui/win32/win32_binding.h"
+#include "win32_probe.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void* W(TForm& form) {
+  return win32ui::TFactory::Window(form);
+}
+void* W(TControl* control) {
+  return win32ui::TFactory::Window(*control);
+}
+
+// The system's registry with every key from the root moved below a key of the test's own.
+class TRedirectedRegistry : public TRegistry {
+ public:
+  explicit TRedirectedRegistry(std::string base) : base_(std::move(base)), reg_(CreateRegistry()) {}
+  void SetRootKey(TRootKey root) override { reg_->SetRootKey(root); }
+  bool OpenKey(const std::string& key, bool canCreate) override {
+    return reg_->OpenKey(Map(key), canCreate);
+  }
+  bool OpenKeyReadOnly(const std::string& key) override { return reg_->OpenKeyReadOnly(Map(key)); }
+  bool CreateKey(const std::string& key) override { return reg_->CreateKey(Map(key)); }
+  bool KeyExists(const std::string& key) override { return reg_->KeyExists(Map(key)); }
+  void CloseKey() override { reg_->CloseKey(); }
+  bool ValueExists(const std::string& name) override { return reg_->ValueExists(name); }
+  TRegDataType GetDataType(const std::string& name) override { return reg_->GetDataType(name); }
+  int GetDataSize(const std::string& name) override { return reg_->GetDataSize(name); }
+  std::int32_t ReadInteger(const std::string& name) override { return reg_->ReadInteger(name); }
+  std::string ReadString(const std::string& name) override { return reg_->ReadString(name); }
+  std::vector<std::uint8_t> ReadBinaryData(const std::string& name) override {
+    return reg_->ReadBinaryData(name);
+  }
+  void WriteInteger(const std::string& name, std::int32_t value) override {
+    reg_->WriteInteger(name, value);
+  }
+  void WriteString(const std::string& name, const std::string& value) override {
+    reg_->WriteString(name, value);
+  }
+  void WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& data) override {
+    reg_->WriteBinaryData(name, data);
+  }
+
+ private:
+  std::string Map(const std::string& key) const {
+    return !key.empty() && key[0] == '\\' ? base_ + key : key;
+  }
+  std::string base_;
+  std::unique_ptr<TRegistry> reg_;
+};
+
+class TNoDevices : public TsrDeviceDatabase {
+ public:
+  std::vector<TsrPortMapEntry> PortMap() override { return {}; }
+  std::vector<TsrDevice> EnumerationRecords(bool) override { return {}; }
+};
+
+class Win32Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string name = "Q2ETest" + std::to_string(probe::ProcessId());
+    top_ = "Software\\" + name;
+    base_ = "\\" + top_;
+    key_ = top_ + TForm_Main::SettingsKey;
+    probe::DeleteTree(top_);
+    docs_ = fs::temp_directory_path() / (name + "_docs");
+    fs::create_directories(docs_);
+    app_.SetTitle("Quarrow VORNEX");
+  }
+  void TearDown() override {
+    probe::DeleteTree(top_);
+    std::error_code ec;
+    fs::remove_all(docs_, ec);
+  }
+
+  std::unique_ptr<TForm_Main> Open() {
+    TMainServices services;
+    services.Registry = [base = base_] { return std::make_unique<TRedirectedRegistry>(base); };
+    services.Devices = std::make_shared<TNoDevices>();
+    services.SpecialPath = [docs = docs_](int) { return docs.string(); };
+    services.Sound = [](const std::string&) { return true; };
+    auto form = std::make_unique<TForm_Main>(factory_, services);
+    form->Form->Show();
+    app_.ProcessMessages();
+    return form;
+  }
+  int S(int px) const { return px * app_.Dpi() / 96; }
+
+  win32ui::TApp app_;
+  win32ui::TFactory factory_{app_};
+  std::string top_, base_, key_;
+  fs::path docs_;
+};
+
+constexpr unsigned kGetCurSel = 0x0147;  // CB_GETCURSEL
+
+TEST_F(Win32Window, FirstRunShowsWaitAndTheTitleBarStoresTheReportFolder) {
+  auto form = Open();
+  void* w = W(*form->Form);
+  EXPECT_EQ(probe::Text(w), "Quarrow VORNEX");
+  const probe::TRect client = probe::Client(w);
+  EXPECT_EQ(client.width, S(616));
+  EXPECT_EQ(client.height, S(194));
+
+  void* panel = W(form->P_General);
+  struct Place {
+    TControl* element;
+    void* parent;
+    int left, top, width, height;
+    const char* text;
+    bool visible;
+  } places[] = {
+      {form->L_State, panel, 8, 8, 600, 45, "Waiting for device connected...", true},
+      {form->B_Excel, panel, 88, 59, 180, 45, "Export to Excel", false},
+      {form->B_Text, panel, 346, 59, 180, 45, "Save as text", false},
+      {form->PB_Data, panel, 8, 63, 600, 32, "", false},
+      {form->ChB_Singles, w, 8, 120, 337, 31, "Include single values", false},
+      {form->B_Next, w, 312, 156, 182, 30, "Read next", false},
+      {form->B_Exit, w, 508, 156, 100, 30, "Exit", true},
+  };
+  for (const Place& p : places) {
+    void* e = W(p.element);
+    SCOPED_TRACE(probe::Text(e));
+    EXPECT_EQ(probe::Parent(e), p.parent);
+    const probe::TRect r = probe::PlaceInParent(e);
+    EXPECT_EQ(r.left, S(p.left));
+    EXPECT_EQ(r.top, S(p.top));
+    EXPECT_EQ(r.width, S(p.width));
+    EXPECT_EQ(r.height, S(p.height));
+    EXPECT_EQ(probe::Text(e), p.text);
+    EXPECT_EQ(probe::Shown(e), p.visible);
+  }
+  EXPECT_TRUE(probe::Enabled(W(form->B_Exit)));
+  EXPECT_FALSE(probe::Shown(W(form->CB_Unit)));
+  EXPECT_FALSE(probe::Shown(W(form->L_Unit)));
+  EXPECT_EQ(probe::ComboSelection(W(form->CB_Unit)), 0);
+  EXPECT_TRUE(probe::Checked(W(form->ChB_Singles)));
+  EXPECT_EQ(form->SaveAsText->InitialDir(), docs_.string());
+
+  // The first run wrote the three defaults.
+  EXPECT_EQ(probe::ReadDword(key_, "Singles"), 1u);
+  EXPECT_EQ(probe::ReadDword(key_, "Unit"), 0u);
+  EXPECT_EQ(probe::ReadString(key_, "DefPath"), docs_.string());
+
+  // A report saved elsewhere, then the title bar: the folder is stored and the loop ends.
+  const fs::path elsewhere = docs_ / "reports";
+  form->DefPath = elsewhere.string();
+  probe::PostClose(w);
+  app_.Run();
+  EXPECT_TRUE(app_.Terminated());
+  EXPECT_FALSE(probe::Shown(w));
+  EXPECT_FALSE(form->Timer_CheckWork->Enabled());
+  EXPECT_EQ(probe::ReadString(key_, "DefPath"), elsewhere.string());
+}
+
+TEST_F(Win32Window, StoredSettingsShowAndExitLeavesTheFolderUnstored) {
+  probe::WriteDword(key_, "Unit", 2);
+  probe::WriteDword(key_, "Singles", 0);
+  auto form = Open();
+  EXPECT_EQ(probe::Send(W(form->CB_Unit), kGetCurSel, 0, 0), 2);
+  EXPECT_EQ(form->CB_Unit->Text(), "N/mm\xC2\xB2");
+  EXPECT_FALSE(probe::Checked(W(form->ChB_Singles)));
+  EXPECT_EQ(probe::ReadString(key_, "DefPath"), docs_.string());
+
+  form->DefPath = (docs_ / "reports").string();
+  probe::PostClick(W(form->B_Exit));
+  app_.Run();
+  EXPECT_TRUE(app_.Terminated());
+  EXPECT_EQ(form->SessionPhase, phStopped);
+  EXPECT_EQ(probe::ReadString(key_, "DefPath"), docs_.string());
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include "win32_probe.h"
+
+#include <windows.h>
+
+#include "platform/utf16_win32.h"
+
+namespace probe {
+namespace {
+HWND H(void* p) {
+  return static_cast<HWND>(p);
+}
+}  // namespace
+
+std::string Text(void* window) {
+  wchar_t buf[512] = {};
+  GetWindowTextW(H(window), buf, 512);
+  return Narrow(buf);
+}
+
+TRect PlaceInParent(void* window) {
+  RECT r;
+  GetWindowRect(H(window), &r);
+  MapWindowPoints(nullptr, GetParent(H(window)), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+TRect Client(void* window) {
+  RECT r;
+  GetClientRect(H(window), &r);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void* Parent(void* window) {
+  return GetParent(H(window));
+}
+bool Shown(void* window) {
+  return IsWindowVisible(H(window)) != FALSE;
+}
+bool Enabled(void* window) {
+  return IsWindowEnabled(H(window)) != FALSE;
+}
+std::intptr_t Send(void* window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+  return SendMessageW(H(window), message, wParam, lParam);
+}
+void PostClose(void* window) {
+  PostMessageW(H(window), WM_CLOSE, 0, 0);
+}
+void PostClick(void* window) {
+  PostMessageW(H(window), BM_CLICK, 0, 0);
+}
+int ComboSelection(void* combo) {
+  return static_cast<int>(SendMessageW(H(combo), CB_GETCURSEL, 0, 0));
+}
+bool Checked(void* checkBox) {
+  return SendMessageW(H(checkBox), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+unsigned ProcessId() {
+  return GetCurrentProcessId();
+}
+
+std::optional<std::uint32_t> ReadDword(const std::string& key, const std::string& name) {
+  DWORD value = 0, size = sizeof(value);
+  if (RegGetValueW(HKEY_CURRENT_USER, Widen(key).c_str(), Widen(name).c_str(), RRF_RT_REG_DWORD,
+                   nullptr, &value, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return value;
+}
+
+std::optional<std::string> ReadString(const std::string& key, const std::string& name) {
+  wchar_t buf[1024] = {};
+  DWORD size = sizeof(buf);
+  if (RegGetValueW(HKEY_CURRENT_USER, Widen(key).c_str(), Widen(name).c_str(), RRF_RT_REG_SZ,
+                   nullptr, buf, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return Narrow(buf);
+}
+
+void WriteDword(const std::string& key, const std::string& name, std::uint32_t value) {
+  const DWORD data = value;
+  RegSetKeyValueW(HKEY_CURRENT_USER, Widen(key).c_str(), Widen(name).c_str(), REG_DWORD, &data,
+                  sizeof(data));
+}
+
+void DeleteTree(const std::string& key) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, Widen(key).c_str());
+}
+
+}  // namespace probe

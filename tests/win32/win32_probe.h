@@ -1,0 +1,33 @@
+// The system's calls that the window tests read back with, for test files that cannot include
+// <windows.h> beside the serial headers. Windows are HWNDs as void*; keys are below HKCU.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace probe {
+
+struct TRect {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+
+std::string Text(void* window);     // GetWindowTextW, as UTF-8
+TRect PlaceInParent(void* window);  // GetWindowRect in the parent's client area
+TRect Client(void* window);         // GetClientRect
+void* Parent(void* window);         // GetParent
+bool Shown(void* window);           // IsWindowVisible
+bool Enabled(void* window);         // IsWindowEnabled
+std::intptr_t Send(void* window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+void PostClose(void* window);     // WM_CLOSE, as the title-bar button
+void PostClick(void* window);     // BM_CLICK
+int ComboSelection(void* combo);  // CB_GETCURSEL
+bool Checked(void* checkBox);     // BM_GETCHECK
+unsigned ProcessId();
+
+std::optional<std::uint32_t> ReadDword(const std::string& key, const std::string& name);
+std::optional<std::string> ReadString(const std::string& key, const std::string& name);
+void WriteDword(const std::string& key, const std::string& name, std::uint32_t value);
+void DeleteTree(const std::string& key);
+
+}  // namespace probe

@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "serial/srclasses.h"
 #include "sheetexport/sheet_system.h"
 
 namespace {
@@ -29,6 +30,29 @@ TMainServices SystemServices(std::function<void(const std::string&)> tellUser) {
   s.Format = std::make_shared<FormatSettings>(LoadSystemFormatSettings());
   s.Sheets = CreateSystemSheetSystem({*s.Format, std::move(tellUser)});
   return s;
+}
+
+int RunWindow(TApplication& app, TElementFactory& factory,
+              const std::function<void(TForm_Main&)>& wire) {
+  app.SetTitle(kProgramTitle);
+  SetSerialErrorBox([&app](const std::string& text) {
+    app.ShowException(std::make_exception_ptr(Exception(text)));
+  });
+  TForm_Main* window = nullptr;
+  TMainServices services = SystemServices([&window](const std::string& text) {
+    if (window) window->ShowInfo(text, "Information", "SystemDefault");
+  });
+  services.WatchDevices = true;
+  {
+    TForm_Main form(factory, std::move(services));
+    window = &form;
+    if (wire) wire(form);
+    form.Form->Show();
+    app.Run();
+    window = nullptr;
+  }
+  SetSerialErrorBox({});
+  return 0;
 }
 
 std::shared_ptr<TsrDeviceDatabase> SinglePortDevices(const std::string& path) {

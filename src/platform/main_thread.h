@@ -3,7 +3,9 @@
 // hand events over. Post and Synchronize are thread-safe; Install is not.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 class TMainThread {
  public:
@@ -19,3 +21,12 @@ class TMainThread {
   static TMainThread* Current();
   static void Install(TMainThread* dispatcher);
 };
+
+// Synchronize for a dispatcher that runs posted work in order: posts fn, run through guard, and
+// waits until it has run. Returns false, and fn never runs, when ended turns true before fn
+// started. ended is read under mutex; the dispatcher notifies cv whenever it sets it. post is
+// called without mutex held.
+bool SynchronizeThroughPost(std::mutex& mutex, std::condition_variable& cv, const bool& ended,
+                            const std::function<void(std::function<void()>)>& post,
+                            const std::function<void(const std::function<void()>&)>& guard,
+                            std::function<void()> fn);

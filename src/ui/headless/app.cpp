@@ -9,10 +9,6 @@ std::uint64_t TSteadyClock::NowMs() const {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-struct TApp::TSync {
-  bool running = false, done = false, abandoned = false;
-};
-
 TApp::TApp(TClock& clock)
     : clock_(clock),
       manual_(dynamic_cast<TManualClock*>(&clock) != nullptr),
@@ -65,27 +61,9 @@ bool TApp::Synchronize(std::function<void()> fn) {
     Guard(fn);
     return true;
   }
-  auto sync = std::make_shared<TSync>();
-  std::unique_lock lk(mutex_);
-  if (ended_) return false;
-  posted_.push_back([this, sync, fn = std::move(fn)] {
-    {
-      std::lock_guard inner(mutex_);
-      if (sync->abandoned) return;
-      sync->running = true;
-    }
-    Guard(fn);
-    {
-      std::lock_guard inner(mutex_);
-      sync->done = true;
-    }
-    cv_.notify_all();
-  });
-  cv_.notify_all();
-  cv_.wait(lk, [&] { return sync->done || (ended_ && !sync->running); });
-  if (sync->done) return true;
-  sync->abandoned = true;
-  return false;
+  return SynchronizeThroughPost(
+      mutex_, cv_, ended_, [this](std::function<void()> f) { Post(std::move(f)); },
+      [this](const std::function<void()>& f) { Guard(f); }, std::move(fn));
 }
 
 bool TApp::RunPosted() {

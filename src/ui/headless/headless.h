@@ -286,7 +286,6 @@ class TApp : public TApplication, public TMainThread {
 
  private:
   friend class TTimer;
-  struct TSync;
   bool RunPosted();      // the posted work queued now; returns whether there was any
   bool FireDueTimers();  // returns whether one fired
   void Schedule(TTimer* t) { timers_.insert(t); }

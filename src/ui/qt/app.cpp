@@ -81,32 +81,9 @@ bool TApp::Synchronize(std::function<void()> fn) {
     Guard(fn);
     return true;
   }
-  struct TState {
-    bool running = false, done = false, abandoned = false;
-  };
-  auto state = std::make_shared<TState>();
-  std::unique_lock lk(mutex_);
-  if (terminated_) return false;
-  QMetaObject::invokeMethod(
-      context_.get(),
-      [this, state, fn = std::move(fn)] {
-        {
-          std::lock_guard inner(mutex_);
-          if (state->abandoned) return;
-          state->running = true;
-        }
-        Guard(fn);
-        {
-          std::lock_guard inner(mutex_);
-          state->done = true;
-        }
-        cv_.notify_all();
-      },
-      Qt::QueuedConnection);
-  cv_.wait(lk, [&] { return state->done || (terminated_ && !state->running); });
-  if (state->done) return true;
-  state->abandoned = true;
-  return false;
+  return SynchronizeThroughPost(
+      mutex_, cv_, terminated_, [this](std::function<void()> f) { Post(std::move(f)); },
+      [this](const std::function<void()>& f) { Guard(f); }, std::move(fn));
 }
 
 int TApp::Scaled(int pixels) const {

@@ -128,7 +128,6 @@ class TForm_Main : public TMainLink {
   // reader saves it to a file here.
   std::function<void(TsxExcelExport&)> OnWorkbookWritten;
 
-  TApplication& Application() const { return app_; }
   const FormatSettings& Format() const { return *services_.Format; }
   // The settings key, open from FormCreate to FormClose; null when it could not be opened.
   TRegistry* Reg() const { return reg_.get(); }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "custom_source.h"
+#include "main_window_design.h"
 #include "sheet_app_recorder.h"
 #include "sheetexport/sx_memory_dataset.h"
 
@@ -41,26 +42,6 @@ CustomSource Table(int n, const std::vector<int>& keys = {}) {
   for (int i = 0; i < n; ++i)
     s.Rows.push_back({I(keys.empty() ? i + 1 : keys[i]), TVariant(1.5 * i), S("t")});
   return s;
-}
-
-void ConfigureLikeTheMainWindow(TsxExcelExport& x) {
-  x.SetStyleColumnWidth(cwAutoFit);
-  x.SetBeginRowTitles(6);
-  x.SetBeginRowData(7);
-  x.SetWorksheetName("Quarrow VORNEX");
-  x.SetHeaderText({" ", "Quarrow VORNEX", " ", "09.12.2026 10:00:00"});
-  for (TCellBorder* b : {&x.BorderTitles(), &x.BorderData(), &x.BorderGroup()})
-    b->LineStyle = blContinuous;
-  for (TxlFont* f : {&x.FontHeader(), &x.FontTitles(), &x.FontData(), &x.FontGroup()}) {
-    f->Name = "Tahoma";
-    f->Alignment = haCenter;
-  }
-  x.FontHeader().Size = 16;
-  x.FontHeader().Style = fsBold;
-  x.FontTitles().Size = 12;
-  x.FontTitles().Style = fsBold;
-  x.FontData().Size = 12;
-  x.FontGroup().Size = 12;
 }
 
 TEST(SxExport, MainWindowExampleWritesHeaderTitlesDataAndWidths) {

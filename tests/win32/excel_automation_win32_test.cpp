@@ -11,6 +11,7 @@
 
 #include "custom_source.h"
 #include "fake_excel_win32.h"
+#include "main_window_design.h"
 #include "sheet_app_recorder.h"
 #include "sheetexport/dispatch_win32.h"
 #include "sheetexport/sheet_app_excel_win32.h"
@@ -526,21 +527,7 @@ void LikeTheMainWindow(TsxExcelExport& x, CustomSource& src) {
     src.Rows.push_back({I(r + 1), TVariant(TDateTime{46365.25 + r}), S("Брус"), TVariant(30.5 + r),
                         TVariant(r % 3 == 0 ? 0.0 : 1.0 / r), I(10)});
   src.Attach(x);
-  x.SetStyleColumnWidth(cwAutoFit);
-  x.SetBeginRowTitles(6);
-  x.SetBeginRowData(7);
-  x.SetWorksheetName("Quarrow VORNEX");
-  x.SetHeaderText({" ", "Quarrow VORNEX", " ", "09.12.2026 10:00:00"});
-  for (TCellBorder* b : {&x.BorderTitles(), &x.BorderData(), &x.BorderGroup()})
-    b->LineStyle = blContinuous;
-  for (TxlFont* font : {&x.FontHeader(), &x.FontTitles(), &x.FontData(), &x.FontGroup()}) {
-    font->Name = "Tahoma";
-    font->Alignment = haCenter;
-  }
-  x.FontHeader().Size = 16;
-  x.FontHeader().Style = fsBold;
-  x.FontTitles().Size = 12;
-  x.FontTitles().Style = fsBold;
+  ConfigureLikeTheMainWindow(x);
 }
 
 void GroupsFillsAndFilter(TsxExcelExport& x, CustomSource& src) {

@@ -603,20 +603,26 @@ struct TBoxSeen {
   bool icon = false;
 };
 
+// The thread's visible system dialog (a message box or the file dialog), or none.
+HWND VisibleDialogOf(DWORD thread) {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      thread,
+      [](HWND w, LPARAM p) -> BOOL {
+        if (ClassOf(w) == L"#32770" && IsWindowVisible(w)) {
+          *reinterpret_cast<HWND*>(p) = w;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 TBoxSeen AnswerMessageBox(DWORD thread) {
   TBoxSeen seen;
   for (int i = 0; i < 500; ++i) {
-    HWND box = nullptr;
-    EnumThreadWindows(
-        thread,
-        [](HWND w, LPARAM p) -> BOOL {
-          if (ClassOf(w) == L"#32770" && IsWindowVisible(w)) {
-            *reinterpret_cast<HWND*>(p) = w;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&box));
+    HWND box = VisibleDialogOf(thread);
     if (box) {
       seen.caption = Text(box);
       seen.owner = GetWindow(box, GW_OWNER);
@@ -739,17 +745,7 @@ struct TDialogSeen {
 TDialogSeen AnswerSaveDialog(DWORD thread, const std::wstring& name) {
   TDialogSeen seen;
   for (int i = 0; i < 1000 && !seen.found; ++i, Sleep(10)) {
-    HWND dialog = nullptr;
-    EnumThreadWindows(
-        thread,
-        [](HWND w, LPARAM p) -> BOOL {
-          if (ClassOf(w) == L"#32770" && IsWindowVisible(w)) {
-            *reinterpret_cast<HWND*>(p) = w;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&dialog));
+    HWND dialog = VisibleDialogOf(thread);
     constexpr int kFileTypes = 0x470, kFileNameBox = 0x47C, kFileNameEdit = 0x480;
     HWND types = dialog ? GetDlgItem(dialog, kFileTypes) : nullptr;
     if (!types) continue;

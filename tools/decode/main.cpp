@@ -11,6 +11,7 @@
 
 #include "base/datetime.h"
 #include "base/exceptions.h"
+#include "base/version.h"
 #include "mainwindow/link.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/textreport.h"
@@ -19,7 +20,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: quarrow-decode [--unit MPa|kg/cm2|N/mm2|PSI] [--singles|--no-singles] CAPTURE REPORT\n";
+    "usage: quarrow-decode --version\n"
+    "       quarrow-decode [--unit MPa|kg/cm2|N/mm2|PSI] [--singles|--no-singles] CAPTURE REPORT\n";
 
 // Shows what the window's status line would show.
 class TStderrLabel : public TLabel {
@@ -59,8 +61,7 @@ class TDecoder : public TMainLink {
     Pending = ChIdle;
   }
   void SetStateDataReady() override { Complete = true; }
-  void ShowInfo(const std::string& text, const std::string& wcaption,
-                const std::string&) override {
+  void ShowInfo(const std::string& text, const std::string& wcaption, const std::string&) override {
     std::cerr << "quarrow-decode: " << wcaption << ": " << text << "\n";
   }
 };
@@ -82,6 +83,10 @@ int main(int argc, char** argv) {
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
+    if (a == "--version") {
+      std::cout << "quarrow-decode " << kProgramVersion << "\n";
+      return 0;
+    }
     if (a == "--unit" && i + 1 < argc) {
       unit = UnitIndex(argv[++i]);
       if (unit < 0) {
@@ -117,7 +122,8 @@ int main(int argc, char** argv) {
   constexpr std::size_t kChunk = 64;
   std::size_t begin = 0;
   while (begin < stream.size() && !decoder.Complete && !decoder.Failed) {
-    const auto p = std::find(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.end(), 'P');
+    const auto p =
+        std::find(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.end(), 'P');
     const std::size_t end = p == stream.end() ? stream.size() : (p - stream.begin()) + 1;
     for (std::size_t pos = begin; pos < end; pos += kChunk) {
       const std::size_t n = std::min(kChunk, end - pos);

@@ -5,7 +5,8 @@
 #include "base/exceptions.h"
 
 const char* const kSimUsage =
-    "usage: quarrow-sim [--records N] [--seed S] [--singles Q] [--archive FILE]\n"
+    "usage: quarrow-sim [--help | --version]\n"
+    "       quarrow-sim [--records N] [--seed S] [--singles Q] [--archive FILE]\n"
     "                   [--baud 9600|115200]\n"
     "                   [--name NAME] [--once|--exit-after-reading] [--capture FILE]\n"
     "                   [--spoil-record K | --silent-before K | --hang-up-before K |\n"
@@ -36,6 +37,8 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& args) {
     };
     if (a == "--help" || a == "-h") {
       o.Help = true;
+    } else if (a == "--version") {
+      o.Version = true;
     } else if (a == "--records") {
       o.Records = Number(a, value(), 0, 65535);
       generated_given = true;

@@ -22,6 +22,7 @@ struct TSimOptions {
   bool Once = false;            // end after one complete reading
   std::filesystem::path Capture;  // set: write one whole reading's bytes here, no line
   bool Help = false;
+  bool Version = false;
 };
 
 // Throws Exception with the reason on bad usage.

@@ -154,7 +154,7 @@ for mode in CurrentUser AllUsers; do
   args="/S"
   [ "$mode" = AllUsers ] && args="/S /AllUsers"
   # shellcheck disable=SC2086
-  wine "$setup" $args >/dev/null 2>&1
+  wine "$setup" $args >/dev/null 2>&1 || true  # what it did is checked below
   wineserver -w
   location=$(value "$hive" InstallLocation)
   check "$mode: installed into ...\\${folder##*\\}" sh -c "case '$location' in *'$folder') exit 0;; esac; exit 1"
@@ -175,12 +175,15 @@ for mode in CurrentUser AllUsers; do
     [ '$quiet' = '\"$location\\uninstall.exe\" /$mode /S' ]"
 
   # The user's settings and a saved report must outlive the program.
-  wine reg add 'HKCU\Software\VORNEX\Quarrow2Excel\1.0' /v Unit /t REG_DWORD /d 2 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\VORNEX\Quarrow2Excel\1.0' /v Unit /t REG_DWORD /d 2 /f >/dev/null 2>&1 || true
   mkdir -p "$HOME/reports" && echo report >"$HOME/reports/r.txt"
   uninstaller=$(upath "$(echo "$quiet" | sed 's/^"\([^"]*\)".*/\1/')")
   # shellcheck disable=SC2086
-  wine "$uninstaller" $(echo "$quiet" | sed 's/^"[^"]*" *//') >/dev/null 2>&1
+  wine "$uninstaller" $(echo "$quiet" | sed 's/^"[^"]*" *//') >/dev/null 2>&1 ||
+    echo "the uninstaller ended with $?"
   wineserver -w
+  # It runs on from a copy of itself in the temporary folder: give that copy time to finish.
+  for _ in $(seq 60); do [ -e "$dir" ] || break; sleep 1; done
   check "$mode: the uninstaller removes the folder" [ ! -e "$dir" ]
   check "$mode: and the Start-menu entry" [ ! -e "$lnk" ]
   check "$mode: and its registry entries" sh -c "! wine reg query '$hive\\$key' >/dev/null 2>&1"

@@ -177,9 +177,9 @@ for mode in CurrentUser AllUsers; do
   # The user's settings and a saved report must outlive the program.
   wine reg add 'HKCU\Software\VORNEX\Quarrow2Excel\1.0' /v Unit /t REG_DWORD /d 2 /f >/dev/null 2>&1 || true
   mkdir -p "$HOME/reports" && echo report >"$HOME/reports/r.txt"
-  uninstaller=$(upath "$(echo "$quiet" | sed 's/^"\([^"]*\)".*/\1/')")
+  uninstaller=$(upath "$(printf '%s\n' "$quiet" | sed 's/^"\([^"]*\)".*/\1/')")
   # shellcheck disable=SC2086
-  wine "$uninstaller" $(echo "$quiet" | sed 's/^"[^"]*" *//') >/dev/null 2>&1 ||
+  wine "$uninstaller" $(printf '%s\n' "$quiet" | sed 's/^"[^"]*" *//') >/dev/null 2>&1 ||
     echo "the uninstaller ended with $?"
   wineserver -w
   # It runs on from a copy of itself in the temporary folder: give that copy time to finish.

@@ -11,6 +11,8 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadUsage) {
   EXPECT_EQ(d.Baud, 115200u);
   EXPECT_EQ(d.Records, 10u);
   EXPECT_FALSE(d.Once);
+  EXPECT_FALSE(d.Version);
+  EXPECT_TRUE(ParseSimOptions({"--version"}).Version);
 
   const TSimOptions o =
       ParseSimOptions({"--records", "65535", "--seed", "9", "--baud", "9600", "--name", "lab-1",

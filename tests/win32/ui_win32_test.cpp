@@ -820,6 +820,42 @@ TEST_F(Win32Ui, BusyCursorShowsWhileAnyPushIsNotPopped) {
   EXPECT_EQ(SendMessageW(w, WM_SETCURSOR, reinterpret_cast<WPARAM>(w), HTCLIENT), FALSE);
 }
 
+// The colour at (x, y) of the icon drawn at its own size on white.
+COLORREF IconPixel(HICON icon, int size, int x, int y) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, size, size);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  RECT all{0, 0, size, size};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+  const COLORREF c = GetPixel(dc, x, y);
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return c;
+}
+
+TEST_F(Win32Ui, FormsShowTheProgramsIconInBothSizes) {
+  auto form =
+      factory.CreateForm({.Name = "Form_Main", .ClientWidth = 200, .ClientHeight = 100}, nullptr);
+  HWND w = H(win32ui::TFactory::Window(*form));
+  struct Case {
+    int index, metric;
+  } cases[] = {{GCLP_HICON, SM_CXICON}, {GCLP_HICONSM, SM_CXSMICON}};
+  for (const Case& c : cases) {
+    const auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(w, c.index));
+    ASSERT_NE(icon, nullptr) << c.index;
+    EXPECT_NE(icon, LoadIconW(nullptr, IDI_APPLICATION)) << c.index;
+    // The hammer's blue body, left of its scale, a little below the middle of the drawing.
+    const int size = GetSystemMetrics(c.metric);
+    const COLORREF body = IconPixel(icon, size, size * 35 / 100, size * 55 / 100);
+    EXPECT_GT(GetBValue(body), 140) << c.index << " " << std::hex << body;
+    EXPECT_LT(GetRValue(body), 90) << c.index << " " << std::hex << body;
+  }
+}
+
 TEST(Win32Manifest, SelectsTheCommonControlsOfVersion6) {
   win32ui::TApp app;  // loads the common controls
   HMODULE controls = GetModuleHandleW(L"comctl32.dll");

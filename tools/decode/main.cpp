@@ -12,6 +12,7 @@
 #include "base/datetime.h"
 #include "base/exceptions.h"
 #include "base/utf16.h"
+#include "base/version.h"
 #include "mainwindow/link.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/textreport.h"
@@ -20,7 +21,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: quarrow-decode [--unit MPa|kg/cm2|N/mm2|PSI] [--singles|--no-singles] CAPTURE REPORT\n";
+    "usage: quarrow-decode --version\n"
+    "       quarrow-decode [--unit MPa|kg/cm2|N/mm2|PSI] [--singles|--no-singles] CAPTURE REPORT\n";
 
 // Shows what the window's status line would show.
 class TStderrLabel : public TLabel {
@@ -88,6 +90,10 @@ int main(int argc, char** argv) {
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
+    if (a == "--version") {
+      std::cout << "quarrow-decode " << kProgramVersion << "\n";
+      return 0;
+    }
     if (a == "--unit" && i + 1 < argc) {
       unit = UnitIndex(argv[++i]);
       if (unit < 0) {

@@ -9,6 +9,7 @@
 #include "archive_source.h"
 #include "base/datetime.h"
 #include "base/exceptions.h"
+#include "base/version.h"
 #include "platform/virtual_ports.h"
 #include "sim_line.h"
 #include "sim_options.h"
@@ -138,6 +139,10 @@ int main(int argc, char** argv) {
   }
   if (options.Help) {
     std::cout << SimUsage();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << "quarrow-sim " << kProgramVersion << "\n";
     return 0;
   }
   try {

@@ -147,6 +147,12 @@ const std::vector<TSimOption> kOptions = {
      "Shows this help and ends.",
      "quarrow-sim --help",
      [](TSimOptions& o, const std::string&, const std::string&) { o.Help = true; }},
+    {{"--version"},
+     "",
+     false,
+     "Shows the simulator's version and ends.",
+     "quarrow-sim --version",
+     [](TSimOptions& o, const std::string&, const std::string&) { o.Version = true; }},
 };
 
 const TSimOption* Find(const std::string& name) {

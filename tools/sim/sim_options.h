@@ -21,6 +21,7 @@ struct TSimOptions {
   bool Once = false;              // end after one complete reading
   std::filesystem::path Capture;  // set: write one whole reading's bytes here, no line
   bool Help = false;
+  bool Version = false;
 };
 
 // One option: its names, the name of its value (empty for a switch), one sentence of help, an

@@ -9,6 +9,7 @@
 
 #include "base/exceptions.h"
 #include "platform/utf16_win32.h"
+#include "ui/win32/app_icon_id.h"
 #include "ui/win32/win32_binding.h"
 #include "ui/win32/win32_internal.h"
 
@@ -843,6 +844,15 @@ T* Own(::TForm& form, std::unique_ptr<T> element) {
   return dynamic_cast<TWin32Form&>(form).Adopt(std::move(element));
 }
 
+// The program's own icon at the size the system asks for, where the program carries one; else the
+// system's.
+HICON ProgramIcon(int width_metric, int height_metric) {
+  const auto icon = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(Q2E_APP_ICON),
+                                                  IMAGE_ICON, GetSystemMetrics(width_metric),
+                                                  GetSystemMetrics(height_metric), LR_SHARED));
+  return icon ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
 }  // namespace
 
 void RegisterClasses() {
@@ -852,13 +862,15 @@ void RegisterClasses() {
     form.style = CS_DBLCLKS;
     form.lpfnWndProc = &FormProc;
     form.hInstance = Instance();
-    form.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    form.hIcon = ProgramIcon(SM_CXICON, SM_CYICON);
+    form.hIconSm = ProgramIcon(SM_CXSMICON, SM_CYSMICON);
     form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     form.lpszClassName = kFormClass;
     g_form_atom = RegisterClassExW(&form);
     WNDCLASSEXW panel = form;
     panel.hIcon = nullptr;
+    panel.hIconSm = nullptr;
     panel.lpfnWndProc = &TWin32Panel::Proc;
     panel.lpszClassName = kPanelClass;
     RegisterClassExW(&panel);

@@ -8,8 +8,8 @@ set -eu
 cd "$(dirname "$0")/.."
 build="${1:-build-win}"
 
-pkgs="cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest socat xvfb xauth librsvg2-bin
-icoutils"
+pkgs="cmake ninja-build gettext g++-mingw-w64-x86-64-posix wine wine64 googletest socat xvfb xauth
+librsvg2-bin icoutils"
 # shellcheck disable=SC2086
 scripts/apt-install.sh $pkgs
 

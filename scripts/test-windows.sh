@@ -15,7 +15,7 @@ scripts/apt-install.sh $pkgs
 
 cmake -S . -B "$build" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DQ2E_BUILD_BENCH=OFF >/dev/null
-targets="base_tests core_tests ports_tests sheetexport_tests sim_tests ui_headless_test
+targets="text_tests base_tests core_tests ports_tests sheetexport_tests sim_tests ui_headless_test
 ui_info_test app_tests win32_excel_tests win32_platform_tests win32_serial_tests win32_ui_tests
 win32_window_tests quarrow2excel quarrow2excel-cli"
 # shellcheck disable=SC2086

@@ -5,11 +5,36 @@
 #include "base/exceptions.h"
 
 const char* const kSimUsage =
-    "usage: quarrow-sim [--records N] [--seed S] [--singles Q] [--archive FILE]\n"
-    "                   [--baud 9600|115200]\n"
-    "                   [--name NAME] [--once|--exit-after-reading] [--capture FILE]\n"
-    "                   [--spoil-record K | --silent-before K | --hang-up-before K |\n"
-    "                    --empty | --reject-header | --noise | --slow-line MICROSECONDS]\n";
+    "usage: quarrow-sim [options]\n"
+    "A simulated Quarrow tester on a pseudo-terminal, announced as a USB serial port so that\n"
+    "quarrow2excel and quarrow2excel-cli find it as they find a real one.\n"
+    "\n"
+    "The archive:\n"
+    "  --records N        generate N records (0 to 65535, default 10)\n"
+    "  --seed S           the generated records depend on S (default 1)\n"
+    "  --singles Q        each generated record holds Q single values (1 to 49; default 5 to 15)\n"
+    "  --archive FILE     send the 128-byte records of FILE instead of generated ones\n"
+    "The line:\n"
+    "  --baud 9600|115200 answer only at this rate (default 115200)\n"
+    "  --name NAME        the port's name in the announcement (default quarrow-sim)\n"
+    "  --once, --exit-after-reading   end after one complete reading\n"
+    "  --capture FILE     write what one whole reading sends to FILE instead of opening a line\n"
+    "Fault modes (one at a time; record numbers count from 1):\n"
+    "  --spoil-record K   record K goes out once with a wrong checksum\n"
+    "  --silent-before K  instead of record K the tester falls silent for good\n"
+    "  --hang-up-before K instead of record K the line is closed, as when the cable is pulled\n"
+    "  --empty            the header announces no records\n"
+    "  --reject-header    the header carries a mark the reader must refuse\n"
+    "  --noise            a few stray bytes go before every frame\n"
+    "  --slow-line US     a pause of US microseconds after every byte sent\n"
+    "  --repeat-header    the first \"n\" is answered with the header again, then all goes on\n"
+    "                     as if that \"n\" had been the first\n"
+    "  --repeat-record K  record K goes out a second time, once, in place of record K + 1\n"
+    "  --join-records K   records K and K + 1 go out together, once, for one command\n"
+    "  --chatter-before K instead of record K the line sends a byte every 5 ms and never ends a\n"
+    "                     frame, until the reader probes again; then the tester reads normally\n"
+    "\n"
+    "Example: quarrow-sim --records 120 --join-records 7 --once\n";
 
 namespace {
 
@@ -76,6 +101,18 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& args) {
       ++faults;
     } else if (a == "--noise") {
       o.Faults.Noise = true;
+      ++faults;
+    } else if (a == "--repeat-header") {
+      o.Faults.RepeatHeader = true;
+      ++faults;
+    } else if (a == "--repeat-record") {
+      o.Faults.RepeatRecord = static_cast<unsigned>(Number(a, value(), 1, 65534));
+      ++faults;
+    } else if (a == "--join-records") {
+      o.Faults.JoinRecords = static_cast<unsigned>(Number(a, value(), 1, 65534));
+      ++faults;
+    } else if (a == "--chatter-before") {
+      o.Faults.ChatterBefore = static_cast<unsigned>(Number(a, value(), 1, 65535));
       ++faults;
     } else if (a == "--slow-line") {
       o.SlowLineMicros = static_cast<unsigned>(Number(a, value(), 1, 1000000));

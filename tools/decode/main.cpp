@@ -59,10 +59,10 @@ class TDecoder : public TMainLink {
     Pending = ChIdle;
   }
   void SetStateDataReady() override { Complete = true; }
-  void ShowInfo(const std::string& text, const std::string& wcaption,
-                const std::string&) override {
+  void ShowInfo(const std::string& text, const std::string& wcaption, const std::string&) override {
     std::cerr << "quarrow-decode: " << wcaption << ": " << text << "\n";
   }
+  std::string LinkPort() override { return "capture"; }
 };
 
 int UnitIndex(const std::string& name) {
@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
   constexpr std::size_t kChunk = 64;
   std::size_t begin = 0;
   while (begin < stream.size() && !decoder.Complete && !decoder.Failed) {
-    const auto p = std::find(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.end(), 'P');
+    const auto p =
+        std::find(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.end(), 'P');
     const std::size_t end = p == stream.end() ? stream.size() : (p - stream.begin()) + 1;
     for (std::size_t pos = begin; pos < end; pos += kChunk) {
       const std::size_t n = std::min(kChunk, end - pos);

@@ -38,19 +38,19 @@ echo "wrote $out/window-wait.png and $out/window-dataready.png"
 # The simulated tester is announced in nobody's runtime folder; then its terminal is taken away
 # from nobody, as a port is from a user outside the dialout group.
 chown -R nobody "$work"
-as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"; }
-as_nobody build/tools/sim/quarrow-sim --records 3 2>"$work/sim.log" &
+as_nobody="setpriv --reuid=nobody --regid=nogroup --clear-groups --"
+$as_nobody build/tools/sim/quarrow-sim --records 3 2>"$work/sim.log" &
 sim=$!
 i=0
 until grep -q announced "$work/sim.log" || [ $i -ge 50 ]; do sleep 0.1; i=$((i + 1)); done
 tty=$(sed -n 's/.* -> \(\/dev\/[^;]*\);.*/\1/p' "$work/sim.log")
 chown root:root "$tty"
 chmod 600 "$tty"
-as_nobody build/src/app/quarrow2excel &
+$as_nobody build/src/app/quarrow2excel &
 app=$!
 sleep 5
 id=$(xwininfo -root -tree | awk '/"Quarrow VORNEX"/ {print $1; exit}')
 import -window "$id" "$out/window-port-permission.png"
 kill "$app" "$sim" 2>/dev/null || true
-wait 2>/dev/null || true
+wait "$app" "$sim" 2>/dev/null || true
 echo "wrote $out/window-port-permission.png"

@@ -72,7 +72,7 @@ void TForm_Main::CreateElements(TElementFactory& f) {
                            .WordWrap = true});
   L_Notice = f.CreateLabel(form, P_General,
                            {.Name = "L_Notice",
-                            .Bounds = {8, 59, 600, 50},
+                            .Bounds = {8, 55, 600, 57},
                             .Anchors = akLeft | akTop | akRight,
                             .Visible = false,
                             .Alignment = taCenter,

@@ -137,7 +137,7 @@ TEST_F(Win32Window, FirstRunShowsWaitAndTheTitleBarStoresTheReportFolder) {
     bool visible;
   } places[] = {
       {form->L_State, panel, 8, 8, 600, 45, "Waiting for device connected...", true},
-      {form->L_Notice, panel, 8, 59, 600, 50, "", false},
+      {form->L_Notice, panel, 8, 55, 600, 57, "", false},
       {form->B_Excel, panel, 88, 59, 180, 45, "Export to Excel", false},
       {form->B_Text, panel, 346, 59, 180, 45, "Save as text", false},
       {form->PB_Data, panel, 8, 63, 600, 32, "", false},

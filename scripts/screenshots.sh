@@ -1,11 +1,12 @@
 #!/bin/sh
 # Takes the pictures of the window that the README shows, under a virtual X server: Wait (no
-# tester), DataReady (after reading a simulated tester) and the information dialog grown for a
-# long message (the path of a handed-over workbook where no program of the desktop opens it).
+# tester), DataReady (after reading a simulated tester), the information dialog grown for a
+# long message (the path of a handed-over workbook where no program of the desktop opens it) and,
+# when run as root, Wait at a port that the user may not open (the window runs as nobody).
 # Needs a build (scripts/build.sh).
 set -eu
 cd "$(dirname "$0")/.."
-scripts/apt-install.sh xvfb x11-utils imagemagick xdotool
+scripts/apt-install.sh xvfb x11-utils imagemagick xdotool util-linux
 out=docs
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
@@ -51,3 +52,24 @@ import -window "$info" "$out/info-long-message.png"
 kill "$app" "$sim" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
 echo "wrote $out/window-wait.png, $out/window-dataready.png and $out/info-long-message.png"
+
+[ "$(id -u)" = 0 ] || exit 0
+# The simulated tester is announced in nobody's runtime folder; then its terminal is taken away
+# from nobody, as a port is from a user outside the dialout group.
+chown -R nobody "$work"
+as_nobody="setpriv --reuid=nobody --regid=nogroup --clear-groups --"
+$as_nobody build/tools/sim/quarrow-sim --records 3 2>"$work/sim.log" &
+sim=$!
+i=0
+until grep -q announced "$work/sim.log" || [ $i -ge 50 ]; do sleep 0.1; i=$((i + 1)); done
+tty=$(sed -n 's/.* -> \(\/dev\/[^;]*\);.*/\1/p' "$work/sim.log")
+chown root:root "$tty"
+chmod 600 "$tty"
+$as_nobody build/src/app/quarrow2excel &
+app=$!
+sleep 5
+id=$(xwininfo -root -tree | awk '/"Quarrow VORNEX"/ {print $1; exit}')
+import -window "$id" "$out/window-port-permission.png"
+kill "$app" "$sim" 2>/dev/null || true
+wait "$app" "$sim" 2>/dev/null || true
+echo "wrote $out/window-port-permission.png"

@@ -18,8 +18,8 @@ const char* const kCliUsage =
     "  --timeout SECONDS    give up when no archive was read by then (default 60)\n"
     "  --help               show this text\n"
     "  --version            show the program's version\n"
-    "Exit codes: 0 read and written, 2 bad usage, 3 no archive before the timeout,\n"
-    "6 an export could not be written.\n";
+    "Exit codes: 0 read and written, 2 bad usage or a --port that is no serial port,\n"
+    "3 no archive before the timeout, 6 an export could not be written.\n";
 
 namespace {
 

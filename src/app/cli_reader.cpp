@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "app/port_check.h"
 #include "app/program.h"
 #include "platform/registry.h"
 #include "ui/headless/headless.h"
@@ -68,6 +69,13 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
   app.OnError = [&](const std::string&, const std::string& text) { say(OneLine(text)); };
   headless::TFactory factory(app);
 
+  if (!o.Port.empty()) {
+    const auto api = services.SerialApi ? services.SerialApi : SystemSerialApi();
+    if (const auto why = NotASerialPort(o.Port, *api)) {
+      say(*why);
+      return kExitUsage;
+    }
+  }
   StoreOptions(o);
   services.Registry = CreateMemoryRegistry;
   services.Sound = [](const std::string&) { return true; };  // a script wants no beeps
@@ -79,6 +87,7 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
   TStatusEcho echo(say);
   status.OnCaptionChange = [&](const std::string& text) { echo(OneLine(text)); };
   echo(OneLine(status.Caption()));
+  form.OnNotice = [&](const std::string& text) { say(OneLine(text)); };
   static_cast<headless::TForm&>(*form.Form_Info->Form).ModalAnswer = [&](headless::TForm& d) {
     say(OneLine(form.Form_Info->L_Info->Caption()));
     d.Close();

@@ -24,6 +24,15 @@ bool TArchive::StoreRecord(const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
+bool TArchive::SameAsLast(const std::uint8_t* data, std::size_t size) const {
+  if (rec_count_ == 0) return false;
+  const ArchiveSlot& last = slots_[rec_count_ - 1];
+  const std::size_t n = std::min(size, kSlotSize);
+  return std::memcmp(last.data(), data, n) == 0 &&
+         std::all_of(last.begin() + static_cast<std::ptrdiff_t>(n), last.end(),
+                     [](std::uint8_t b) { return b == 0; });
+}
+
 std::uint16_t Byte2Word(const std::uint8_t* bytes, std::size_t pos) {
   return static_cast<std::uint16_t>(bytes[pos] + 256 * bytes[pos + 1]);
 }

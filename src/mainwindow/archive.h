@@ -28,6 +28,8 @@ class TArchive {
   // Copies the first min(size, 128) bytes into slot RecCount, zeroes the rest of that slot and
   // counts it. Returns false, storing nothing, when all announced slots are already filled.
   bool StoreRecord(const std::uint8_t* data, std::size_t size);
+  // Whether storing these bytes would give a slot equal to the last one stored, byte for byte.
+  bool SameAsLast(const std::uint8_t* data, std::size_t size) const;
   const ArchiveSlot& Slot(std::size_t index) const { return slots_[index]; }
 
  private:

@@ -79,9 +79,14 @@ void TMainLink::DevConnect() {
   if (total > 0) {
     Archive.Resize(total);
     DevValid = true;
+    emptyReported_.clear();
     return;
   }
   Archive.ClearDev();
+  // An empty tester that stays plugged in is found again at every search: tell it once.
+  const std::string port = LinkPort();
+  if (port == emptyReported_) return;
+  emptyReported_ = port;
   StopTimers();
   ShowInfo(kTextEmpty, "Information", "SystemDefault");
 }
@@ -106,7 +111,6 @@ void TMainLink::ResetFrame() {
 }
 
 void TMainLink::srComm1AfterReceive(TObject*, const std::uint8_t* Buffer, std::uint32_t Received) {
-  RxActivity = true;
   const std::size_t room = RxBufSize - RxLen;
   const std::size_t kept = std::min<std::size_t>(Received, room);
   if (kept > 0) std::memcpy(RxBuf + RxLen, Buffer, kept);
@@ -139,6 +143,7 @@ void TMainLink::HandleHeader() {
     SetStateWait();
     return;
   }
+  RxActivity = true;
   if (L_State) L_State->SetCaption(kTextDeviceFound);
   if (PB_Data) {
     PB_Data->SetPosition(0);
@@ -151,12 +156,30 @@ void TMainLink::HandleHeader() {
   Send(ChStart);
 }
 
+void TMainLink::BadData() {
+  StopTimers();
+  ShowInfo(kTextBadData, "Error", "SystemHand");
+  SetStateWait();
+}
+
+// Signs that the tester and the reader no longer agree on which record comes next: a frame
+// shaped like the header, or the record just stored once more (a record's date and time make two
+// real ones differ). Both would store a wrong record and lose a real one at the end.
+bool TMainLink::OutOfStep(std::size_t count) const {
+  // A record starts with its day and month, never 0; the header starts with two zeros.
+  const bool headerShape =
+      count >= kMinHeader && count < kSlotSize && RxBuf[0] == 0 && RxBuf[1] == 0;
+  return headerShape || Archive.SameAsLast(RxBuf, count);
+}
+
 void TMainLink::HandleRecord() {
-  const std::size_t count = RxOverflow ? 0 : CheckPack(RxBuf, RxLen);
-  if (count == 0 || !Archive.StoreRecord(RxBuf, count)) {
-    StopTimers();
-    ShowInfo(kTextBadData, "Error", "SystemHand");
-    SetStateWait();
+  // Each record answers one command: a second frame behind the first in the same chunk means
+  // the tester ran ahead, and dropping it with the buffer would lose a record unnoticed.
+  const std::size_t end = ByteSearch(RxBuf, RxLen, 'P');
+  const bool secondFrame = end < RxLen && ByteSearch(RxBuf + end, RxLen - end, 'S') < RxLen - end;
+  const std::size_t count = RxOverflow || secondFrame ? 0 : CheckPack(RxBuf, RxLen);
+  if (count == 0 || OutOfStep(count) || !Archive.StoreRecord(RxBuf, count)) {
+    BadData();
     return;
   }
   const std::uint32_t done = Archive.RecCount();

@@ -43,6 +43,8 @@ class TMainLink {
   void DevConnect();
   void ClearCom();
   void ClearDev();
+  // After a device change an empty archive is worth a message again, on any port.
+  void ForgetEmptyArchive() { emptyReported_.clear(); }
 
   TArchive Archive;
   std::uint8_t RxBuf[RxBufSize] = {};
@@ -52,6 +54,8 @@ class TMainLink {
   char Pending = ChIdle;
   bool SeenEnd = false;
   bool SeenIdle = false;
+  // A frame was completed since the watchdog last looked; bytes alone do not count, so a line
+  // that chatters without ever ending a frame does not keep a reading alive.
   bool RxActivity = false;
   bool DevValid = false;
   TSessionPhase SessionPhase = phStopped;
@@ -67,6 +71,8 @@ class TMainLink {
   virtual void SetStateDataReady() = 0;
   virtual void ShowInfo(const std::string& text, const std::string& wcaption,
                         const std::string& sound) = 0;
+  // The port the exchange runs on; an empty archive is reported once per port.
+  virtual std::string LinkPort() = 0;
 
   // Set by the window; not owned.
   TLabel* L_State = nullptr;
@@ -80,5 +86,8 @@ class TMainLink {
   void ResetFrame();
   void HandleHeader();
   void HandleRecord();
+  bool OutOfStep(std::size_t count) const;
+  void BadData();
   std::string caption_ = std::string(64, ' ');
+  std::string emptyReported_;  // the port whose empty archive was reported, if any
 };

@@ -70,6 +70,14 @@ void TForm_Main::CreateElements(TElementFactory& f) {
                            .Alignment = taCenter,
                            .Layout = tlCenter,
                            .WordWrap = true});
+  L_Notice = f.CreateLabel(form, P_General,
+                           {.Name = "L_Notice",
+                            .Bounds = {8, 55, 600, 57},
+                            .Anchors = akLeft | akTop | akRight,
+                            .Visible = false,
+                            .Alignment = taCenter,
+                            .Layout = tlCenter,
+                            .WordWrap = true});
   B_Excel = f.CreateButton(
       form, P_General,
       {.Name = "B_Excel", .Bounds = {88, 59, 180, 45}, .Caption = "Export to Excel"});
@@ -334,4 +342,8 @@ void TForm_Main::P_GeneralClick(TObject*) {}
 
 void TForm_Main::SendCommand(char ch) {
   srComm1->SendChar(static_cast<std::uint8_t>(ch));
+}
+
+std::string TForm_Main::LinkPort() {
+  return srComm1->ComName();
 }

@@ -13,6 +13,7 @@
 #include "infodialog/info.h"
 #include "mainwindow/export_cursor.h"
 #include "mainwindow/link.h"
+#include "mainwindow/session_notice.h"
 #include "platform/locale_settings.h"
 #include "platform/registry.h"
 #include "serial/srcomm.h"
@@ -48,6 +49,8 @@ class TForm_Main : public TMainLink {
 
   std::unique_ptr<TForm> Form;
   TPanel* P_General;
+  // Under the status line while waiting: a port that cannot be opened, a reading that broke off.
+  TLabel* L_Notice;
   TButton* B_Excel;
   TButton* B_Text;
   TCheckBox* ChB_Singles;
@@ -127,6 +130,9 @@ class TForm_Main : public TMainLink {
   // Runs after the export has written the workbook and before it is let go: the command-line
   // reader saves it to a file here.
   std::function<void(TsxExcelExport&)> OnWorkbookWritten;
+  // Each new notice of the waiting state: a port that cannot be opened (once per port and
+  // reason) and every reading that broke off. The command-line reader prints them.
+  std::function<void(const std::string&)> OnNotice;
 
   const FormatSettings& Format() const { return *services_.Format; }
   // The settings key, open from FormCreate to FormClose; null when it could not be opened.
@@ -134,6 +140,7 @@ class TForm_Main : public TMainLink {
 
  protected:
   void SendCommand(char ch) override;
+  std::string LinkPort() override;
 
  private:
   void CreateElements(TElementFactory& factory);
@@ -141,11 +148,15 @@ class TForm_Main : public TMainLink {
   void ConfigureExport();
   void StartDeviceWatch();
   void WriteSetting(const std::function<void(TRegistry&)>& write);
+  void TellNotice(const std::optional<std::string>& text);
+  void ShowNotice();
+  void ReadingBrokenOff();
 
   TApplication& app_;
   TMainServices services_;
   std::unique_ptr<TRegistry> reg_;
   std::unique_ptr<TDeviceWatch> watch_;
+  TSessionNotice notice_;
   // Work posted by the device watcher checks it, so none runs after the window is gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -28,9 +28,15 @@ void TForm_Main::GetAllCom() {
   CandIndex = 0;
   FastBaud = false;
   const int count = srComm1->DeviceCount();
+  std::vector<std::string> ports;
   // The table keeps the first candidates it has room for.
   for (int i = 0; i < count && CandCount < MaxCandidates; ++i)
-    if (const TsrDevice* d = srComm1->Devices(i); d && IsCandidate(*d)) Candidates[CandCount++] = i;
+    if (const TsrDevice* d = srComm1->Devices(i); d && IsCandidate(*d)) {
+      Candidates[CandCount++] = i;
+      ports.push_back(d->PortName);
+    }
+  notice_.KeepPorts(ports);
+  ShowNotice();
   CandIndex = 0;
   Timer_CheckWork->SetInterval(2500);
   Timer_CheckWork->SetEnabled(CandCount > 0);
@@ -51,13 +57,37 @@ void TForm_Main::NextCom() {
     FastBaud = true;
   }
   if (CandIndex >= CandCount) CandIndex = 0;
+  bool tried = false;
   try {
     srComm1->SetDeviceIndex(Candidates[CandIndex]);
     srComm1->SetBaudRate(FastBaud ? 115200 : 9600);
+    tried = true;
     srComm1->SetActive(true);
   } catch (...) {
     // A port in use or of an unplugged adapter: closed, and the next tick moves on.
   }
+  if (!tried) return;
+  // The failure stays absorbed, but one the user can mend is shown while it lasts.
+  const TPortFault fault = srComm1->Active() ? TPortFault::None : srComm1->LastOpenFault();
+  TellNotice(notice_.PortTried(srComm1->ComName(), fault));
+  ShowNotice();
+}
+
+void TForm_Main::TellNotice(const std::optional<std::string>& text) {
+  if (text && OnNotice) OnNotice(*text);
+}
+
+void TForm_Main::ShowNotice() {
+  // Only the search has room for it: a reading shows its progress bar there, DataReady its buttons.
+  const std::string text = SessionPhase == phSearching ? notice_.Text() : std::string();
+  if (L_Notice->Caption() != text) L_Notice->SetCaption(text);
+  L_Notice->SetVisible(!text.empty());
+}
+
+void TForm_Main::ReadingBrokenOff() {
+  // Before the header nothing was promised; after it, the user should know what was lost.
+  if (Archive.RecTotal() > 0) TellNotice(notice_.BrokenOff(Archive.RecCount(), Archive.RecTotal()));
+  SetStateWait();
 }
 
 void TForm_Main::Timer_CheckWorkTimer(TObject*) {
@@ -67,11 +97,13 @@ void TForm_Main::Timer_CheckWorkTimer(TObject*) {
     if (RxActivity)
       RxActivity = false;
     else
-      SetStateWait();
+      ReadingBrokenOff();
   }
   if (SessionPhase != phSearching) return;
   if (SeenIdle) {
     SessionPhase = phReading;
+    notice_.ClearBrokenOff();
+    ShowNotice();
     RxActivity = true;
     SeenEnd = false;
     Pending = ChHeader;
@@ -93,10 +125,11 @@ void TForm_Main::Timer_DeviceRefreshTimer(TObject*) {
   GetAllCom();
   Timer_DeviceRefresh->SetEnabled(false);
   // The rescan closed the port of a reading; with no candidate left no tick would ever end it.
-  if (SessionPhase == phReading && CandCount == 0) SetStateWait();
+  if (SessionPhase == phReading && CandCount == 0) ReadingBrokenOff();
 }
 
 void TForm_Main::WMDeviceChange() {
+  ForgetEmptyArchive();
   if (SessionPhase == phSearching) Timer_DeviceRefresh->SetEnabled(true);
 }
 

@@ -37,9 +37,10 @@ std::uint32_t MapErrno(int e) {
       return ERROR_FILE_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EBUSY:
-    case EWOULDBLOCK:
       return ERROR_ACCESS_DENIED;
+    case EBUSY:        // another opener set TIOCEXCL
+    case EWOULDBLOCK:  // another opener holds the flock
+      return ERROR_SHARING_VIOLATION;
     case EBADF:
       return ERROR_INVALID_HANDLE;
     case ENOMEM:
@@ -47,6 +48,7 @@ std::uint32_t MapErrno(int e) {
     case EINVAL:
       return ERROR_INVALID_PARAMETER;
     case ENOTTY:
+    case EISDIR:
     case ENOSYS:
     case EOPNOTSUPP:
       return ERROR_NOT_SUPPORTED;
@@ -535,6 +537,8 @@ class TPosixSerialApi final : public TSerialApi {
         return std::strerror(ENOENT);
       case ERROR_ACCESS_DENIED:
         return std::strerror(EACCES);
+      case ERROR_SHARING_VIOLATION:
+        return std::strerror(EBUSY);
       case ERROR_INVALID_HANDLE:
         return std::strerror(EBADF);
       case ERROR_INVALID_PARAMETER:

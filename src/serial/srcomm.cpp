@@ -280,8 +280,10 @@ void TsrCustomComm::DoOpen() {
   fTotalSent = 0;
   closing_ = false;
   BaseOpen();
+  fLastOpenFault = TPortFault::None;
   if (!IsOpened()) {
     const std::uint32_t code = api_->GetLastError();
+    fLastOpenFault = PortFaultOf(code);
     LastErrorString = Format("Device \"%s\" Open Error !!!\r%s", ComName().c_str(),
                              api_->SysErrorMessage(code).c_str());
     DoFatalError(1, 0, LastErrorString, false);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/port_fault.h"
 #include "platform/registry.h"
 #include "serial/srclasses.h"
 
@@ -117,6 +118,8 @@ class TsrCustomComm : public TsrBaseIO {
   const COMMTIMEOUTS& CommTimeouts() const { return fCommTimeouts; }
   std::uint32_t EventMask() const;
   const std::string& LastError() const { return LastErrorString; }
+  // Why the last open failed; TPortFault::None after a good open.
+  TPortFault LastOpenFault() const { return fLastOpenFault; }
   // Tests and other systems put their own platform here before the first open.
   void SetSerialApi(std::shared_ptr<TSerialApi> api);
   bool IsNotSupportRS485() const { return fIsNotSupportRS485; }
@@ -190,6 +193,7 @@ class TsrCustomComm : public TsrBaseIO {
   COMMPROP ComProp;
   COMMTIMEOUTS fCommTimeouts;
   std::string LastErrorString;
+  TPortFault fLastOpenFault = TPortFault::None;
   std::uint32_t fTotalSent = 0, fTotalReceived = 0;
   std::atomic<TTraceStates> fTraceStates{0};
   std::uint16_t fBufferOutSize = 8192, fBufferInSize = 8192;

@@ -96,14 +96,120 @@ TEST(LinkExchange, TrailingBytesAreDroppedAndIdleBytesNeverAccumulate) {
   EXPECT_TRUE(link.SeenIdle);
   EXPECT_EQ(link.RxLen, 0u);
   link.RequestHeader();
-  link.Feed(EncodeFrame(HeaderPayload(2)) + "junk");
+  // Behind the header even a frame start is dropped: "n" asks for record 1 whatever came along.
+  link.Feed(EncodeFrame(HeaderPayload(2)) + "junk S0102");
   EXPECT_EQ(link.RxLen, 0u);
-  link.Feed(EncodeFrame(Record(7)) + "S0102");
+  link.Feed(EncodeFrame(Record(7)) + "0102\r\n");
   EXPECT_EQ(link.RxLen, 0u);
   EXPECT_EQ(link.Archive.RecCount(), 1u);
   link.Feed(EncodeFrame(Record(8)));
   EXPECT_EQ(link.sent, "nOO");
   EXPECT_EQ(link.Archive.RecCount(), 2u);
+}
+
+// A record of the given day with the given seconds: real records differ at least in their time.
+std::vector<std::uint8_t> Dated(std::uint8_t day, std::uint8_t second, std::size_t size = 128) {
+  std::vector<std::uint8_t> r = Record(0x21, size);
+  r[0] = day;
+  r[1] = 12;
+  r[5] = second;
+  return r;
+}
+
+TEST(LinkExchange, TesterOutOfStepIsBadDataNeverAWrongArchive) {
+  const std::string header = EncodeFrame(HeaderPayload(3));
+  const std::string r1 = EncodeFrame(Dated(9, 1)), r2 = EncodeFrame(Dated(9, 2));
+  struct Case {
+    const char* name;
+    std::vector<std::string> chunks;  // after the header
+    std::string sent;                 // commands sent, "n" for the header included
+  } cases[] = {
+      {"the header again for record 1", {header}, "n"},
+      {"the header again for record 2", {r1, header}, "nO"},
+      {"a short frame of the header's shape",
+       {EncodeFrame({0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12})},
+       "n"},
+      {"record 1 twice", {r1, r1}, "nO"},
+      {"two records in one chunk", {r1 + r2}, "n"},
+      {"a record and the start of the next", {r1 + r2.substr(0, 9)}, "n"},
+      {"the second frame completes the first's chunk",
+       {r1.substr(0, 100), r1.substr(100) + r2},
+       "n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTestLink link;
+    link.RequestHeader();
+    link.Feed(header, header.size());
+    for (const std::string& chunk : c.chunks) link.Feed(chunk, chunk.size());
+    EXPECT_EQ(link.events, (std::vector<std::string>{"info Error SystemHand", "wait"}));
+    EXPECT_EQ(link.info_text, "Error in received data!\r\nPlease check device and cable!");
+    EXPECT_TRUE(link.timers_stopped_at_info);
+    EXPECT_EQ(link.sent, c.sent);
+    EXPECT_EQ(link.Archive.RecCount(), 0u);
+  }
+}
+
+TEST(LinkExchange, RecordsThatOnlyLookAlikeAreKept) {
+  const std::vector<std::vector<std::uint8_t>> records[] = {
+      {Dated(9, 1), Dated(9, 2), Dated(9, 1)},  // equal, but not to the one before
+      {Dated(9, 1), Dated(10, 1)},              // another day
+      {Dated(9, 1, 20), Dated(9, 1, 21)},       // a shorter slot's extra byte is not zero
+      {Record(0), Dated(1, 0)},                 // a whole slot of zeros is no header
+      {Dated(1, 0, 11), Dated(1, 0, 127)},      // short, but dated
+  };
+  for (const auto& archive : records) {
+    TTestLink link;
+    link.RequestHeader();
+    link.Feed(EncodeFrame(HeaderPayload(static_cast<std::uint16_t>(archive.size()))));
+    for (const auto& r : archive) link.Feed(EncodeFrame(r), 1000);
+    EXPECT_EQ(link.events, std::vector<std::string>{"ready"}) << archive.size();
+    EXPECT_EQ(link.Archive.RecCount(), archive.size());
+  }
+}
+
+TEST(LinkExchange, OnlyCompletedFramesCountAsActivity) {
+  TTestLink link;
+  link.RequestHeader();
+  link.RxActivity = false;
+  link.Feed("S0123", 1);
+  EXPECT_FALSE(link.RxActivity);
+  link.Feed(EncodeFrame(HeaderPayload(2)).substr(5));
+  EXPECT_FALSE(link.RxActivity) << "an incomplete header";
+  link.RequestHeader();
+  link.Feed(EncodeFrame(HeaderPayload(2)));
+  EXPECT_TRUE(link.RxActivity);
+  link.RxActivity = false;
+  // A chattering line: nibble characters, never an end marker.
+  for (int i = 0; i < 2000; ++i) link.Feed(std::string(1, static_cast<char>('0' + i % 16)));
+  EXPECT_FALSE(link.RxActivity);
+  EXPECT_EQ(link.Archive.RecCount(), 0u);
+}
+
+TEST(LinkExchange, EmptyArchiveIsReportedOncePerPort) {
+  TTestLink link;
+  const auto reading = [&](const std::string& port, std::uint16_t records) {
+    link.port = port;
+    link.events.clear();
+    link.RequestHeader();
+    link.Feed(EncodeFrame(HeaderPayload(records)));
+    return link.events;
+  };
+  const std::vector<std::string> told = {"info Information SystemDefault", "wait"};
+  const std::vector<std::string> silent = {"wait"};
+  EXPECT_EQ(reading("/dev/ttyUSB0", 0), told);
+  EXPECT_EQ(reading("/dev/ttyUSB0", 0), silent);
+  link.check_work.SetEnabled(true);
+  EXPECT_EQ(reading("/dev/ttyUSB0", 0), silent);
+  EXPECT_TRUE(link.check_work.Enabled()) << "silent: the timers are left to the search";
+  EXPECT_EQ(reading("/dev/ttyUSB1", 0), told);
+  EXPECT_EQ(reading("/dev/ttyUSB1", 0), silent);
+  // An archive with records ends it.
+  EXPECT_EQ(reading("/dev/ttyUSB1", 2), std::vector<std::string>{});
+  EXPECT_EQ(reading("/dev/ttyUSB1", 0), told);
+  // So does a device change.
+  link.ForgetEmptyArchive();
+  EXPECT_EQ(reading("/dev/ttyUSB1", 0), told);
 }
 
 TEST(LinkExchange, RejectedHeadersReturnToWaitSilently) {

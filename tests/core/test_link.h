@@ -93,6 +93,7 @@ class TTestLink : public TMainLink {
   bool timers_stopped_at_info = false;
   bool send_throws = false;
   bool record = true;
+  std::string port = "/dev/ttyUSB0";  // the port the exchange runs on
 
  protected:
   void SendCommand(char ch) override {
@@ -115,6 +116,7 @@ class TTestLink : public TMainLink {
     info_text = text;
     timers_stopped_at_info = !check_work.Enabled() && !device_refresh.Enabled();
   }
+  std::string LinkPort() override { return port; }
 };
 
 // The tester's side: a frame carrying payload.

@@ -2,8 +2,11 @@
 // on a pseudo-terminal, quarrow2excel-cli finds it through the port list, reads it and writes
 // the exports. Each test has its own runtime folder, so the programs see only its testers.
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -267,6 +270,10 @@ TEST_F(EndToEnd, HangUpMidReadingReturnsToSearchingAndTheNextTesterIsRead) {
     std::this_thread::sleep_for(10ms);
   ASSERT_TRUE(waitingAgain()) << Log();
   EXPECT_LT(std::chrono::steady_clock::now() - hungUp, 2100ms);
+  EXPECT_NE(Log().find("The last reading stopped after 49 of 200 records. Please connect the "
+                       "tester again."),
+            std::string::npos)
+      << Log();
   const auto second = MakeArchive(6, 2);
   Sim("second", {"--archive", WriteArchive(second, "second.bin").string(), "--once"});
   ASSERT_EQ(Wait(cli, 30s), 0) << Log();
@@ -285,15 +292,128 @@ TEST_F(EndToEnd, SpoiledRecordIsReportedAndTheReadingStartsOver) {
   ExpectReportOf(report, archive, true);
 }
 
-TEST_F(EndToEnd, EmptyArchiveIsReportedAndNothingIsReadBeforeTheTimeout) {
-  Sim("tester", {"--empty"});
+std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(EndToEnd, EmptyArchiveIsReportedOnceAndNothingIsReadBeforeTheTimeout) {
+  const pid_t sim = Sim("tester", {"--empty"});
   const auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(Wait(Reader({"--text", (root_ / "r.txt").string(), "--timeout", "6"}), 20s), 3);
-  EXPECT_GE(std::chrono::steady_clock::now() - t0, 6s);
+  EXPECT_EQ(Wait(Reader({"--text", (root_ / "r.txt").string(), "--timeout", "10"}), 25s), 3);
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, 10s);
   const std::string log = Log();
-  EXPECT_NE(log.find("Archive is empty!"), std::string::npos) << log;
-  EXPECT_NE(log.find("No archive was read within 6 seconds."), std::string::npos);
+  EXPECT_EQ(Count(log, "Archive is empty!"), 1u) << log;
+  EXPECT_NE(log.find("No archive was read within 10 seconds."), std::string::npos);
   EXPECT_FALSE(fs::exists(root_ / "r.txt"));
+  // The reader kept asking all the while.
+  kill(sim, SIGTERM);
+  Wait(sim, 5s);
+  EXPECT_GE(Count(Log("tester"), "'V': header sent (0 records)"), 2u) << Log("tester");
+}
+
+TEST_F(EndToEnd, TesterOutOfStepOnceIsReportedAndTheArchiveReadAgainWhole) {
+  const auto archive = MakeArchive(12, 11);
+  const std::string file = WriteArchive(archive, "a.bin").string();
+  const std::vector<std::string> faults[] = {
+      {"--repeat-header"}, {"--repeat-record", "5"}, {"--join-records", "5"}};
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault[0]);
+    std::vector<std::string> args = {"--archive", file, "--once"};
+    args.insert(args.end(), fault.begin(), fault.end());
+    const pid_t sim = Sim("tester", args);
+    const fs::path report = root_ / "r.txt";
+    ASSERT_EQ(Wait(Reader({"--text", report.string(), "--timeout", "30"}), 40s), 0) << Log();
+    const std::string log = Log();
+    const auto error = log.find("Error in received data! Please check device and cable!");
+    ASSERT_NE(error, std::string::npos) << log;
+    // No reading was taken as complete before the error.
+    const auto complete = log.find("12 records received.");
+    ASSERT_NE(complete, std::string::npos) << log;
+    EXPECT_GT(complete, error) << log;
+    EXPECT_EQ(log.find(" records received."), complete + 2) << log;
+    ExpectReportOf(report, archive, true);
+    EXPECT_EQ(Wait(sim, 10s), 0) << Log("tester");
+  }
+}
+
+TEST_F(EndToEnd, ChatteringLineEndsTheReadingWithinATickAndTheNextReadingIsWhole) {
+  const auto archive = MakeArchive(20, 12);
+  Sim("tester",
+      {"--archive", WriteArchive(archive, "a.bin").string(), "--chatter-before", "5", "--once"});
+  const fs::path report = root_ / "r.txt";
+  const pid_t cli = Reader({"--text", report.string(), "--timeout", "30"});
+  const auto until = std::chrono::steady_clock::now() + 20s;
+  while (Log("tester").find("chattering instead of record 5") == std::string::npos &&
+         std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(5ms);
+  const auto chatterFrom = std::chrono::steady_clock::now();
+  const std::string note =
+      "The last reading stopped after 4 of 20 records. Please connect the tester again.";
+  while (Log().find(note) == std::string::npos &&
+         std::chrono::steady_clock::now() - chatterFrom < 10s)
+    std::this_thread::sleep_for(5ms);
+  ASSERT_NE(Log().find(note), std::string::npos) << Log();
+  EXPECT_LT(std::chrono::steady_clock::now() - chatterFrom, 2500ms);
+  ASSERT_EQ(Wait(cli, 30s), 0) << Log();
+  ExpectReportOf(report, archive, true);
+}
+
+TEST_F(EndToEnd, PortThatIsNoSerialPortIsAUsageError) {
+  fs::create_directories(root_ / "folder");
+  std::ofstream(root_ / "file.txt") << "not a port\n";
+  struct Case {
+    std::string port, message;
+  } cases[] = {
+      {(root_ / "folder").string(), "is a folder, not a serial port."},
+      {(root_ / "file.txt").string(), "is a file, not a serial port."},
+      {(root_ / "none").string(), "There is no port"},
+      {"/dev/null", "\"/dev/null\" is not a serial port."},
+  };
+  for (const Case& c : cases) {
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Wait(Reader({"--port", c.port, "--timeout", "30"}), 10s), 2) << c.port;
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 3s);
+    EXPECT_NE(Log().find(c.message), std::string::npos) << Log();
+    EXPECT_NE(Log().find(c.port), std::string::npos) << Log();
+  }
+}
+
+TEST_F(EndToEnd, PortThatCannotBeOpenedIsToldOncePerReason) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  const std::string port = name;
+  // Denied: as root, the reader runs as nobody against a terminal only root may open; as
+  // anybody else the terminal is closed to its owner too.
+  ASSERT_EQ(chmod(name, geteuid() == 0 ? 0600 : 0), 0);
+  std::vector<std::string> args = {"--port", port, "--timeout", "4"};
+  const pid_t denied = geteuid() == 0
+                           ? Spawn("/usr/bin/setpriv",
+                                   {"--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                                    QUARROW_CLI_PATH, "--port", port, "--timeout", "4"},
+                                   root_ / "cli.log")
+                           : Reader(args);
+  EXPECT_EQ(Wait(denied, 15s), 3) << Log();
+  EXPECT_EQ(Count(Log(), "No permission to open " + port +
+                             ". Please add your user to the dialout group and log in again."),
+            1u)
+      << Log();
+
+  // In use: another program holds the port as the reader would.
+  ASSERT_EQ(chmod(name, 0600), 0);
+  const int holder = open(name, O_RDWR | O_NOCTTY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(Wait(Reader(args), 15s), 3) << Log();
+  EXPECT_EQ(Count(Log(), port + " is in use by another program. Please close the other program "
+                                "using it."),
+            1u)
+      << Log();
+  close(holder);
+  close(slave);
+  close(master);
 }
 
 TEST_F(EndToEnd, WorkbookOnTheNamedPortAndExitCodesOfFailures) {

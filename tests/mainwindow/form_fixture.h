@@ -71,6 +71,8 @@ class TPtyTester {
   const std::string& Path() const { return path_; }
   // Stops answering from record k on (1-based); 0: never.
   std::atomic<unsigned> SilentFrom{0};
+  // Instead of record k the line chatters, a nibble character every 5 ms; 0: never.
+  std::atomic<unsigned> ChatterFrom{0};
   std::string Received() const {
     std::lock_guard lock(mutex_);
     return received_;
@@ -97,7 +99,10 @@ class TPtyTester {
   void Run() {
     while (!stop_) {
       pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
+      if (::poll(&p, 1, chattering_ ? 5 : 20) <= 0) {
+        if (chattering_) Send(std::string(1, static_cast<char>('0' + chatter_++ % 16)));
+        continue;
+      }
       char buf[256];
       const ssize_t n = ::read(master_, buf, sizeof buf);
       if (n <= 0) {
@@ -119,6 +124,10 @@ class TPtyTester {
     if (c != 'n' && c != 'O') return;
     if (next_ >= records_.size()) return;
     if (SilentFrom != 0 && next_ + 1 >= SilentFrom) return;
+    if (ChatterFrom != 0 && next_ + 1 >= ChatterFrom) {
+      chattering_ = true;
+      return;
+    }
     Send(EncodeFrame(records_[next_++]));
   }
 
@@ -127,6 +136,8 @@ class TPtyTester {
   int master_ = -1, slave_ = -1;
   std::string path_;
   std::size_t next_ = 0;
+  bool chattering_ = false;
+  unsigned chatter_ = 0;
   std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;
   std::string received_;

@@ -2,6 +2,9 @@
 // list, with the window's timers on a manual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "../serial/fake_serial_api.h"
 #include "form_fixture.h"
 
 namespace {
@@ -234,6 +237,150 @@ TEST_F(SessionTest, EmptyArchiveIsReportedAndTheSearchStartsOver) {
   EXPECT_EQ(InfoForm().ModalResult(), mrOk);
   EXPECT_EQ(f.SessionPhase, phSearching);
   EXPECT_TRUE(f.Timer_CheckWork->Enabled());
+}
+
+TEST_F(SessionTest, ChatteringLineEndsTheReadingAtTheNextTick) {
+  TPtyTester tester(Records(5));
+  tester.ChatterFrom = 3;
+  Announce("t", tester.Path());
+  TForm_Main& f = Start();
+  std::vector<std::string> notices;
+  f.OnNotice = [&](const std::string& text) { notices.push_back(text); };
+  Tick(2500);
+  ASSERT_TRUE(PumpUntil([&] { return f.SeenIdle; }));
+  Tick(1000);
+  ASSERT_TRUE(PumpUntil([&] { return f.Archive.RecCount() == 2; }));
+  ASSERT_TRUE(PumpUntil([&] { return f.RxLen > 5; })) << "the line chatters";
+  Tick(1000);  // the second record's frame still counts
+  EXPECT_EQ(f.SessionPhase, phReading);
+  const std::size_t chattered = f.RxLen;
+  ASSERT_TRUE(PumpUntil([&] { return f.RxLen > chattered + 5; }));
+  Tick(1000);
+  EXPECT_EQ(f.SessionPhase, phSearching);
+  const std::string note =
+      "The last reading stopped after 2 of 5 records.\r\nPlease connect the tester again.";
+  EXPECT_EQ(f.L_Notice->Caption(), note);
+  EXPECT_TRUE(f.L_Notice->Visible());
+  EXPECT_EQ(notices, std::vector<std::string>{note});
+}
+
+TEST_F(SessionTest, BrokenOffReadingIsNotedWithoutADialogUntilTheNextReadingStarts) {
+  TPtyTester tester(Records(4));
+  tester.SilentFrom = 3;
+  Announce("t", tester.Path());
+  TForm_Main& f = Start();
+  int dialogs = 0;
+  InfoForm().ModalAnswer = [&](headless::TForm& d) {
+    ++dialogs;
+    d.Close();
+  };
+  EXPECT_FALSE(f.L_Notice->Visible());
+  Tick(2500);
+  ASSERT_TRUE(PumpUntil([&] { return f.SeenIdle; }));
+  Tick(1000);
+  ASSERT_TRUE(PumpUntil([&] { return f.Archive.RecCount() == 2; }));
+  Tick(1000);
+  Tick(1000);
+  ASSERT_EQ(f.SessionPhase, phSearching);
+  EXPECT_EQ(f.L_State->Caption(), "Waiting for device connected...");
+  EXPECT_EQ(f.L_Notice->Caption(),
+            "The last reading stopped after 2 of 4 records.\r\nPlease connect the tester again.");
+  EXPECT_TRUE(f.L_Notice->Visible());
+  // The search goes on under the note; it lasts until a tester answers and a reading starts.
+  tester.SilentFrom = 0;
+  ASSERT_TRUE(PumpUntil([&] { return f.SeenIdle; }));
+  EXPECT_TRUE(f.L_Notice->Visible());
+  Tick(2500);
+  EXPECT_FALSE(f.L_Notice->Visible());
+  EXPECT_EQ(f.L_Notice->Caption(), "");
+  ASSERT_TRUE(PumpUntil([&] { return f.SessionPhase == phComplete; }));
+  EXPECT_EQ(f.Archive.RecCount(), 4u);
+  EXPECT_FALSE(f.L_Notice->Visible());
+  EXPECT_EQ(dialogs, 0);
+}
+
+TEST_F(SessionTest, EmptyTesterIsReportedOnceUntilADeviceChange) {
+  TPtyTester tester({});
+  Announce("t", tester.Path());
+  TForm_Main& f = Start();
+  int dialogs = 0;
+  InfoForm().ModalAnswer = [&](headless::TForm& d) {
+    ++dialogs;
+    d.Close();
+  };
+  // One search and reading of the empty tester: 3.5 seconds.
+  const auto cycle = [&] {
+    Tick(2500);
+    if (!PumpUntil([&] { return f.SeenIdle; })) {
+      ADD_FAILURE() << "no answer to the probe; port open: " << f.srComm1->Active()
+                    << ", the tester got: " << tester.Received();
+      return false;
+    }
+    Tick(1000);
+    return PumpUntil([&] { return f.SessionPhase == phSearching; });
+  };
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(cycle()) << i;  // more than 10 seconds
+  EXPECT_EQ(dialogs, 1);
+  const std::string received = tester.Received();
+  EXPECT_EQ(std::count(received.begin(), received.end(), 'V'), 3) << "probed all the while";
+  f.WMDeviceChange();
+  Tick(2500);
+  Tick(500);  // the rescan
+  ASSERT_TRUE(cycle());
+  EXPECT_EQ(dialogs, 2);
+}
+
+TEST_F(SessionTest, PortThatCannotBeOpenedSaysWhyWhileItLasts) {
+  const std::string a = (Ports() / "a" / "tty").string(), b = (Ports() / "b" / "tty").string();
+  const auto permission = [](const std::string& port) {
+    return "No permission to open " + port +
+           ".\r\nPlease add your user to the dialout group and log in again.";
+  };
+  const auto inUse = [](const std::string& port) {
+    return port + " is in use by another program.\r\nPlease close the other program using it.";
+  };
+  struct Case {
+    std::uint32_t code;
+    std::vector<std::string> notices;  // told once per port and reason
+  } cases[] = {
+      {ERROR_ACCESS_DENIED, {permission(a), permission(b)}},
+      {ERROR_SHARING_VIOLATION, {inUse(a), inUse(b)}},
+      {ERROR_FILE_NOT_FOUND, {}},  // an adapter that is not plugged in is no news
+      {ERROR_DEVICE_NOT_CONNECTED, {}},
+      {ERROR_GEN_FAILURE, {}},
+  };
+  Announce("a", "/dev/null");
+  Announce("b", "/dev/null");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    auto api = std::make_shared<TFakeSerialApi>();
+    api->RefuseOpen(c.code);
+    TMainServices services = Services();
+    services.SerialApi = api;
+    form = std::make_unique<TForm_Main>(factory, services);
+    TForm_Main& f = *form;
+    std::vector<std::string> notices;
+    f.OnNotice = [&](const std::string& text) { notices.push_back(text); };
+    Tick(2500);  // a at 115200
+    Tick(1000);  // b at 9600
+    Tick(1000);  // b at 115200
+    Tick(1000);  // a at 9600
+    EXPECT_FALSE(f.srComm1->Active());
+    EXPECT_EQ(notices, c.notices);
+    const std::string shown = c.notices.empty() ? "" : c.notices.front();
+    EXPECT_EQ(f.L_Notice->Caption(), shown);
+    EXPECT_EQ(f.L_Notice->Visible(), !shown.empty());
+    EXPECT_EQ(f.L_State->Caption(), "Waiting for device connected...");
+    // The other program lets go of a: its line goes, b's stays while b still fails.
+    api->RefuseOpen(0);
+    Tick(1000);  // a at 115200
+    EXPECT_TRUE(f.srComm1->Active());
+    api->RefuseOpen(c.code);
+    Tick(1000);  // b at 9600
+    EXPECT_EQ(f.L_Notice->Caption(), c.notices.empty() ? "" : c.notices.back());
+    EXPECT_EQ(notices, c.notices) << "nothing told twice";
+    form.reset();
+  }
 }
 
 TEST_F(SessionTest, ReadNextStartsTheSearchAgainAndASecondShorterReadingWorks) {

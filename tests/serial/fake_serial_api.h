@@ -36,6 +36,8 @@ class TFakeSerialApi : public TSerialApi {
     std::lock_guard lock(m_);
     modem_ = status;
   }
+  // Every open fails with this error code from now on; 0 lets them succeed again.
+  void RefuseOpen(std::uint32_t code) { refuse_ = code; }
   std::vector<std::string> Calls() {
     std::lock_guard lock(m_);
     return calls_;
@@ -58,6 +60,7 @@ class TFakeSerialApi : public TSerialApi {
   // ---- platform ----
   THandle CreateFileW(const std::string& path) override {
     Note("CreateFileW " + path);
+    if (const std::uint32_t code = refuse_) return Fail(code), INVALID_HANDLE_VALUE;
     std::lock_guard lock(m_);
     open_ = true;
     removed_ = false;
@@ -213,6 +216,7 @@ class TFakeSerialApi : public TSerialApi {
   THandle waitEvent_ = 0, nextEvent_ = 0x100;
   static thread_local std::uint32_t lastError_;
   std::atomic<std::uint32_t> tick_{0};
+  std::atomic<std::uint32_t> refuse_{0};
 };
 
 inline thread_local std::uint32_t TFakeSerialApi::lastError_ = 0;

@@ -30,6 +30,10 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadUsage) {
   EXPECT_TRUE(ParseSimOptions({"--empty"}).Faults.Empty);
   EXPECT_TRUE(ParseSimOptions({"--reject-header"}).Faults.RejectHeader);
   EXPECT_TRUE(ParseSimOptions({"--noise"}).Faults.Noise);
+  EXPECT_TRUE(ParseSimOptions({"--repeat-header"}).Faults.RepeatHeader);
+  EXPECT_EQ(ParseSimOptions({"--repeat-record", "7"}).Faults.RepeatRecord, 7u);
+  EXPECT_EQ(ParseSimOptions({"--join-records", "65534"}).Faults.JoinRecords, 65534u);
+  EXPECT_EQ(ParseSimOptions({"--chatter-before", "65535"}).Faults.ChatterBefore, 65535u);
   EXPECT_EQ(ParseSimOptions({"--archive", "a.bin"}).Archive, "a.bin");
 
   const std::vector<std::vector<std::string>> bad = {{"--baud", "38400"},
@@ -41,6 +45,10 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadUsage) {
                                                      {"--name", "a/b"},
                                                      {"--name", ".hidden"},
                                                      {"--empty", "--noise"},
+                                                     {"--repeat-header", "--join-records", "2"},
+                                                     {"--repeat-record", "65535"},
+                                                     {"--join-records", "0"},
+                                                     {"--chatter-before"},
                                                      {"--records", "3", "--archive", "a.bin"},
                                                      {"--what"},
                                                      {"--singles", "50"},

@@ -229,3 +229,34 @@ TEST_F(SimProgram, RejectsBadUsage) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
   EXPECT_FALSE(fs::exists(folder_));
 }
+
+TEST_F(SimProgram, ChattersEveryFewMillisecondsUntilTheNextProbe) {
+  Start({"--records", "3", "--chatter-before", "2"});
+  const auto ports = WaitForPorts(true);
+  ASSERT_EQ(ports.size(), 1u);
+  OpenAt(ports[0].Link, B115200);
+  Send("V");
+  EXPECT_TRUE(DecodeFrame(ReadUntil('P', 2s)));
+  Send("n");
+  EXPECT_TRUE(DecodeFrame(ReadUntil('P', 2s)));
+  Send("O");
+  // A byte every 5 ms: at least 20 in half a second even on a busy machine, never a marker.
+  const std::string chatter = ReadUntil('P', 500ms);
+  EXPECT_GE(chatter.size(), 20u);
+  EXPECT_LE(chatter.size(), 101u);
+  EXPECT_EQ(chatter.find_first_not_of("0123456789:;<=>?"), std::string::npos) << chatter;
+  Send("Z");
+  const std::string afterProbe = ReadUntil('Z', 1s);
+  ASSERT_FALSE(afterProbe.empty());
+  EXPECT_EQ(afterProbe.back(), 'Z');
+  EXPECT_EQ(ReadUntil('?', 100ms), "");  // quiet again
+  Send("V");
+  EXPECT_TRUE(DecodeFrame(ReadUntil('P', 2s)));
+  Send("n");
+  EXPECT_TRUE(DecodeFrame(ReadUntil('P', 2s)));
+  Send("O");
+  const auto second = DecodeFrame(ReadUntil('P', 2s));
+  ASSERT_TRUE(second);
+  EXPECT_TRUE(second->ChecksumOk);
+  EXPECT_EQ(second->Payload.size(), 128u);
+}

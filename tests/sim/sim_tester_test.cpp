@@ -8,14 +8,23 @@ namespace {
 
 // What came back for one command, in a short notation: "Z", "H3" (header announcing 3),
 // "H3r" (rejected header), "R2" (record 2, intact), "R2!" (record 2, bad checksum), "~" before
-// a frame that came after noise, "hup" (hang-up), "fin" (reading complete), "-" (nothing).
+// a frame that came after noise, "R1+R2" (two frames at once), "hup" (hang-up), "fin" (reading
+// complete), "-" (nothing).
+std::string DescribeFrames(const std::string& bytes, const std::vector<TSimRecord>& records);
+
 std::string Describe(const TSimReply& r, const std::vector<TSimRecord>& records) {
   std::string d;
   if (r.HangUp) d += "hup";
   if (r.Finished) d += "fin";
   if (r.Bytes == "Z") return d + "Z";
-  if (!r.Bytes.empty()) {
-    const auto f = DecodeFrame(r.Bytes);
+  d += DescribeFrames(r.Bytes, records);
+  return d.empty() ? "-" : d;
+}
+
+std::string DescribeFrames(const std::string& bytes, const std::vector<TSimRecord>& records) {
+  std::string d;
+  if (!bytes.empty()) {
+    const auto f = DecodeFrame(bytes);
     if (!f) return d + "garbage";
     if (!f->Prefix.empty()) {
       if (f->Prefix.find_first_of("SPZ") != std::string::npos) return d + "bad-noise";
@@ -32,8 +41,10 @@ std::string Describe(const TSimReply& r, const std::vector<TSimRecord>& records)
       d += "R" + n;
     }
     if (!f->ChecksumOk) d += "!";
+    if (const auto end = bytes.find('P'); end + 1 < bytes.size())
+      d += "+" + DescribeFrames(bytes.substr(end + 1), records);
   }
-  return d.empty() ? "-" : d;
+  return d;
 }
 
 std::vector<TSimRecord> ThreeRecords() {
@@ -68,6 +79,26 @@ TEST(SimTester, AnswersAScriptedExchangeInEveryFaultMode) {
       {"rejected header", {.RejectHeader = true}, "ZV", {"Z", "H3r"}},
       {"noise", {.Noise = true}, full, {"-", "Z", "~H3", "~R1", "~R2", "~R3", "fin", "-"}},
       {"restart mid-way", {}, "VnOVnOOO", {"H3", "R1", "R2", "H3", "R1", "R2", "R3", "fin"}},
+      {"header repeated, once",
+       {.RepeatHeader = true},
+       "ZVnOOOOVnOOO",
+       {"Z", "H3", "H3", "R1", "R2", "R3", "fin", "H3", "R1", "R2", "R3", "fin"}},
+      {"record 1 repeated, once",
+       {.RepeatRecord = 1},
+       "ZVnOOOOVnOOO",
+       {"Z", "H3", "R1", "R1", "R2", "R3", "fin", "H3", "R1", "R2", "R3", "fin"}},
+      {"records 2 and 3 joined, once",
+       {.JoinRecords = 2},
+       "ZVnOOVnOOO",
+       {"Z", "H3", "R1", "R2+R3", "fin", "H3", "R1", "R2", "R3", "fin"}},
+      {"the last record joins nothing",
+       {.JoinRecords = 3},
+       "VnOOO",
+       {"H3", "R1", "R2", "R3", "fin"}},
+      {"chatter before 2 until a probe",
+       {.ChatterBefore = 2},
+       "ZVnOOVzZVnOOO",
+       {"Z", "H3", "R1", "-", "-", "-", "-", "Z", "H3", "R1", "R2", "R3", "fin"}},
   };
   for (const Case& c : cases) {
     TSimTester tester(ThreeRecords(), TSimHeader{}, c.faults);
@@ -87,6 +118,19 @@ TEST(SimTester, IgnoresEverythingAtAForeignRateAndStrayBytes) {
     const TSimReply r = tester.Receive(ch, true);
     EXPECT_TRUE(r.Bytes.empty() && !r.HangUp && !r.Finished) << ch;
   }
+}
+
+TEST(SimTester, ChattersWithNibbleCharactersOnlyWhileChattering) {
+  TSimTester tester(ThreeRecords(), TSimHeader{}, {.ChatterBefore = 1});
+  tester.Receive('V', true);
+  EXPECT_FALSE(tester.Chattering());
+  tester.Receive('n', true);
+  ASSERT_TRUE(tester.Chattering());
+  std::string chatter;
+  for (int i = 0; i < 100; ++i) chatter += tester.ChatterByte();
+  EXPECT_EQ(chatter.find_first_not_of("0123456789:;<=>?"), std::string::npos) << chatter;
+  EXPECT_EQ(tester.Receive('Z', true).Bytes, "Z");
+  EXPECT_FALSE(tester.Chattering());
 }
 
 TEST(SimTester, HeaderCarriesDateAndCount) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "../serial/fake_serial_api.h"
 #include "mainwindow/main_form.h"
 #include "ui/win32/win32_binding.h"
 #include "win32_probe.h"
@@ -65,6 +66,19 @@ class TNoDevices : public TsrDeviceDatabase {
   std::vector<TsrDevice> EnumerationRecords(bool) override { return {}; }
 };
 
+// One adapter of the tester's kind.
+class TOneAdapter : public TsrDeviceDatabase {
+ public:
+  std::vector<TsrPortMapEntry> PortMap() override { return {}; }
+  std::vector<TsrDevice> EnumerationRecords(bool) override {
+    TsrDevice d;
+    d.PortName = d.NameFriendly = "COM7";
+    d.Service = "FTSER2K";
+    d.Manufacturer = "FTDI";
+    return {d};
+  }
+};
+
 class Win32Window : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -83,10 +97,12 @@ class Win32Window : public ::testing::Test {
     fs::remove_all(docs_, ec);
   }
 
-  std::unique_ptr<TForm_Main> Open() {
+  std::unique_ptr<TForm_Main> Open(std::shared_ptr<TsrDeviceDatabase> devices = nullptr,
+                                   std::shared_ptr<TSerialApi> api = nullptr) {
     TMainServices services;
     services.Registry = [base = base_] { return std::make_unique<TRedirectedRegistry>(base); };
-    services.Devices = std::make_shared<TNoDevices>();
+    services.Devices = devices ? devices : std::make_shared<TNoDevices>();
+    services.SerialApi = api;
     services.SpecialPath = [docs = docs_](int) { return docs.string(); };
     services.Sound = [](const std::string&) { return true; };
     auto form = std::make_unique<TForm_Main>(factory_, services);
@@ -121,6 +137,7 @@ TEST_F(Win32Window, FirstRunShowsWaitAndTheTitleBarStoresTheReportFolder) {
     bool visible;
   } places[] = {
       {form->L_State, panel, 8, 8, 600, 45, "Waiting for device connected...", true},
+      {form->L_Notice, panel, 8, 55, 600, 57, "", false},
       {form->B_Excel, panel, 88, 59, 180, 45, "Export to Excel", false},
       {form->B_Text, panel, 346, 59, 180, 45, "Save as text", false},
       {form->PB_Data, panel, 8, 63, 600, 32, "", false},
@@ -178,6 +195,23 @@ TEST_F(Win32Window, StoredSettingsShowAndExitLeavesTheFolderUnstored) {
   EXPECT_TRUE(app_.Terminated());
   EXPECT_EQ(form->SessionPhase, phStopped);
   EXPECT_EQ(probe::ReadString(key_, "DefPath"), docs_.string());
+}
+
+TEST_F(Win32Window, PortHeldByAnotherProgramIsToldUnderTheWaitingText) {
+  auto api = std::make_shared<TFakeSerialApi>();
+  api->RefuseOpen(ERROR_ACCESS_DENIED);  // how Windows refuses a COM port that is already open
+  auto form = Open(std::make_shared<TOneAdapter>(), api);
+  form->Timer_CheckWorkTimer(nullptr);
+  app_.ProcessMessages();
+  void* notice = W(form->L_Notice);
+  EXPECT_TRUE(probe::Shown(notice));
+  EXPECT_EQ(probe::Text(notice),
+            "COM7 is in use by another program.\r\nPlease close the other program using it.");
+  EXPECT_EQ(probe::Text(W(form->L_State)), "Waiting for device connected...");
+  api->RefuseOpen(0);
+  form->Timer_CheckWorkTimer(nullptr);
+  app_.ProcessMessages();
+  EXPECT_FALSE(probe::Shown(notice));
 }
 
 }  // namespace

@@ -71,6 +71,7 @@ class TDecoder : public TMainLink {
   void ShowInfo(const std::string& text, const std::string& wcaption, const std::string&) override {
     std::cerr << "quarrow-decode: " << wcaption << ": " << text << "\n";
   }
+  std::string LinkPort() override { return "capture"; }
 };
 
 int UnitIndex(const std::string& name) {

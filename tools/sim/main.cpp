@@ -17,6 +17,9 @@
 
 namespace {
 
+// A chattering line sends one byte this often.
+constexpr std::chrono::milliseconds kChatterPause(5);
+
 void Log(const std::string& text) {
   std::cerr << "quarrow-sim: " << text << std::endl;
 }
@@ -94,7 +97,15 @@ int Run(const TSimOptions& o) {
   bool running = true;
   while (running) {
     std::string received;
-    const TSimLine::TWait w = line->Read(received);
+    const TSimLine::TWait w =
+        line->Read(received, tester.Chattering() ? std::optional(kChatterPause) : std::nullopt);
+    if (w == TSimLine::TWait::Timeout) {
+      if (!line->Write(std::string(1, tester.ChatterByte()), {})) {
+        Log("stop requested");
+        break;
+      }
+      continue;
+    }
     if (w == TSimLine::TWait::Stop) {
       Log("stop requested");
       break;

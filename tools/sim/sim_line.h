@@ -4,16 +4,19 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 class TSimLine {
  public:
-  enum class TWait { Data, Stop, Closed };
+  enum class TWait { Data, Stop, Closed, Timeout };
   virtual ~TSimLine() = default;
   // The device that the reader opens, e.g. /dev/pts/3.
   virtual std::string DevicePath() const = 0;
-  // Waits for received bytes (appended to `out`) or a stop request.
-  virtual TWait Read(std::string& out) = 0;
+  // Waits for received bytes (appended to `out`) or a stop request, at most `timeout` when one
+  // is given.
+  virtual TWait Read(std::string& out,
+                     std::optional<std::chrono::milliseconds> timeout = std::nullopt) = 0;
   // The baud rate the reader has set on the line; 0 when it is none of the usual ones.
   virtual unsigned BaudRate() const = 0;
   // Sends, pausing `per_byte` after each byte; false when a stop request came first.

@@ -62,13 +62,16 @@ class TPtyLine : public TSimLine {
 
   std::string DevicePath() const override { return device_; }
 
-  TWait Read(std::string& out) override {
+  TWait Read(std::string& out, std::optional<std::chrono::milliseconds> timeout) override {
     for (;;) {
       pollfd p[2] = {{g_stop_pipe[0], POLLIN, 0}, {master_, POLLIN, 0}};
-      if (poll(p, master_ >= 0 ? 2 : 1, -1) < 0) {
+      const int ready =
+          poll(p, master_ >= 0 ? 2 : 1, timeout ? static_cast<int>(timeout->count()) : -1);
+      if (ready < 0) {
         if (errno == EINTR) continue;
         Fail("poll");
       }
+      if (ready == 0) return TWait::Timeout;
       if (p[0].revents) return TWait::Stop;
       if (p[1].revents & POLLIN) {
         char buf[4096];

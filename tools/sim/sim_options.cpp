@@ -141,6 +141,38 @@ const std::vector<TSimOption> kOptions = {
      [](TSimOptions& o, const std::string& n, const std::string& v) {
        o.SlowLineMicros = static_cast<unsigned>(Number(n, v, 1, 1000000));
      }},
+    {{"--repeat-header"},
+     "",
+     true,
+     "Answers the first \"n\" with the header once more, then goes on as if that \"n\" had been "
+     "the first: a tester out of step, which the reader must report as bad data.",
+     "quarrow-sim --records 12 --repeat-header",
+     [](TSimOptions& o, const std::string&, const std::string&) { o.Faults.RepeatHeader = true; }},
+    {{"--repeat-record"},
+     "K",
+     true,
+     "Sends record K a second time, once, in place of record K + 1 (K below the record count).",
+     "quarrow-sim --records 12 --repeat-record 5",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Faults.RepeatRecord = static_cast<unsigned>(Number(n, v, 1, 65534));
+     }},
+    {{"--join-records"},
+     "K",
+     true,
+     "Sends records K and K + 1 together, once, in answer to one command.",
+     "quarrow-sim --records 12 --join-records 5",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Faults.JoinRecords = static_cast<unsigned>(Number(n, v, 1, 65534));
+     }},
+    {{"--chatter-before"},
+     "K",
+     true,
+     "Instead of record K sends a byte every 5 ms and never ends a frame, until the reader probes "
+     "again with \"Z\"; then it answers as it should.",
+     "quarrow-sim --records 20 --chatter-before 5",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Faults.ChatterBefore = RecordNumber(n, v);
+     }},
     {{"--help", "-h"},
      "",
      false,

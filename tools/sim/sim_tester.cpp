@@ -12,6 +12,11 @@ TSimTester::TSimTester(std::vector<TSimRecord> records, TSimHeader header, TSimF
 
 TSimReply TSimTester::Receive(uint8_t command, bool at_own_baud) {
   if (stage_ == Stage::Silent) return {};
+  if (stage_ == Stage::Chatter) {
+    if (command != 'Z' || !at_own_baud) return {};
+    stage_ = Stage::Idle;
+    return {"Z", false, false, "'Z': chatter ends, answered 'Z'"};
+  }
   if (!at_own_baud) {
     TSimReply r;
     if (command == 'Z' || command == 'V' || command == 'n' || command == 'O')
@@ -32,6 +37,12 @@ TSimReply TSimTester::Receive(uint8_t command, bool at_own_baud) {
     case 'n':
       if (header_.Count == 0) return {"", false, false, "'n': no records to send"};
       stage_ = Stage::Reading;
+      if (faults_.RepeatHeader && !headerRepeated_) {
+        headerRepeated_ = true;
+        next_ = 0;
+        return {EncodeFrame(EncodeHeader(header_)), false, false,
+                "'n': the header sent again instead of record 1"};
+      }
       return SendRecord(0);
     case 'O':
       if (stage_ != Stage::Reading) return {"", false, false, "'O' outside a reading: ignored"};
@@ -56,14 +67,42 @@ TSimReply TSimTester::SendRecord(size_t index) {
     r.Note = "hanging up before record " + std::to_string(number);
     return r;
   }
+  if (number == faults_.ChatterBefore && !chattered_) {
+    chattered_ = true;
+    stage_ = Stage::Chatter;
+    r.Note = "chattering instead of record " + std::to_string(number);
+    return r;
+  }
+  if (faults_.RepeatRecord > 0 && number == faults_.RepeatRecord + 1 && !recordRepeated_) {
+    recordRepeated_ = true;
+    r.Bytes = Noise() + EncodeFrame(records_[index - 1]);
+    next_ = index;
+    r.Record = number - 1;
+    r.Note = "record " + std::to_string(number - 1) + " sent again instead of record " +
+             std::to_string(number);
+    return r;
+  }
   const bool spoil = number == faults_.SpoilRecord && !spoiled_;
   spoiled_ = spoiled_ || spoil;
   r.Bytes = Noise() + EncodeFrame(records_[index], spoil ? 1 : 0);
   next_ = index + 1;
+  if (number == faults_.JoinRecords && next_ < header_.Count && !joined_) {
+    joined_ = true;
+    r.Bytes += EncodeFrame(records_[next_++]);
+    r.Record = number + 1;
+    r.Note = "records " + std::to_string(number) + " and " + std::to_string(number + 1) +
+             " sent together";
+    return r;
+  }
   r.Record = number;
   r.Note = "record " + std::to_string(number) + "/" + std::to_string(header_.Count) + " sent" +
            (spoil ? " with a spoiled checksum" : "");
   return r;
+}
+
+char TSimTester::ChatterByte() {
+  // Nibble characters, as inside a frame: never a marker nor the idle answer.
+  return static_cast<char>('0' + chatter_++ % 16);
 }
 
 std::string TSimTester::Noise() {

@@ -16,6 +16,11 @@ struct TSimFaults {
   bool Empty = false;         // the header announces no records
   bool RejectHeader = false;  // the header's byte 1 is 1
   bool Noise = false;         // a few stray bytes go before every frame
+  // Out of step with the reader, each once; afterwards the tester answers as it should.
+  bool RepeatHeader = false;   // the first "n" is answered with the header again
+  unsigned RepeatRecord = 0;   // record K goes out again instead of record K + 1
+  unsigned JoinRecords = 0;    // records K and K + 1 go out together for one command
+  unsigned ChatterBefore = 0;  // instead of record K, one byte every 5 ms until the next "Z"
 };
 
 struct TSimReply {
@@ -37,9 +42,12 @@ class TSimTester {
 
   size_t RecordCount() const { return header_.Count; }
   bool Silent() const { return stage_ == Stage::Silent; }
+  // While chattering the line wants ChatterByte() every 5 ms.
+  bool Chattering() const { return stage_ == Stage::Chatter; }
+  char ChatterByte();
 
  private:
-  enum class Stage { Idle, Reading, Silent };
+  enum class Stage { Idle, Reading, Silent, Chatter };
   TSimReply SendRecord(size_t index);
   std::string Noise();
 
@@ -50,4 +58,6 @@ class TSimTester {
   Stage stage_ = Stage::Idle;
   size_t next_ = 0;  // index of the record that the next "O" asks for
   bool spoiled_ = false;
+  bool headerRepeated_ = false, recordRepeated_ = false, joined_ = false, chattered_ = false;
+  unsigned chatter_ = 0;
 };

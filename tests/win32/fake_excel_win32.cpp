@@ -558,3 +558,8 @@ bool FakeExcelSystem::CurrentUserKeyExists(const std::string& key) {
     if (k == key) return true;
   return false;
 }
+
+std::string FakeExcelSystem::ClassCurrentVersion(const std::string& progId) {
+  Excel->Calls.push_back("CurVer(" + progId + ")");
+  return progId == "Excel.Application" ? CurVer : std::string();
+}

@@ -62,10 +62,12 @@ class FakeExcelSystem : public TSheetSystem {
   explicit FakeExcelSystem(std::shared_ptr<FakeExcel> excel) : Excel(std::move(excel)) {}
   std::shared_ptr<FakeExcel> Excel;
   std::vector<std::string> ExistingKeys = {"\\Software\\Microsoft\\Office\\14.0\\Excel"};
+  std::string CurVer;  // of "Excel.Application"
 
   std::shared_ptr<TSheetApplication> StartNewInstance() override;
   std::shared_ptr<TSheetApplication> AttachOrStartInstance() override;
   TWindow FindTopLevelWindow(const std::string& className) override;
   void SendCloseAndWait(TWindow window) override;
   bool CurrentUserKeyExists(const std::string& key) override;
+  std::string ClassCurrentVersion(const std::string& progId) override;
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
 
@@ -293,13 +294,16 @@ struct TMemberIds {
 
 namespace {
 
-// The ids of an object that this thread already holds a reference to: an application hands the
-// same object out again (its sheet, its collections) as the same interface pointer. An entry
-// lives only while a reference holds the object, so an address taken over by a new object
-// never finds the ids of the old one.
+// The ids of an object that a reference already holds: an application hands the same object
+// out again (its sheet, its collections) as the same interface pointer. An entry lives only
+// while a reference holds the object, so an address taken over by a new object never finds the
+// ids of the old one. One table for the process, not per thread: MinGW's thread-local objects
+// with destructors are not safe to leave behind at a thread's end.
 std::shared_ptr<TMemberIds> MemberIdsOf(IDispatch* object) {
-  thread_local std::unordered_map<IDispatch*, std::weak_ptr<TMemberIds>> known;
-  thread_local std::size_t pruneAt = 64;
+  static std::mutex m;
+  static std::unordered_map<IDispatch*, std::weak_ptr<TMemberIds>> known;
+  static std::size_t pruneAt = 64;
+  std::lock_guard lock(m);
   std::weak_ptr<TMemberIds>& entry = known[object];
   if (auto ids = entry.lock()) return ids;
   auto ids = std::make_shared<TMemberIds>();

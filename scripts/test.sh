@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what the tests need, builds everything and runs every test; then the tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer with a short run of the fuzz target; then the
-# Windows build and its tests under Wine.
+# Windows build and its tests under Wine; then both packages, built and installed.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
@@ -20,3 +20,6 @@ build-fuzz/fuzz/fuzz_reception -runs=200000 -seed=1
 
 # The same code on the Win32 APIs: cross-built with MinGW-w64, its tests run under Wine.
 scripts/test-windows.sh
+
+# The two packages as a user installs them: the Debian package and the Windows installer.
+scripts/test-packages.sh

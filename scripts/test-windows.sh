@@ -1,15 +1,17 @@
 #!/bin/sh
 # Cross-builds the portable code and the Windows platform files with MinGW-w64 and runs the
 # Windows test programs under Wine. Two linked pseudo-terminals, served by Wine as COM20 and
-# COM21, carry the serial tests over real Windows serial ports. The window tests get a display
-# of their own from Xvfb.
+# COM21, carry the serial tests over real Windows serial ports; two simulated testers (the Linux
+# build's quarrow-sim), served as COM22 and COM23, are read end to end by the real programs. The
+# window tests get a display of their own from Xvfb; the window that has read COM22 is
+# photographed into BUILD_DIR/window-dataready-windows.png.
 # Usage: scripts/test-windows.sh [BUILD_DIR]   (default build-win; its Wine prefix lives inside)
 set -eu
 cd "$(dirname "$0")/.."
 build="${1:-build-win}"
 
 pkgs="cmake ninja-build gettext g++-mingw-w64-x86-64-posix wine wine64 googletest socat xvfb xauth
-librsvg2-bin icoutils"
+librsvg2-bin icoutils imagemagick"
 # shellcheck disable=SC2086
 scripts/apt-install.sh $pkgs
 
@@ -17,9 +19,13 @@ cmake -S . -B "$build" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmak
   -DQ2E_BUILD_BENCH=OFF >/dev/null
 targets="text_tests base_tests core_tests ports_tests sheetexport_tests sim_tests ui_headless_test
 ui_info_test app_tests win32_excel_tests win32_platform_tests win32_serial_tests win32_ui_tests
-win32_window_tests quarrow2excel quarrow2excel-cli"
+win32_window_tests win32_e2e_tests quarrow2excel quarrow2excel-cli"
 # shellcheck disable=SC2086
 cmake --build "$build" -j2 --target $targets
+# The simulated testers run on Linux, from the native build.
+[ -f build/build.ninja ] ||
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2 --target quarrow-sim
 
 WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
 WINEDEBUG=-all
@@ -31,31 +37,67 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
 ptys="$(mktemp -d)"
 socat_pid=""
+sim_pids=""
 cleanup() {
   [ -n "$socat_pid" ] && kill "$socat_pid" 2>/dev/null || true
+  for p in $sim_pids; do kill "$p" 2>/dev/null || true; done
   wineserver -k 2>/dev/null || true
   rm -rf "$ptys"
 }
 trap cleanup EXIT
 socat "pty,raw,echo=0,link=$ptys/a" "pty,raw,echo=0,link=$ptys/b" &
 socat_pid=$!
-for _ in 1 2 3 4 5 6 7 8 9 10; do [ -e "$ptys/b" ] && break; sleep 0.2; done
+# The testers announce their lines in a runtime folder of their own: FTDI with 25 records at
+# 115200 baud, Silicon Laboratories with 7 at 9600 only. The tests know their archives by the
+# same records, seed and single values.
+mkdir -p "$ptys/run"
+XDG_RUNTIME_DIR="$ptys/run" build/tools/sim/quarrow-sim --name ftdi --records 25 --seed 11 \
+  2>"$build/sim-ftdi.log" &
+sim_pids="$!"
+XDG_RUNTIME_DIR="$ptys/run" build/tools/sim/quarrow-sim --name silabs --records 7 --seed 12 \
+  --baud 9600 2>"$build/sim-silabs.log" &
+sim_pids="$sim_pids $!"
+ports="$ptys/run/quarrow2excel/ports"
+for _ in $(seq 50); do
+  [ -e "$ptys/b" ] && [ -e "$ports/ftdi/tty" ] && [ -e "$ports/silabs/tty" ] && break
+  sleep 0.2
+done
+# Wine's mount manager turns these into COM ports and port-map entries when it starts.
+wineserver -k 2>/dev/null || true
 if [ -e "$ptys/b" ]; then
-  # Wine's mount manager turns these into COM ports and port-map entries when it starts.
-  wineserver -k 2>/dev/null || true
   wine reg add 'HKLM\Software\Wine\Ports' /v COM20 /d "$ptys/a" /f >/dev/null 2>&1
   wine reg add 'HKLM\Software\Wine\Ports' /v COM21 /d "$ptys/b" /f >/dev/null 2>&1
-  wineserver -k 2>/dev/null || true
   export Q2E_TEST_COM_PAIR=COM20,COM21
 else
   echo "test-windows: no pseudo-terminal pair; the serial tests skip" >&2
 fi
+if [ -e "$ports/ftdi/tty" ] && [ -e "$ports/silabs/tty" ]; then
+  wine reg add 'HKLM\Software\Wine\Ports' /v COM22 /d "$(readlink -f "$ports/ftdi/tty")" /f \
+    >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Wine\Ports' /v COM23 /d "$(readlink -f "$ports/silabs/tty")" /f \
+    >/dev/null 2>&1
+  export Q2E_E2E_FTDI="COM22 25 11 0" Q2E_E2E_SILABS="COM23 7 12 0"
+else
+  echo "test-windows: no simulated tester; the end-to-end readings skip" >&2
+fi
+wineserver -k 2>/dev/null || true
 
 log="$build/test-windows.log"
 status=0
 wineserver -k 2>/dev/null || true  # the tests' Wine starts anew, on the virtual display
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$build" -j2 --timeout 300 -V >"$log" 2>&1 ||
-  status=$?
+# The end-to-end window test names this file when it shows the archive, and waits for the
+# picture.
+shot="$(cd "$build" && pwd)/window-dataready.ready"
+rm -f "$shot" "$shot.done"
+Q2E_E2E_SHOT="Z:$(echo "$shot" | tr / '\\')"
+export Q2E_E2E_SHOT
+xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+  (while [ ! -e "$0" ]; do sleep 0.2; done
+   import -window root -trim +repage "$1" 2>/dev/null; touch "$0.done") &
+  watcher=$!
+  ctest --test-dir "$2" -j2 --timeout 300 -V; rc=$?
+  kill "$watcher" 2>/dev/null; exit "$rc"' "$shot" "$build/window-dataready-windows.png" \
+  "$build" >"$log" 2>&1 || status=$?
 grep -E "(Passed|Failed|\*\*\*)" "$log" | grep -E "^ *[0-9]+/[0-9]+ Test" || true
 grep -E "tests passed|tests failed" "$log" || true
 awk '

@@ -1,7 +1,11 @@
 #include "sheetexport/dispatch_win32.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <map>
+#include <mutex>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/utf16_win32.h"
@@ -284,24 +288,57 @@ TComApartment::~TComApartment() {
   if (entered_) CoUninitialize();
 }
 
+struct TMemberIds {
+  std::map<std::string, DISPID> Ids;
+};
+
+namespace {
+
+// The ids of an object that a reference already holds: an application hands the same object
+// out again (its sheet, its collections) as the same interface pointer. An entry lives only
+// while a reference holds the object, so an address taken over by a new object never finds the
+// ids of the old one. One table for the process, not per thread: MinGW's thread-local objects
+// with destructors are not safe to leave behind at a thread's end.
+std::shared_ptr<TMemberIds> MemberIdsOf(IDispatch* object) {
+  static std::mutex m;
+  static std::unordered_map<IDispatch*, std::weak_ptr<TMemberIds>> known;
+  static std::size_t pruneAt = 64;
+  std::lock_guard lock(m);
+  std::weak_ptr<TMemberIds>& entry = known[object];
+  if (auto ids = entry.lock()) return ids;
+  auto ids = std::make_shared<TMemberIds>();
+  entry = ids;
+  if (known.size() > pruneAt) {
+    std::erase_if(known, [](const auto& e) { return e.second.expired(); });
+    pruneAt = std::max<std::size_t>(64, 2 * known.size());
+  }
+  return ids;
+}
+
+}  // namespace
+
 TDispatch::TDispatch(IDispatch* object) {
   if (!object) return;
   apartment_ = TComApartment::Enter();
   object_ = object;
   object_->AddRef();
+  ids_ = MemberIdsOf(object_);
 }
 
 TDispatch::TDispatch(const TDispatch& other)
-    : apartment_(other.apartment_), object_(other.object_) {
+    : apartment_(other.apartment_), object_(other.object_), ids_(other.ids_) {
   if (object_) object_->AddRef();
 }
 
 TDispatch::TDispatch(TDispatch&& other) noexcept
-    : apartment_(std::move(other.apartment_)), object_(std::exchange(other.object_, nullptr)) {}
+    : apartment_(std::move(other.apartment_)),
+      object_(std::exchange(other.object_, nullptr)),
+      ids_(std::move(other.ids_)) {}
 
 TDispatch& TDispatch::operator=(TDispatch other) noexcept {
   std::swap(apartment_, other.apartment_);
   std::swap(object_, other.object_);
+  std::swap(ids_, other.ids_);
   return *this;
 }
 
@@ -357,15 +394,23 @@ TDispatch TDispatch::FromResult(const std::string& name, const TOleVariant& resu
   throw ESheetAppError(name + " did not answer an automation object");
 }
 
-TOleVariant TDispatch::Invoke(const std::string& name, WORD kind,
-                              std::vector<TOleVariant>& args) const {
-  if (!object_) throw ESheetAppError("No automation object to call " + name + " on");
+DISPID TDispatch::IdOf(const std::string& name) const {
+  const auto known = ids_->Ids.find(name);
+  if (known != ids_->Ids.end()) return known->second;
   std::wstring wide = Widen(name);
   LPOLESTR names[] = {wide.data()};
   DISPID id = DISPID_UNKNOWN;
-  HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  const HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   if (FAILED(hr))
     throw ESheetAppError("Unknown automation member " + name + ": " + HResultText(hr));
+  ids_->Ids.emplace(name, id);
+  return id;
+}
+
+TOleVariant TDispatch::Invoke(const std::string& name, WORD kind,
+                              std::vector<TOleVariant>& args) const {
+  if (!object_) throw ESheetAppError("No automation object to call " + name + " on");
+  const DISPID id = IdOf(name);
 
   // Invoke takes the arguments last first; the values stay owned by args.
   std::vector<VARIANT> reversed(args.size());
@@ -381,8 +426,9 @@ TOleVariant TDispatch::Invoke(const std::string& name, WORD kind,
   TOleVariant result;
   EXCEPINFO info{};
   UINT badArgument = 0;
-  hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params,
-                       kind == DISPATCH_PROPERTYPUT ? nullptr : result.get(), &info, &badArgument);
+  HRESULT hr =
+      object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params,
+                      kind == DISPATCH_PROPERTYPUT ? nullptr : result.get(), &info, &badArgument);
   if (hr == DISP_E_EXCEPTION) {
     if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
     std::string text = BstrText(info.bstrDescription);

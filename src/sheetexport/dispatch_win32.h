@@ -69,8 +69,13 @@ class TComApartment {
   bool entered_ = false;
 };
 
+// The ids of one automation object's members, asked for once each.
+struct TMemberIds;
+
 // A counted reference to an automation object, calling its members by name. Every failure,
-// an unknown name included, raises ESheetAppError with the application's description.
+// an unknown name included, raises ESheetAppError with the application's description. Each
+// member's id is asked for once per object (a cross-process call of its own) and kept while
+// any reference to the object lives.
 class TDispatch {
  public:
   TDispatch() = default;
@@ -98,7 +103,9 @@ class TDispatch {
 
  private:
   TOleVariant Invoke(const std::string& name, WORD kind, std::vector<TOleVariant>& args) const;
+  DISPID IdOf(const std::string& name) const;
 
   std::shared_ptr<TComApartment> apartment_;
   IDispatch* object_ = nullptr;
+  std::shared_ptr<TMemberIds> ids_;
 };

@@ -167,4 +167,7 @@ class TSheetSystem {
   // Sends WM_CLOSE and waits for the answer.
   virtual void SendCloseAndWait(TWindow window) = 0;
   virtual bool CurrentUserKeyExists(const std::string& key) = 0;
+  // The version a registered automation class points to ("Excel.Application" gives
+  // "Excel.Application.16"); empty when the class is not registered or names none.
+  virtual std::string ClassCurrentVersion(const std::string& progId) = 0;
 };

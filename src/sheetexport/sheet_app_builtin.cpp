@@ -710,6 +710,7 @@ class BuiltinSystem : public TSheetSystem {
   bool CurrentUserKeyExists(const std::string& key) override {
     return SameNameIgnoringCase(key, "\\Software\\Microsoft\\Office\\14.0\\Excel");
   }
+  std::string ClassCurrentVersion(const std::string&) override { return {}; }
 
  private:
   struct Instance {

@@ -384,6 +384,16 @@ class ExcelSystem : public TSheetSystem {
     return true;
   }
 
+  std::string ClassCurrentVersion(const std::string& progId) override {
+    wchar_t value[256];
+    DWORD size = sizeof value;
+    // The classes root joins the machine's registrations and the user's own.
+    if (RegGetValueW(HKEY_CLASSES_ROOT, (Widen(progId) + L"\\CurVer").c_str(), nullptr,
+                     RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+      return {};
+    return Narrow(value);  // terminated by the call
+  }
+
  private:
   static CLSID ClassId() {
     CLSID clsid{};

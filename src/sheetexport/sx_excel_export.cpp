@@ -13,6 +13,25 @@ constexpr int kTemplateOneSheet = -4167;
 bool IsBlank(const std::string& s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return c == ' '; });
 }
+
+constexpr const char* kExcelClass = "Excel.Application";
+
+// The major version in a class's current version, "Excel.Application.16" → 16; 0 for anything
+// else, and for versions older than the oldest that automation drives.
+int VersionOfClass(const std::string& current) {
+  const std::string prefix = std::string(kExcelClass) + ".";
+  if (current.size() <= prefix.size() || current.size() > prefix.size() + 4) return 0;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(current[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i])))
+      return 0;
+  int version = 0;
+  for (std::size_t i = prefix.size(); i < current.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(current[i]))) return 0;
+    version = version * 10 + (current[i] - '0');
+  }
+  return version >= 8 ? version : 0;
+}
 }  // namespace
 
 TsxExcelExport::TsxExcelExport(std::shared_ptr<TSheetSystem> system, const FormatSettings& settings)
@@ -138,6 +157,8 @@ void TsxExcelExport::SetSummaryFields(const TStrings& lines) {
 
 std::int32_t TsxExcelExport::ExcelVersion() {
   static const std::pair<const char*, int> kKeys[] = {
+      {"\\Software\\Microsoft\\Office\\16.0\\Excel", 16},
+      {"\\Software\\Microsoft\\Office\\15.0\\Excel", 15},
       {"\\Software\\Microsoft\\Office\\14.0\\Excel", 14},
       {"\\Software\\Microsoft\\Office\\12.0\\Excel", 12},
       {"\\Software\\Microsoft\\Office\\11.0\\Excel", 11},
@@ -145,7 +166,6 @@ std::int32_t TsxExcelExport::ExcelVersion() {
       {"\\Software\\Microsoft\\Office\\9.0\\Excel", 9},
       {"\\Software\\Microsoft\\Office\\8.0\\Excel", 8},
   };
-  FIntExcelVersion = 0;
   for (const auto& [key, version] : kKeys) {
     bool exists = false;
     try {
@@ -153,12 +173,17 @@ std::int32_t TsxExcelExport::ExcelVersion() {
     } catch (const std::exception&) {
       exists = false;  // an unreadable key counts as absent
     }
-    if (exists) {
-      FIntExcelVersion = version;
-      break;
-    }
+    if (exists) return FIntExcelVersion = version;
   }
-  return FIntExcelVersion;
+  // Excel writes the user's key when it first runs; before that only its registered class
+  // tells that it is installed.
+  std::string current;
+  try {
+    current = FSystem->ClassCurrentVersion(kExcelClass);
+  } catch (const std::exception&) {
+    current.clear();
+  }
+  return FIntExcelVersion = VersionOfClass(current);
 }
 
 bool TsxExcelExport::UseWorksheetNamed(const std::string& name) {

@@ -151,7 +151,8 @@ class TsxExcelExport {
   bool Connected() const { return FBlnConnected; }
   std::int32_t LCID() const { return fLCID; }
   std::int32_t EndRowData() const { return FIntEndRowData; }
-  // Detects the installed version anew (14, 12, 11, 10, 9, 8, or 0 for none).
+  // Detects the installed version anew (16, 15, 14, 12, 11, 10, 9, 8, or 0 for none): the
+  // current user's Office keys, else the version the registered application class names.
   std::int32_t ExcelVersion();
   const RecExcelRestrictions& ExcelRestrictions() const { return FRecExcelRestrictions; }
   TTypeLibrary TypeLibrary() const { return FTypeLibrary; }
@@ -213,6 +214,7 @@ class TsxExcelExport {
   void WriteFooter();
   void WriteLines(const TStrings& lines, int firstRow, bool merge, TRowType rowType,
                   const TxlFont& font, const TCellBorder& border);
+  static void AsText(TSheetRange& range);
   void WriteSummary();
   void ApplyColumnWidths();
   void BuildGroups();
@@ -273,6 +275,7 @@ class TsxExcelExport {
   char FDecimalSeparator = '.';
   char FThousandSeparator = ',';
   std::int32_t FIntExcelVersion = 0;
+  bool FBlnRowsGrouped = false;  // the last export built a row group
   RecExcelRestrictions FRecExcelRestrictions;
   TTypeLibrary FTypeLibrary = tlExcel2000;
   std::vector<ColumnEntry> FSLFieldNames;

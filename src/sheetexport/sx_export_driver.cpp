@@ -174,7 +174,13 @@ void TsxExcelExport::ExportDataset() {
   if (FBlnExcelVisible) ExcelApplication->SetVisible(true);
   const auto book = ExcelApplication->ActiveWorkbook();
   if (!book) throw ENoActiveWorkbook();
-  book->ActiveSheet()->Outline()->ShowLevels(1);
+  const auto outline = book->ActiveSheet()->Outline();
+  try {
+    outline->ShowLevels(1);
+  } catch (const std::exception&) {
+    // Excel refuses to show the levels of a sheet without an outline.
+    if (FBlnRowsGrouped) throw;
+  }
 }
 
 void TsxExcelExport::BuildColumnsAndTitles() {

@@ -134,6 +134,16 @@ void TsxExcelExport::SetFontAndBorderRange(TRowType rowType, const TxlFont& font
   range->SetHorizontalAlignment(AlignmentCode(font.Alignment));
 }
 
+// Header and footer lines stay as written: a General cell would turn a date-time line into a
+// date in the application's own format, or a number line into a number.
+void TsxExcelExport::AsText(TSheetRange& range) {
+  try {
+    range.SetNumberFormat("@");
+  } catch (const std::exception&) {
+    // the line keeps the application's reading of it
+  }
+}
+
 void TsxExcelExport::WriteLines(const TStrings& lines, int firstRow, bool merge, TRowType rowType,
                                 const TxlFont& font, const TCellBorder& border) {
   if (lines.empty()) return;
@@ -143,7 +153,9 @@ void TsxExcelExport::WriteLines(const TStrings& lines, int firstRow, bool merge,
     for (std::size_t j = 0; j < lines.size(); ++j) {
       const std::string row = std::to_string(firstRow + static_cast<int>(j));
       const std::string cell = col + row;
-      Range(cell, cell)->SetValue2(TVariant(lines[j]));
+      const auto range = Range(cell, cell);
+      AsText(*range);
+      range->SetValue2(TVariant(lines[j]));
       // Without data columns to the right there is nothing to merge with.
       if (lastColumn >= FIntBeginColumnHeader)
         Range(cell, GetColumnCharacters(lastColumn) + row)->SetMergeCells(true);
@@ -155,7 +167,9 @@ void TsxExcelExport::WriteLines(const TStrings& lines, int firstRow, bool merge,
   const int n = static_cast<int>(lines.size());
   const std::string first = col + std::to_string(firstRow);
   const std::string last = col + std::to_string(firstRow + n - 1);
-  Range(first, last)->SetValue2(TVariantBlock{values.data(), n, 1});
+  const auto range = Range(first, last);
+  AsText(*range);
+  range->SetValue2(TVariantBlock{values.data(), n, 1});
   SetFontAndBorderRange(rowType, font, border, first, last);
 }
 
@@ -210,6 +224,7 @@ void TsxExcelExport::ApplyColumnWidths() {
 }
 
 void TsxExcelExport::BuildGroups() {
+  FBlnRowsGrouped = false;
   if (FGroupFields.empty()) return;
   const bool custom = FDataPipe == dpCustom;
   ControlsPause pause(custom ? nullptr : FDataset);
@@ -283,6 +298,7 @@ void TsxExcelExport::BuildGroups() {
             Range(col + std::to_string(run.Start + 1), col + std::to_string(run.End));
         if (FGroupOptions.ClearContents) details->ClearContents();
         details->Rows()->Group();
+        FBlnRowsGrouped = true;
       }
       try {
         const std::string head = col + std::to_string(run.Start);

@@ -356,3 +356,9 @@ bool TSheetRecorder::CurrentUserKeyExists(const std::string& key) {
   Record("KeyExists(" + key + ")");
   return ExistingKeys.count(key) != 0;
 }
+
+std::string TSheetRecorder::ClassCurrentVersion(const std::string& progId) {
+  Record("CurVer(" + progId + ")");
+  const auto it = ClassVersions.find(progId);
+  return it == ClassVersions.end() ? std::string() : it->second;
+}

@@ -15,10 +15,11 @@ class TSheetRecorder : public TSheetSystem, public std::enable_shared_from_this<
   TSheetRecorder();
 
   std::vector<std::string> Calls;
-  std::map<int, std::string> InternationalCodes;  // answers of International
-  std::set<std::string> ExistingKeys;             // of the current user's registry
-  std::map<std::string, TVariant> Cells;          // by cell name, from writes or preset
-  std::vector<TWindow> Windows;                   // top-level windows of class XLMAIN
+  std::map<int, std::string> InternationalCodes;     // answers of International
+  std::set<std::string> ExistingKeys;                // of the current user's registry
+  std::map<std::string, std::string> ClassVersions;  // registered classes' current versions
+  std::map<std::string, TVariant> Cells;             // by cell name, from writes or preset
+  std::vector<TWindow> Windows;                      // top-level windows of class XLMAIN
   bool WindowsRefuseClose = false;
   std::string UsedRangeAddress = "A1:A1";
   // Calls beginning with one of these are recorded, then fail.
@@ -37,6 +38,7 @@ class TSheetRecorder : public TSheetSystem, public std::enable_shared_from_this<
   TWindow FindTopLevelWindow(const std::string& className) override;
   void SendCloseAndWait(TWindow window) override;
   bool CurrentUserKeyExists(const std::string& key) override;
+  std::string ClassCurrentVersion(const std::string& progId) override;
 };
 
 // Text of a value as the recorder writes it: "text", 12, 1.5, true, Empty, Date(41440.5).

@@ -98,6 +98,13 @@ TEST(SxExport, MainWindowExampleWritesHeaderTitlesDataAndWidths) {
                    "Range(A1:A1).Orientation=0", "Range(A1:A1).WrapText=false",
                    "Range(A1:A1).HorizontalAlignment=-4108"}));
   EXPECT_EQ(rec->Cells["A4"], S("09.12.2026 10:00:00"));
+  for (const char* line : {"A1", "A2", "A3", "A4"}) {
+    const std::string range = std::string("Range(") + line + ":" + line + ").";
+    const int value = rec->IndexOf(range + "Value2=" + RecordedValue(rec->Cells[line]));
+    ASSERT_GT(value, 0) << line;
+    EXPECT_EQ(rec->Calls[value - 1], range + "NumberFormat=\"@\"")
+        << "a header line is text before it is written: " << line;
+  }
   EXPECT_TRUE(rec->CallsStartingWith("Range(A1:A1).Interior").empty()) << "header has no fill";
   const Calls tail(rec->Calls.end() - 6, rec->Calls.end());
   EXPECT_EQ(tail, (Calls{"Range(A1:O1).EntireColumn.AutoFit", "App.ScreenUpdating=true",
@@ -481,6 +488,52 @@ TEST(SxExport, DataSetGroupsUseTheFieldsSheetColumn) {
             (Calls{"Range(A3:A3).ClearContents", "Range(A3:A3).Rows.Group"}));
   EXPECT_NE(rec->IndexOf("Range(A1:B4).Offset(0,0)"), -1);
   EXPECT_NE(rec->IndexOf("Range(A1:B4).AutoFilter(1,1,true)"), -1);
+}
+
+TEST(SxExport, UnmergedLinesAreTextAndARefusedLineFormatIsNoFailure) {
+  auto rec = Recorder();
+  TsxExcelExport x(rec, FormatSettings{});
+  CustomSource src = Table(2);
+  src.Attach(x);
+  x.SetHeaderText({"12.05.2026 08:00", "1.5"});
+  x.SetFooterText({"0"});
+  x.SetMergeHeaderCells(false);
+  x.SetMergeFooterCells(false);
+  rec->FailingCalls = {"Range(A6:A6).NumberFormat"};
+  x.ExportDataset();
+  EXPECT_EQ(Slice(*rec, "Range(A1:A2).NumberFormat=\"@\"", 2),
+            (Calls{"Range(A1:A2).NumberFormat=\"@\"", "Range(A1:A2).Value2=[2x1]"}));
+  EXPECT_EQ(rec->Cells["A1"], S("12.05.2026 08:00"));
+  EXPECT_EQ(rec->Cells["A2"], S("1.5"));
+  EXPECT_EQ(Slice(*rec, "Range(A6:A6).NumberFormat=\"@\"", 2),
+            (Calls{"Range(A6:A6).NumberFormat=\"@\"", "Range(A6:A6).Value2=[1x1]"}))
+      << "the footer line is written all the same";
+  EXPECT_EQ(rec->Cells["A6"], S("0"));
+}
+
+// Excel answers ShowLevels on a sheet without an outline with an error.
+TEST(SxExport, ShowingLevelsWithoutGroupsMayBeRefused) {
+  struct Case {
+    std::vector<int> keys;  // of the group field
+    bool fails;
+  } cases[] = {
+      {{1, 2, 3}, false},  // a group field, but every run is one row: no group
+      {{}, false},         // no group field
+      {{1, 1, 2}, true},
+  };
+  for (const auto& c : cases) {
+    auto rec = Recorder();
+    rec->FailingCalls = {"Outline.ShowLevels"};
+    TsxExcelExport x(rec, FormatSettings{});
+    CustomSource src = Table(3, c.keys);
+    src.Attach(x);
+    if (!c.keys.empty()) x.SetGroupFields({"N"});
+    if (c.fails)
+      EXPECT_THROW(x.ExportDataset(), ESheetAppError) << "an outline that exists must collapse";
+    else
+      EXPECT_NO_THROW(x.ExportDataset());
+    EXPECT_EQ(rec->Calls.back(), "Outline.ShowLevels(1)");
+  }
 }
 
 TEST(SxExport, FailuresPropagateAndRestoreTheHost) {

@@ -11,6 +11,8 @@ const char* kKey14 = "\\Software\\Microsoft\\Office\\14.0\\Excel";
 const char* kKey11 = "\\Software\\Microsoft\\Office\\11.0\\Excel";
 const char* kKey9 = "\\Software\\Microsoft\\Office\\9.0\\Excel";
 const char* kKey12 = "\\Software\\Microsoft\\Office\\12.0\\Excel";
+const char* kKey15 = "\\Software\\Microsoft\\Office\\15.0\\Excel";
+const char* kKey16 = "\\Software\\Microsoft\\Office\\16.0\\Excel";
 
 std::shared_ptr<TSheetRecorder> Recorder(std::initializer_list<const char*> keys = {kKey14}) {
   auto r = std::make_shared<TSheetRecorder>();
@@ -115,17 +117,35 @@ TEST(SxProperties, DefaultsComeBackGroupByGroup) {
 TEST(SxProperties, VersionDecidesTheRestrictions) {
   struct Case {
     std::initializer_list<const char*> keys;
+    const char* curVer;  // of the registered class, asked only without a key
     int version, rows, columns, length;
   } cases[] = {
-      {{}, 0, 65536, 256, 910},
-      {{kKey9}, 9, 65536, 256, 99999},
-      {{kKey11}, 11, 65536, 256, 910},
-      {{kKey12}, 12, 1048576, 16384, 99999},
-      {{kKey11, kKey14}, 14, 1048576, 16384, 99999},
+      {{}, "", 0, 65536, 256, 910},
+      {{kKey9}, "", 9, 65536, 256, 99999},
+      {{kKey11}, "", 11, 65536, 256, 910},
+      {{kKey12}, "", 12, 1048576, 16384, 99999},
+      {{kKey11, kKey14}, "", 14, 1048576, 16384, 99999},
+      {{kKey15}, "", 15, 1048576, 16384, 99999},
+      {{kKey16}, "", 16, 1048576, 16384, 99999},
+      {{kKey14, kKey15, kKey16}, "Excel.Application.12", 16, 1048576, 16384, 99999},
+      {{kKey11}, "Excel.Application.16", 11, 65536, 256, 910},
+      {{}, "Excel.Application.16", 16, 1048576, 16384, 99999},
+      {{}, "excel.application.15", 15, 1048576, 16384, 99999},
+      {{}, "Excel.Application.11", 11, 65536, 256, 910},
+      {{}, "Excel.Application.9", 9, 65536, 256, 99999},
+      {{}, "Excel.Application.5", 0, 65536, 256, 910},
+      {{}, "Excel.Application", 0, 65536, 256, 910},
+      {{}, "Excel.Application.", 0, 65536, 256, 910},
+      {{}, "Excel.Application.16a", 0, 65536, 256, 910},
+      {{}, "Excel.Application.-16", 0, 65536, 256, 910},
+      {{}, "Word.Application.16", 0, 65536, 256, 910},
+      {{}, "Excel.Application.99999999999", 0, 65536, 256, 910},
   };
   for (const auto& c : cases) {
     auto rec = Recorder(c.keys);
+    rec->ClassVersions["Excel.Application"] = c.curVer;
     TsxExcelExport x(rec, FormatSettings{});
+    SCOPED_TRACE(c.curVer);
     EXPECT_EQ(x.ExcelVersion(), c.version);
     EXPECT_EQ(x.ExcelRestrictions().MaxNumberOfRows, c.rows) << c.version;
     EXPECT_EQ(x.ExcelRestrictions().MaxNumberOfColumns, c.columns) << c.version;
@@ -133,7 +153,17 @@ TEST(SxProperties, VersionDecidesTheRestrictions) {
   }
   auto rec = Recorder({kKey11, kKey14});
   TsxExcelExport x(rec, FormatSettings{});
-  EXPECT_EQ(rec->CallsStartingWith("KeyExists").size(), 1u) << "stops at the first key found";
+  EXPECT_EQ(rec->CallsStartingWith("KeyExists"),
+            (std::vector<std::string>{"KeyExists(" + std::string(kKey16) + ")",
+                                      "KeyExists(" + std::string(kKey15) + ")",
+                                      "KeyExists(" + std::string(kKey14) + ")"}))
+      << "highest first, and it stops at the first key found";
+  EXPECT_TRUE(rec->CallsStartingWith("CurVer").empty()) << "a key decides alone";
+  auto none = Recorder({});
+  TsxExcelExport y(none, FormatSettings{});
+  EXPECT_EQ(none->CallsStartingWith("KeyExists").size(), 8u);
+  EXPECT_EQ(none->CallsStartingWith("CurVer"),
+            std::vector<std::string>{"CurVer(Excel.Application)"});
 }
 
 TEST(SxProperties, ColumnLettersAndTheirLimit) {
@@ -274,6 +304,14 @@ TEST(SxSession, SaveAsFormatsByVersion) {
       {kKey11, ffXL97, "Sheet.SaveAs(\"f\",43)"},
       {kKey9, ffXML, nullptr},
       {kKey11, ffXML, "Sheet.SaveAs(\"f\",46)"},
+      {kKey15, ffXLSX, "Sheet.SaveAs(\"f\",51)"},
+      {kKey16, ffXLSX, "Sheet.SaveAs(\"f\",51)"},
+      {kKey16, ffXLS, "Sheet.SaveAs(\"f\",56)"},
+      {kKey15, ffXLS, "Sheet.SaveAs(\"f\",56)"},
+      {kKey16, ffXL97, nullptr},
+      {kKey15, ffXL97, nullptr},
+      {kKey16, ffHTM, "Sheet.SaveAs(\"f\",44)"},
+      {kKey16, ffXML, "Sheet.SaveAs(\"f\",46)"},
   };
   for (const auto& c : cases) {
     auto rec = Recorder({c.key});

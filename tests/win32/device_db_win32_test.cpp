@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "serial/device_db_win32.h"
+#include "serial/srportmap.h"
 
 namespace {
 
@@ -78,6 +79,68 @@ TEST_F(Win32PortMap, ValuesBecomeOrderedEntries) {
     EXPECT_EQ(list.Item(i)->Service, "");
     EXPECT_EQ(list.Item(i)->Manufacturer, "");
   }
+}
+
+// Device entries as a driver's installation writes them below the registry's device
+// enumeration, for a port in the map (plugged in) and for one that is not (unplugged). The
+// service and manufacturer are the test's own, so no reader running beside it takes them for a
+// tester's adapter.
+TEST_F(Win32PortMap, DeviceEntriesGiveTheirPortsTheDeviceInformation) {
+  const std::wstring base = L"SYSTEM\\CurrentControlSet\\Enum\\Q2ETESTBUS\\VID_0403+PID_6001+" +
+                            std::to_wstring(GetCurrentProcessId());
+  struct Entries {
+    std::wstring key;
+    ~Entries() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()); }
+  } entries{base};
+  const auto entry = [&](const wchar_t* instance, const wchar_t* port) {
+    HKEY k = nullptr, p = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (base + L"\\" + instance).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &k, nullptr),
+              ERROR_SUCCESS);
+    const std::pair<const wchar_t*, std::wstring> values[] = {
+        {L"Class", L"Ports"},
+        {L"ClassGUID", L"{4d36e978-e325-11ce-bfc1-08002be10318}"},
+        {L"Service", L"Q2ETEST"},
+        {L"Mfg", L"Q2E Test"},
+        {L"DeviceDesc", L"Q2E Test Port"},
+        {L"Driver", std::wstring(L"{4d36e978-e325-11ce-bfc1-08002be10318}\\") + instance},
+    };
+    for (const auto& [name, text] : values)
+      RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    ASSERT_EQ(RegCreateKeyExW(k, L"Device Parameters", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &p,
+                              nullptr),
+              ERROR_SUCCESS);
+    const std::wstring name = port;
+    RegSetValueExW(p, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                   static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(p);
+    RegCloseKey(k);
+  };
+  entry(L"0000", L"COM58");
+  entry(L"0001", L"COM59");
+  Add(L"\\Device\\Q2ETestVCP58", L"COM58");
+
+  TsrWin32DeviceDatabase db;
+  TsrDeviceList list;
+  DeviceListLoad(list, epFullInfo, db, nullptr);
+  const int plugged = list.IndexOfPortNo(58), unplugged = list.IndexOfPortNo(59);
+  ASSERT_GE(plugged, 0);
+  const TsrDevice& d = *list.Item(plugged);
+  EXPECT_EQ(d.NameFriendly, "COM58 (Q2E Test Port)");
+  EXPECT_EQ(d.Service, "Q2ETEST");
+  EXPECT_EQ(d.Manufacturer, "Q2E Test");
+  EXPECT_EQ(d.PortName, "COM58");
+  EXPECT_EQ(d.NamePDO, "\\Device\\Q2ETestVCP58");
+  const std::string tail =
+      "\\VID_0403+PID_6001+" + std::to_string(GetCurrentProcessId()) + "\\0000\\Device Parameters";
+  ASSERT_GE(d.RegKey.size(), tail.size()) << d.RegKey;
+  EXPECT_TRUE(SameTextAscii(d.RegKey.substr(d.RegKey.size() - tail.size()), tail)) << d.RegKey;
+  // Installed but not plugged in: listed from its hardware key's port name alone.
+  ASSERT_GE(unplugged, 0);
+  EXPECT_EQ(list.Item(unplugged)->PortName, "COM59");
+  EXPECT_EQ(list.Item(unplugged)->NamePDO, "");
+  EXPECT_EQ(list.Item(unplugged)->Service, "Q2ETEST");
 }
 
 TEST(Win32DeviceDatabase, SetupApiBindsAndRecordsAreWellFormed) {

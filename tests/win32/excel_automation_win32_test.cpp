@@ -431,6 +431,31 @@ TEST(ExcelMembers, BlocksFillTheRangeFromItsTopLeftCell) {
   EXPECT_TRUE(f.excel->Calls.empty()) << "an empty block writes nothing";
 }
 
+TEST(ExcelMembers, EachObjectIsAskedEachMembersIdOnce) {
+  auto excel = std::make_shared<FakeExcel>();
+  IDispatch* raw = excel->NewApplication();
+  const TDispatch app(raw);
+  const TDispatch again(raw);  // the same object handed out a second time
+  raw->Release();
+  for (int i = 0; i < 3; ++i) {
+    app.Put("Visible", ToOleVariant(TVariant(true)));
+    again.Put("Visible", ToOleVariant(TVariant(false)));
+    TDispatch(app).Get("International", {TOleVariant::Int(17)});
+  }
+  EXPECT_EQ(excel->IdLookups, 2) << "Visible and International";
+  EXPECT_EQ(excel->Invocations, 9);
+  EXPECT_EQ(excel->RepeatedLookups, 0);
+  // A name that fails is asked again, and fails again.
+  EXPECT_THROW(app.Get("NoSuchMember"), ESheetAppError);
+  EXPECT_THROW(app.Get("NoSuchMember"), ESheetAppError);
+  EXPECT_EQ(excel->IdLookups, 4);
+  // Another object is asked for itself.
+  const TDispatch books = app.GetChild("Workbooks");
+  books.Get("Count");
+  books.Get("Count");
+  EXPECT_EQ(excel->IdLookups, 6) << "Workbooks on the application, Count on the collection";
+}
+
 // ---- Failures ----
 
 TEST(ExcelFailures, TheApplicationsTextBecomesTheError) {

@@ -160,6 +160,36 @@ TEST(ExcelSystem, TestsKeysOfTheCurrentUser) {
   EXPECT_FALSE(system->CurrentUserKeyExists(key)) << "the test key is gone again";
 }
 
+// A class of the test's own, never Excel's: other tests of the machine may ask for Excel's.
+TEST(ExcelSystem, ReadsTheCurrentVersionOfARegisteredClass) {
+  const std::wstring progId = L"Q2ETest" + std::to_wstring(GetCurrentProcessId()) + L".Application";
+  const std::string name(progId.begin(), progId.end());
+  auto system = CreateExcelSheetSystem();
+  EXPECT_EQ(system->ClassCurrentVersion(name), "") << "not registered";
+  // Wine's class root does not take the user's classes in; its machine is the test's own.
+  const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  const HKEY root = wine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+  const std::wstring key = L"Software\\Classes\\" + progId;
+  struct Unregister {
+    HKEY root;
+    std::wstring key;
+    ~Unregister() { RegDeleteTreeW(root, key.c_str()); }
+  } unregister{root, key};
+  HKEY k = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(k);
+  EXPECT_EQ(system->ClassCurrentVersion(name), "") << "registered without a current version";
+  ASSERT_EQ(RegCreateKeyExW(root, (key + L"\\CurVer").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring current = progId + L".16";
+  RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(current.c_str()),
+                 static_cast<DWORD>((current.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(k);
+  EXPECT_EQ(system->ClassCurrentVersion(name), name + ".16");
+}
+
 // Whether this thread is in the single-threaded apartment right now: joining it again answers
 // S_FALSE then (and is undone at once).
 bool InSingleThreadedApartment() {

@@ -243,6 +243,8 @@ class FakeObject final : public IDispatch {
   HRESULT __stdcall GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     if (count != 1) return E_INVALIDARG;
     const std::string name = Narrow(names[0], std::wcslen(names[0]));
+    ++excel_->IdLookups;
+    if (!asked_.insert(name).second) ++excel_->RepeatedLookups;
     if (!Find(kind_, name)) {
       ids[0] = DISPID_UNKNOWN;
       return DISP_E_UNKNOWNNAME;
@@ -253,6 +255,7 @@ class FakeObject final : public IDispatch {
 
   HRESULT __stdcall Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
                            VARIANT* result, EXCEPINFO* info, UINT*) override {
+    ++excel_->Invocations;
     const Member* m = Find(kind_, excel_->NameOf(id));
     if (!m || (flags & m->flags) != flags || flags == 0) return DISP_E_MEMBERNOTFOUND;
     if (lcid != LOCALE_USER_DEFAULT) return DISP_E_UNKNOWNLCID;
@@ -408,13 +411,20 @@ class FakeObject final : public IDispatch {
           return Give(result, RangeAt(x.UsedRangeAddress.substr(0, colon),
                                       x.UsedRangeAddress.substr(colon + 1)));
         } else if (name == "Outline") {
-          return Give(result, Child(Kind::Outline, "Outline"));
+          auto* o = Child(Kind::Outline, "Outline");
+          o->Book = Book;
+          o->SheetIndex = SheetIndex;
+          return Give(result, o);
         } else if (name == "PageSetup") {
           return Give(result, Child(Kind::PageSetup, "PageSetup"));
         }
         return S_OK;
       case Kind::Range:
         return PerformRange(name, args, value, result);
+      case Kind::Outline:
+        if (name == "ShowLevels" && !x.GroupedSheets.count({Book, SheetIndex}))
+          return Refuse(info, L"ShowLevels method of Outline class failed");
+        return S_OK;
       default:
         break;
     }
@@ -427,6 +437,29 @@ class FakeObject final : public IDispatch {
     result->vt = VT_DISPATCH;
     result->pdispVal = child;  // the new object's one reference
     return S_OK;
+  }
+
+  // A value as the cell keeps it: text typed into a cell that is not formatted as text is read
+  // as a number or a date-time when it is one, in the user's notation, and a date takes a
+  // date format of Excel's own.
+  void Store(const std::string& cell, const VARIANT& v) {
+    FakeExcel& x = *excel_;
+    const auto format = x.Formats.find(cell);
+    const bool text = format != x.Formats.end() && format->second == "@";
+    if (v.vt == VT_BSTR && !text && SysStringLen(v.bstrVal) > 0 && v.bstrVal[0] != L'=') {
+      double number = 0;
+      DATE date = 0;
+      if (SUCCEEDED(VarR8FromStr(v.bstrVal, LOCALE_USER_DEFAULT, 0, &number))) {
+        x.Cells[cell] = number;
+        return;
+      }
+      if (SUCCEEDED(VarDateFromStr(v.bstrVal, LOCALE_USER_DEFAULT, 0, &date))) {
+        x.Cells[cell] = TDateTime{date};
+        x.Formats[cell] = "m/d/yyyy h:mm";
+        return;
+      }
+    }
+    x.Cells[cell] = ModelValue(v);
   }
 
   HRESULT PerformRange(const std::string& name, const std::vector<const VARIANT*>& args,
@@ -449,13 +482,19 @@ class FakeObject final : public IDispatch {
             VARIANT cell;
             VariantInit(&cell);
             SafeArrayGetElement(value->parray, at, &cell);
-            x.Cells[A1Name({a->Column + static_cast<int>(c) - 1,
-                            a->Row + static_cast<int>(r) - 1})] = ModelValue(cell);
+            Store(A1Name({a->Column + static_cast<int>(c) - 1, a->Row + static_cast<int>(r) - 1}),
+                  cell);
             VariantClear(&cell);
           }
       } else if (a) {
-        x.Cells[A1Name(*a)] = ModelValue(*value);
+        Store(A1Name(*a), *value);
       }
+    } else if (name == "NumberFormatLocal" && value) {
+      for (int row = a ? a->Row : 1; a && z && row <= z->Row; ++row)
+        for (int col = a->Column; col <= z->Column; ++col)
+          x.Formats[A1Name({col, row})] = BstrText(value->bstrVal);
+    } else if (name == "Group" && Counting == RowCount) {
+      x.GroupedSheets.insert({Book, SheetIndex});
     } else if (name == "EntireColumn") {
       return Give(result, RangeChild(First, Last, path_ + ".EntireColumn"));
     } else if (name == "Font") {
@@ -498,6 +537,7 @@ class FakeObject final : public IDispatch {
   Kind kind_;
   std::string path_;
   ULONG refs_ = 1;
+  std::set<std::string> asked_;
 };
 
 }  // namespace
@@ -557,4 +597,9 @@ bool FakeExcelSystem::CurrentUserKeyExists(const std::string& key) {
   for (const auto& k : ExistingKeys)
     if (k == key) return true;
   return false;
+}
+
+std::string FakeExcelSystem::ClassCurrentVersion(const std::string& progId) {
+  Excel->Calls.push_back("CurVer(" + progId + ")");
+  return progId == "Excel.Application" ? CurVer : std::string();
 }

@@ -1,8 +1,10 @@
 // An in-process stand-in for Excel's automation objects: IDispatch objects that know the
 // member names, invoke kinds and argument counts of the Excel members the program uses, record
 // every call as a line of text in the recording application's notation and answer from a small
-// model (workbooks with sheet names, written cells). Unknown names, wrong invoke kinds and wrong
-// argument counts fail as Excel fails them.
+// model (workbooks with sheet names, written cells and their number formats, grouped sheets).
+// Unknown names, wrong invoke kinds and wrong argument counts fail as Excel fails them; text
+// written into a cell not formatted as text is read as Excel reads typed input (a number or a
+// date-time becomes one), and showing the levels of a sheet without an outline fails.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +13,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,9 +29,13 @@ struct FakeExcel : std::enable_shared_from_this<FakeExcel> {
   std::vector<std::string> Calls;
   std::map<int, std::string> InternationalCodes;
   std::vector<std::vector<std::string>> Books;
-  std::map<std::string, TVariant> Cells;  // by cell name
+  std::map<std::string, TVariant> Cells;        // by cell name
+  std::map<std::string, std::string> Formats;   // by cell name; none: General
+  std::set<std::pair<int, int>> GroupedSheets;  // (workbook, sheet) with a row group
   std::string UsedRangeAddress = "A1:A1";
   int LiveObjects = 0;  // fake objects not yet released
+  // The calls that cross to Excel's process, and the names an object was asked for again.
+  int IdLookups = 0, Invocations = 0, RepeatedLookups = 0;
 
   // A call whose record begins with Prefix fails: with Description in EXCEPINFO (filled in
   // later when Deferred), or, when Result is not DISP_E_EXCEPTION, with that HRESULT alone.
@@ -62,10 +69,12 @@ class FakeExcelSystem : public TSheetSystem {
   explicit FakeExcelSystem(std::shared_ptr<FakeExcel> excel) : Excel(std::move(excel)) {}
   std::shared_ptr<FakeExcel> Excel;
   std::vector<std::string> ExistingKeys = {"\\Software\\Microsoft\\Office\\14.0\\Excel"};
+  std::string CurVer;  // of "Excel.Application"
 
   std::shared_ptr<TSheetApplication> StartNewInstance() override;
   std::shared_ptr<TSheetApplication> AttachOrStartInstance() override;
   TWindow FindTopLevelWindow(const std::string& className) override;
   void SendCloseAndWait(TWindow window) override;
   bool CurrentUserKeyExists(const std::string& key) override;
+  std::string ClassCurrentVersion(const std::string& progId) override;
 };

@@ -11,10 +11,12 @@
 
 #include "base/datetime.h"
 #include "base/exceptions.h"
+#include "base/utf8_path.h"
 #include "mainwindow/link.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/textreport.h"
 #include "platform/locale_settings.h"
+#include "platform/program_args.h"
 
 namespace {
 
@@ -59,8 +61,7 @@ class TDecoder : public TMainLink {
     Pending = ChIdle;
   }
   void SetStateDataReady() override { Complete = true; }
-  void ShowInfo(const std::string& text, const std::string& wcaption,
-                const std::string&) override {
+  void ShowInfo(const std::string& text, const std::string& wcaption, const std::string&) override {
     std::cerr << "quarrow-decode: " << wcaption << ": " << text << "\n";
   }
 };
@@ -80,10 +81,11 @@ int main(int argc, char** argv) {
   int unit = 0;
   bool singles = true;
   std::vector<std::string> files;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--unit" && i + 1 < argc) {
-      unit = UnitIndex(argv[++i]);
+  const std::vector<std::string> args = ProgramArguments(argc, argv);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--unit" && i + 1 < args.size()) {
+      unit = UnitIndex(args[++i]);
       if (unit < 0) {
         std::cerr << kUsage;
         return 2;
@@ -103,7 +105,7 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  std::ifstream in(files[0], std::ios::binary);
+  std::ifstream in(Utf8Path(files[0]), std::ios::binary);
   if (!in) {
     std::cerr << "quarrow-decode: cannot read \"" << files[0] << "\"\n";
     return 3;
@@ -117,7 +119,8 @@ int main(int argc, char** argv) {
   constexpr std::size_t kChunk = 64;
   std::size_t begin = 0;
   while (begin < stream.size() && !decoder.Complete && !decoder.Failed) {
-    const auto p = std::find(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.end(), 'P');
+    const auto p =
+        std::find(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.end(), 'P');
     const std::size_t end = p == stream.end() ? stream.size() : (p - stream.begin()) + 1;
     for (std::size_t pos = begin; pos < end; pos += kChunk) {
       const std::size_t n = std::min(kChunk, end - pos);

@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include "base/utf8_path.h"
 #include "headless.h"
 
 namespace headless {
@@ -62,7 +63,7 @@ bool TSaveDialog::Execute() {
   const auto chosen = Answer(*this);
   if (!chosen) return false;
   // A real dialog does not accept a file in a folder that does not exist.
-  const auto folder = std::filesystem::path(*chosen).parent_path();
+  const auto folder = Utf8Path(*chosen).parent_path();
   if ((Options() & ofPathMustExist) && !folder.empty() && !std::filesystem::is_directory(folder))
     return false;
   SetFileName(WithDefaultExt(*chosen));

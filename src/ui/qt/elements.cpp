@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "base/utf8_path.h"
 #include "qt_binding.h"
 
 namespace qtui {
@@ -60,7 +61,8 @@ class TFormWidget : public QDialog {
 
 class TQtForm : public TForm {
  public:
-  TQtForm(TApp& app, const TFormSpec& design, TForm* owner) : app_(app), spec_(design), owner_(owner) {
+  TQtForm(TApp& app, const TFormSpec& design, TForm* owner)
+      : app_(app), spec_(design), owner_(owner) {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (design.BorderStyle == bsSingle) flags |= Qt::WindowMinimizeButtonHint;
@@ -217,7 +219,8 @@ class TPanelFrame : public QFrame {
 
 class TQtPanel : public TControlOf<TPanel, TPanelFrame> {
  public:
-  TQtPanel(TForm& form, TPanel* parent, const TElementSpec& design) : TControlOf(form, parent, design) {
+  TQtPanel(TForm& form, TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design) {
     Widget()->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Widget()->clicked = [this] {
       if (OnClick) app_.Guard([this] { OnClick(this); });
@@ -228,10 +231,10 @@ class TQtPanel : public TControlOf<TPanel, TPanelFrame> {
 Qt::Alignment TextAlignment(const TElementSpec& design) {
   Qt::Alignment a = design.Alignment == taCenter         ? Qt::AlignHCenter
                     : design.Alignment == taRightJustify ? Qt::AlignRight
-                                                       : Qt::AlignLeft;
+                                                         : Qt::AlignLeft;
   a |= design.Layout == tlCenter   ? Qt::AlignVCenter
        : design.Layout == tlBottom ? Qt::AlignBottom
-                                 : Qt::AlignTop;
+                                   : Qt::AlignTop;
   return a;
 }
 
@@ -380,7 +383,7 @@ class TQtSaveDialog : public TSaveDialog {
     // dialog itself for the file it accepts.
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     const std::string chosen = dialog.selectedFiles().front().toStdString();
-    const auto folder = std::filesystem::path(chosen).parent_path();
+    const auto folder = Utf8Path(chosen).parent_path();
     if ((Options() & ofPathMustExist) && !std::filesystem::is_directory(folder)) return false;
     SetFileName(WithDefaultExt(chosen));
     return true;

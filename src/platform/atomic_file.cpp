@@ -1,6 +1,9 @@
 // The buffering and the texts of atomic replacement; the files themselves are the system's.
 #include "platform/atomic_file.h"
 
+#include <cstring>
+
+#include "base/exceptions.h"
 #include "base/utf8_path.h"
 
 namespace {
@@ -28,6 +31,13 @@ void TAtomicFile::Flush() {
 void TAtomicFile::Commit() {
   Flush();
   file_.Commit();
+}
+
+void TFileReplacement::FailErrno(int code) const {
+  const std::string reason = std::strerror(code);
+  throw EOSError(
+      created_ ? CannotWriteFileText(target_, reason) : CannotCreateFileText(target_, reason),
+      static_cast<unsigned>(code));
 }
 
 std::string CannotCreateFileText(const std::filesystem::path& file, const std::string& reason) {

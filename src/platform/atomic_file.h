@@ -40,8 +40,10 @@ class TFileReplacement {
   // Gives the temporary file the target's permissions, syncs it and renames it over the target.
   void Commit();
 
-  // The error of this replacement: its text names the target.
+  // The error of this replacement: its text names the target. Fail takes the system's code,
+  // FailErrno a C library errno (they differ on Windows).
   [[noreturn]] void Fail(int code) const;
+  [[noreturn]] void FailErrno(int code) const;
 
  private:
   std::filesystem::path target_, resolved_, folder_, temp_;

@@ -193,55 +193,62 @@ void WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const TBook& book, const TS
   }
 }
 
-}  // namespace
-
-// The library opens its output by name through narrow calls: it writes a temporary file with an
-// ASCII name beside the target, which then replaces the target as a whole. The library ignores
-// failed writes of its own temporary files (rows would go missing without a word), so errno is
-// watched after every row and after the close.
-void WriteXlsx(const TBook& book, const std::string& path) {
+// The whole book through the library into the file of that narrow name; the library's
+// result. Rows go out one at a time in constant-memory mode; a merge over several rows needs the
+// whole sheet in the library's memory.
+lxw_error WriteBook(const TBook& book, const std::string& name, std::string tmpdir,
+                    const std::function<void()>& checkWrites) {
   std::size_t cells = 0;
   bool tallMerge = false;
   for (const auto& sheet : book.Sheets) {
     for (const TRow& row : sheet->Rows) cells += row.Cells.size();
     for (const TArea& m : sheet->Merges) tallMerge = tallMerge || m.Row2 > m.Row1;
   }
+  lxw_workbook_options options{};
+  options.constant_memory = tallMerge ? 0 : 1;
+  options.tmpdir = tmpdir.data();
+  options.use_zip64 = cells > 4'000'000 ? 1 : 0;
+  lxw_workbook* wb = workbook_new_opt(name.c_str(), &options);
+  if (!wb) return LXW_ERROR_CREATING_XLSX_FILE;
+  std::vector<lxw_format*> formats(book.Styles.Size(), nullptr);
+  try {
+    for (std::size_t i = 0; i < book.Sheets.size(); ++i) {
+      const TSheet& sheet = *book.Sheets[i];
+      lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.Name.c_str());
+      if (!ws) throw ESheetAppError("The sheet name " + sheet.Name + " is not accepted");
+      if (static_cast<int>(i) == book.Active) worksheet_activate(ws);
+      WriteSheet(wb, ws, book, sheet, formats, checkWrites);
+    }
+  } catch (...) {
+    workbook_close(wb);
+    throw;
+  }
+  return workbook_close(wb);
+}
+
+}  // namespace
+
+// The library opens its output by name through narrow calls: it writes a temporary file with an
+// ASCII name beside the target (its own temporary files go there too), which then replaces the
+// target as a whole. The library ignores failed writes of its own temporary files (rows would
+// go missing without a word), so errno is watched after every row and after the close.
+void WriteXlsx(const TBook& book, const std::string& path) {
   try {
     TFileReplacement file(Utf8Path(path));
     file.Close();
     const auto checkWrites = [&file] {
-      if (IsLostWriteErrno(errno)) file.Fail(errno);
+      if (IsLostWriteErrno(errno)) file.FailErrno(errno);
     };
     {
       const TNarrowFolder folder(file.Folder());
-      // Rows go out one at a time in constant-memory mode; a merge over several rows needs the
-      // whole sheet in the writer's memory. Its own temporary files stay beside the target too.
-      std::string tmpdir = folder.Spelling();
-      lxw_workbook_options options{};
-      options.constant_memory = tallMerge ? 0 : 1;
-      options.tmpdir = tmpdir.data();
-      options.use_zip64 = cells > 4'000'000 ? 1 : 0;
-      const std::string name = folder.Name(file.Temp().filename().string());
       errno = 0;
-      lxw_workbook* wb = workbook_new_opt(name.c_str(), &options);
-      if (!wb) file.Fail(errno ? errno : ENOMEM);
-      std::vector<lxw_format*> formats(book.Styles.Size(), nullptr);
-      try {
-        for (std::size_t i = 0; i < book.Sheets.size(); ++i) {
-          const TSheet& sheet = *book.Sheets[i];
-          lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.Name.c_str());
-          if (!ws) throw ESheetAppError("The sheet name " + sheet.Name + " is not accepted");
-          if (static_cast<int>(i) == book.Active) worksheet_activate(ws);
-          WriteSheet(wb, ws, book, sheet, formats, checkWrites);
-        }
-      } catch (...) {
-        workbook_close(wb);
-        throw;
-      }
-      const lxw_error closed = workbook_close(wb);
+      const lxw_error e = WriteBook(book, folder.Name(file.Temp().filename().string()),
+                                    folder.Spelling(), checkWrites);
       checkWrites();
-      if (closed != LXW_NO_ERROR)
-        throw ESheetAppError(CannotWriteFileText(Utf8Path(path), lxw_strerror(closed)));
+      // A file the library could not open has the system's reason; other failures its own.
+      if (e == LXW_ERROR_CREATING_XLSX_FILE && errno != 0) file.FailErrno(errno);
+      if (e != LXW_NO_ERROR)
+        throw ESheetAppError(CannotWriteFileText(Utf8Path(path), lxw_strerror(e)));
     }
     file.Commit();
   } catch (const EOSError& e) {

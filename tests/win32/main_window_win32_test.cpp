@@ -77,10 +77,12 @@ class Win32Window : public ::testing::Test {
     key_ = top_ + TForm_Main::SettingsKey;
     probe::DeleteTree(top_);
     // "Протоколы Ärger": the documents folder of a user whose name no ANSI code page spells.
-    docs_ = fs::temp_directory_path() /
-            Utf8Path(name +
-                     " \xD0\x9F\xD1\x80\xD0\xBE\xD1\x82\xD0\xBE\xD0\xBA\xD0\xBE\xD0\xBB\xD1\x8B "
-                     "\xC3\x84rger");
+    docs_ = (fs::temp_directory_path() /
+             Utf8Path(name +
+                      " \xD0\x9F\xD1\x80\xD0\xBE\xD1\x82\xD0\xBE\xD0\xBA\xD0\xBE\xD0\xBB\xD1\x8B "
+                      "\xC3\x84rger"))
+                .lexically_normal();
+    fs::remove_all(docs_);  // what a run that was stopped left behind
     fs::create_directories(docs_);
     app_.SetTitle("Quarrow VORNEX");
   }
@@ -199,9 +201,13 @@ TEST_F(Win32Window, ReportsGoIntoFoldersOfAnyNameAndTheFolderIsStoredAsIs) {
   form->Archive.StoreRecord(record.data(), record.size());
   form->SetStateDataReady();
 
+  // "отчёт №1" and "отчёт №2" (an existing file would stop at the overwrite question).
   const std::string name =
       "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96"
-      "1";                                                    // "отчёт №1"
+      "1";
+  const std::string second =
+      "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96"
+      "2";
   const fs::path later = docs_ / Utf8Path("\xC3\x84rger 2");  // "Ärger 2"
   fs::create_directories(later);
   struct Save {
@@ -210,7 +216,7 @@ TEST_F(Win32Window, ReportsGoIntoFoldersOfAnyNameAndTheFolderIsStoredAsIs) {
   } saves[] = {
       {name, docs_, docs_ / Utf8Path(name + ".txt")},
       {PathUtf8(later / Utf8Path(name)), docs_, later / Utf8Path(name + ".txt")},
-      {name, later, later / Utf8Path(name + ".txt")},
+      {second, later, later / Utf8Path(second + ".txt")},
   };
   const unsigned self = probe::ThreadId();
   for (const Save& save : saves) {

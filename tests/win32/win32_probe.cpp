@@ -94,7 +94,7 @@ void DeleteTree(const std::string& key) {
 }
 
 bool AnswerSaveDialog(unsigned thread, const std::string& name, std::string& folderShown) {
-  constexpr int kFileNameBox = 0x47C, kFileNameEdit = 0x480;
+  constexpr int kFileTypes = 0x470, kFileNameBox = 0x47C, kFileNameEdit = 0x480;
   for (int i = 0; i < 1000; ++i, Sleep(10)) {
     HWND dialog = nullptr;
     EnumThreadWindows(
@@ -107,13 +107,14 @@ bool AnswerSaveDialog(unsigned thread, const std::string& name, std::string& fol
           return FALSE;
         },
         reinterpret_cast<LPARAM>(&dialog));
-    HWND box = dialog ? GetDlgItem(dialog, kFileNameBox) : nullptr;
-    if (!box && dialog) box = GetDlgItem(dialog, kFileNameEdit);
-    if (!box) continue;
+    // The file types are filled last: then the dialog is ready for a name.
+    if (!dialog || !GetDlgItem(dialog, kFileTypes)) continue;
     wchar_t folder[MAX_PATH * 2] = {};
-    if (SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH * 2, reinterpret_cast<LPARAM>(folder)) > 0)
-      folderShown = Narrow(folder);
-    SetWindowTextW(box, Widen(name).c_str());
+    if (SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH * 2, reinterpret_cast<LPARAM>(folder)) <= 0)
+      continue;
+    folderShown = Narrow(folder);
+    HWND box = GetDlgItem(dialog, kFileNameBox);
+    SetWindowTextW(box ? box : GetDlgItem(dialog, kFileNameEdit), Widen(name).c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     return true;
   }

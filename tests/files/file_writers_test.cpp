@@ -60,6 +60,10 @@ struct TWriter {
   std::function<bool(const fs::path& file, bool large)> holds;
 };
 
+void PrintTo(const TWriter& writer, std::ostream* os) {
+  *os << writer.name;
+}
+
 std::shared_ptr<builtin::TBook> Book(bool large) {
   auto book = std::make_shared<builtin::TBook>();
   book->Sheets.push_back(std::make_unique<builtin::TSheet>(*book, "Quarrow VORNEX"));

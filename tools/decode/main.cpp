@@ -11,6 +11,7 @@
 
 #include "base/datetime.h"
 #include "base/exceptions.h"
+#include "base/utf16.h"
 #include "base/utf8_path.h"
 #include "mainwindow/link.h"
 #include "mainwindow/presentation.h"
@@ -36,7 +37,13 @@ class TStderrLabel : public TLabel {
   void SetEnabled(bool) override {}
   bool Enabled() const override { return true; }
   TBounds Bounds() const override { return {}; }
+  void SetBounds(const TBounds&) override {}
   void Repaint() override {}
+  // A terminal: one column a character, one row a line.
+  int TextWidth(const std::string& line) const override {
+    return static_cast<int>(Utf16Length(line));
+  }
+  int LineHeight() const override { return 1; }
 
  private:
   std::string text_;

@@ -1,12 +1,12 @@
 // quarrow2excel-cli: reads a Quarrow tester without a window, for scripts and batches.
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "app/cli_reader.h"
 #include "app/program.h"
 #include "base/exceptions.h"
 #include "base/version.h"
+#include "platform/program_args.h"
 #include "serial/srclasses.h"
 
 int main(int argc, char** argv) {
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   };
   TCliOptions options;
   try {
-    options = ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    options = ParseCliOptions(ProgramArguments(argc, argv));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quarrow2excel-cli: %s\n\n%s", e.what(), kCliUsage);
     return kExitUsage;

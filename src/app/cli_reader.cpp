@@ -5,6 +5,7 @@
 
 #include "app/port_check.h"
 #include "app/program.h"
+#include "base/utf8_path.h"
 #include "platform/registry.h"
 #include "ui/headless/headless.h"
 
@@ -23,7 +24,7 @@ void StoreOptions(const TCliOptions& o) {
   reg->WriteInteger("Unit", o.Unit);
   reg->WriteBool("Singles", o.Singles);
   std::error_code ec;
-  reg->WriteString("DefPath", std::filesystem::current_path(ec).string());
+  reg->WriteString("DefPath", PathUtf8(std::filesystem::current_path(ec)));
 }
 
 // Echoes the status line. The progress of a reading changes with every record: it is shown at
@@ -112,7 +113,7 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
   if (!o.Text.empty()) {
     static_cast<headless::TSaveDialog&>(*form.SaveAsText).Answer =
         [&](headless::TSaveDialog&) -> std::optional<std::string> {
-      const auto folder = std::filesystem::path(o.Text).parent_path();
+      const auto folder = Utf8Path(o.Text).parent_path();
       if (!folder.empty() && !std::filesystem::is_directory(folder))
         throw Exception("Cannot create file \"" + o.Text + "\". The folder does not exist");
       return o.Text;

@@ -1,8 +1,8 @@
 // The two exports of the received archive: "Save as text" and "Export to Excel" with the data
 // pipe that hands the export engine one row per record and per single value.
-#include <filesystem>
-
 #include "main_form.h"
+
+#include "base/utf8_path.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/textreport.h"
 
@@ -124,7 +124,7 @@ void TForm_Main::B_TextClick(TObject*) {
     PB_Data->Repaint();
     if (SaveAsText->Execute()) {
       const std::string fileName = SaveAsText->FileName();
-      DefPath = std::filesystem::path(fileName).parent_path().string();
+      DefPath = PathUtf8(Utf8Path(fileName).parent_path());
       report.SaveToFile(fileName);
     }
   } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/utf8_path.h"
 #include "mainwindow/presentation.h"
 #include "platform/device_watch.h"
 #include "platform/main_thread.h"
@@ -222,7 +223,7 @@ void TForm_Main::FormCreate(TObject*) {
     DefPath = GetSpecialPath(CSIDL_PERSONAL);
   } catch (...) {
     std::error_code ec;
-    DefPath = std::filesystem::current_path(ec).string();
+    DefPath = PathUtf8(std::filesystem::current_path(ec));
   }
   Singles = true;
   Unit = 0;

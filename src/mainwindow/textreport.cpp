@@ -1,10 +1,10 @@
 #include "textreport.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "base/exceptions.h"
 #include "base/utf16.h"
+#include "base/utf8_path.h"
 #include "mainwindow/presentation.h"
 #include "platform/atomic_file.h"
 #include "platform/text_codec.h"
@@ -125,23 +125,18 @@ std::string TTextReport::Text() const {
 
 void TTextReport::SaveToFile(const std::string& fileName) const {
   TAnsiEncoder encoder;
-  std::unique_ptr<TAtomicFile> file;
-  try {
-    file = std::make_unique<TAtomicFile>(fileName);
-  } catch (const Exception& e) {
-    throw Exception("Cannot create file \"" + fileName + "\". " + e.Message());
-  }
+  TAtomicFile file(Utf8Path(fileName));
   std::string encoded;
   for (const auto& b : blocks_) {
     if (encoder.PassesUnchanged(b)) {
-      file->Write(b);
+      file.Write(b);
       continue;
     }
     encoded.clear();
     encoder.Encode(b, encoded);
-    file->Write(encoded);
+    file.Write(encoded);
   }
-  file->Commit();
+  file.Commit();
 }
 
 void TTextReport::Clear() {

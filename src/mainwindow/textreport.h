@@ -29,9 +29,9 @@ class TTextReport {
   std::uint64_t Size() const;
   // The whole report as UTF-8 with CR LF (for small reports and tests).
   std::string Text() const;
-  // Writes the report to fileName, replacing it as a whole. Raises Exception "Cannot create
-  // file ..." when the file cannot be created, EOSError when writing it fails; in both cases an
-  // existing file keeps its old content.
+  // Writes the report to fileName (UTF-8), replacing it as a whole. Raises EOSError "Cannot
+  // create file ..." when the file cannot be created, "Cannot write file ..." when writing it
+  // fails; in both cases an existing file keeps its old content.
   void SaveToFile(const std::string& fileName) const;
   void Clear();
 

@@ -1,8 +1,10 @@
-// The temporary file is created beside the target with a fresh name, written through a plain
-// handle, flushed to the disk and moved over the target in one MoveFileExW.
+// The temporary file is created beside the file that the target resolves to with a fresh ASCII
+// name, written through a plain handle, flushed to the disk and moved over the target in one
+// MoveFileExW.
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cwchar>
 
@@ -10,27 +12,38 @@
 #include "base/exceptions.h"
 #include "platform/utf16_win32.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 20;
-
-[[noreturn]] void ThrowLastError() {
-  const DWORD code = GetLastError();
-  throw EOSError(SysErrorMessage(static_cast<int>(code)), code);
-}
+// Attributes that say how the user keeps the file; they carry over to its new content.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 HANDLE H(std::intptr_t h) {
   return reinterpret_cast<HANDLE>(h);
 }
 
-void WriteAll(std::intptr_t handle, const char* p, std::size_t size) {
-  while (size > 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-    DWORD written = 0;
-    if (!WriteFile(H(handle), p, chunk, &written, nullptr)) ThrowLastError();
-    p += written;
-    size -= written;
-  }
+// The file a symbolic link ends at; other paths as they are.
+fs::path FollowLinks(const fs::path& target) {
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return target;
+  const HANDLE h =
+      CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return target;
+  std::wstring final(32768, L'\0');
+  const DWORD n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
+                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(h);
+  if (n == 0 || n >= final.size()) return target;
+  final.resize(n);
+  // The answer comes as \\?\C:\... or \\?\UNC\server\...: the plain forms suit every
+  // call, the current folder included.
+  if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) return fs::path(L"\\\\" + final.substr(8));
+  if (final.rfind(L"\\\\?\\", 0) == 0) return fs::path(final.substr(4));
+  return fs::path(final);
 }
 
 }  // namespace
@@ -39,57 +52,94 @@ std::string SysErrorMessage(int code) {
   return Win32ErrorText(static_cast<unsigned long>(code));
 }
 
-TAtomicFile::TAtomicFile(const std::filesystem::path& target) : target_(target) {
-  // A name nobody else has: the tick count and the thread make clashes rare, CREATE_NEW
-  // settles them.
+bool IsLostWriteErrno(int code) {
+  return code == ENOSPC || code == EFBIG || code == EIO;
+}
+
+TFileReplacement::TFileReplacement(const fs::path& target) : target_(target) {
+  resolved_ = FollowLinks(target);
+  folder_ = resolved_.has_parent_path() ? resolved_.parent_path() : fs::path(L".");
+  const DWORD attributes = GetFileAttributesW(resolved_.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
+      Fail(ERROR_ACCESS_DENIED);
+    existed_ = true;
+    mode_ = attributes & kKeptAttributes;
+  }
+  // A name nobody else has: the tick count, the process and the thread make clashes rare,
+  // CREATE_NEW settles them.
   const DWORD seed = GetTickCount() ^ (GetCurrentThreadId() << 16) ^ GetCurrentProcessId();
   for (DWORD attempt = 0; attempt < 100; ++attempt) {
-    wchar_t suffix[16];
-    swprintf(suffix, 16, L".%06lx.tmp",
+    wchar_t name[32];
+    swprintf(name, 32, L".q2e-%06lx.tmp",
              static_cast<unsigned long>((seed + attempt * 7919) & 0xFFFFFF));
-    std::filesystem::path temp = target;
-    temp += suffix;
+    const fs::path temp = folder_ / name;
     const HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       handle_ = reinterpret_cast<std::intptr_t>(h);
       temp_ = temp;
-      buffer_.reserve(kBufferSize);
+      created_ = true;
       return;
     }
-    if (GetLastError() != ERROR_FILE_EXISTS) ThrowLastError();
+    if (GetLastError() != ERROR_FILE_EXISTS) Fail(static_cast<int>(GetLastError()));
   }
-  ThrowLastError();
+  Fail(ERROR_FILE_EXISTS);
 }
 
-TAtomicFile::~TAtomicFile() {
+TFileReplacement::~TFileReplacement() {
   if (handle_ != -1) CloseHandle(H(handle_));
-  if (!committed_ && !temp_.empty()) DeleteFileW(temp_.c_str());
+  if (created_ && !committed_) DeleteFileW(temp_.c_str());
 }
 
-void TAtomicFile::Write(const void* data, std::size_t size) {
-  const char* p = static_cast<const char*>(data);
-  if (buffer_.size() + size > kBufferSize) Flush();
-  if (size >= kBufferSize) {
-    WriteAll(handle_, p, size);
-    return;
+void TFileReplacement::Fail(int code) const {
+  const std::string reason = SysErrorMessage(code);
+  throw EOSError(
+      created_ ? CannotWriteFileText(target_, reason) : CannotCreateFileText(target_, reason),
+      static_cast<unsigned>(code));
+}
+
+void TFileReplacement::WriteAll(const char* p, std::size_t size) {
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(H(handle_), p, chunk, &written, nullptr)) Fail(static_cast<int>(GetLastError()));
+    p += written;
+    size -= written;
   }
-  buffer_.insert(buffer_.end(), p, p + size);
 }
 
-void TAtomicFile::Flush() {
-  WriteAll(handle_, buffer_.data(), buffer_.size());
-  buffer_.clear();
-}
-
-void TAtomicFile::Commit() {
-  Flush();
-  if (!FlushFileBuffers(H(handle_))) ThrowLastError();
+void TFileReplacement::Close() {
+  if (handle_ == -1) return;
   const HANDLE h = H(handle_);
   handle_ = -1;
-  if (!CloseHandle(h)) ThrowLastError();
-  if (!MoveFileExW(temp_.c_str(), target_.c_str(),
+  if (!CloseHandle(h)) Fail(static_cast<int>(GetLastError()));
+}
+
+void TFileReplacement::Commit() {
+  if (handle_ == -1) {
+    const HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) Fail(static_cast<int>(GetLastError()));
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+  }
+  if (!FlushFileBuffers(H(handle_))) Fail(static_cast<int>(GetLastError()));
+  Close();
+  if (mode_ != 0) SetFileAttributesW(temp_.c_str(), mode_);
+  if (!MoveFileExW(temp_.c_str(), resolved_.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    ThrowLastError();
+    Fail(static_cast<int>(GetLastError()));
   committed_ = true;
+}
+
+bool CreateNewFile(const fs::path& file) {
+  const HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return true;
+  }
+  const DWORD code = GetLastError();
+  if (code == ERROR_FILE_EXISTS) return false;
+  throw EOSError(CannotCreateFileText(file, SysErrorMessage(static_cast<int>(code))), code);
 }

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/exceptions.h"
+#include "base/utf8_path.h"
 
 namespace fs = std::filesystem;
 
@@ -67,7 +68,7 @@ std::vector<TVirtualPort> ListVirtualPorts(const fs::path& folder) {
   std::vector<TVirtualPort> ports;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = PathUtf8(it->path().filename());
     if (name.empty() || name[0] == '.') continue;
     TVirtualPort port;
     port.Name = name;

@@ -3,9 +3,14 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <functional>
 #include <map>
 
+#include "base/exceptions.h"
+#include "base/utf8_path.h"
+#include "platform/atomic_file.h"
+#include "platform/narrow_folder.h"
 #include "sheetexport/builtin_format.h"
 
 namespace builtin {
@@ -124,7 +129,7 @@ std::string HeaderText(const std::string& text) {
 }
 
 void WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const TBook& book, const TSheet& sheet,
-                std::vector<lxw_format*>& formats) {
+                std::vector<lxw_format*>& formats, const std::function<void()>& checkWrites) {
   const auto format = [&](std::uint32_t style) -> lxw_format* {
     if (style == 0) return nullptr;
     if (!formats[style]) formats[style] = MakeFormat(wb, book, book.Styles.At(style));
@@ -184,25 +189,27 @@ void WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const TBook& book, const TS
       }
       Check(e, "cell");
     }
+    checkWrites();
   }
 }
 
-}  // namespace
-
-void WriteXlsx(const TBook& book, const std::string& path) {
+// The whole book through the library into the file of that narrow name; the library's
+// result. Rows go out one at a time in constant-memory mode; a merge over several rows needs the
+// whole sheet in the library's memory.
+lxw_error WriteBook(const TBook& book, const std::string& name, std::string tmpdir,
+                    const std::function<void()>& checkWrites) {
   std::size_t cells = 0;
   bool tallMerge = false;
   for (const auto& sheet : book.Sheets) {
     for (const TRow& row : sheet->Rows) cells += row.Cells.size();
     for (const TArea& m : sheet->Merges) tallMerge = tallMerge || m.Row2 > m.Row1;
   }
-  // Rows go out one at a time in constant-memory mode; a merge over several rows needs the
-  // whole sheet in the writer's memory.
   lxw_workbook_options options{};
   options.constant_memory = tallMerge ? 0 : 1;
+  options.tmpdir = tmpdir.data();
   options.use_zip64 = cells > 4'000'000 ? 1 : 0;
-  lxw_workbook* wb = workbook_new_opt(path.c_str(), &options);
-  if (!wb) throw ESheetAppError("Cannot create the file " + path);
+  lxw_workbook* wb = workbook_new_opt(name.c_str(), &options);
+  if (!wb) return LXW_ERROR_CREATING_XLSX_FILE;
   std::vector<lxw_format*> formats(book.Styles.Size(), nullptr);
   try {
     for (std::size_t i = 0; i < book.Sheets.size(); ++i) {
@@ -210,13 +217,43 @@ void WriteXlsx(const TBook& book, const std::string& path) {
       lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.Name.c_str());
       if (!ws) throw ESheetAppError("The sheet name " + sheet.Name + " is not accepted");
       if (static_cast<int>(i) == book.Active) worksheet_activate(ws);
-      WriteSheet(wb, ws, book, sheet, formats);
+      WriteSheet(wb, ws, book, sheet, formats, checkWrites);
     }
   } catch (...) {
     workbook_close(wb);
     throw;
   }
-  Check(workbook_close(wb), "Cannot write the file " + path);
+  return workbook_close(wb);
+}
+
+}  // namespace
+
+// The library opens its output by name through narrow calls: it writes a temporary file with an
+// ASCII name beside the target (its own temporary files go there too), which then replaces the
+// target as a whole. The library ignores failed writes of its own temporary files (rows would
+// go missing without a word), so errno is watched after every row and after the close.
+void WriteXlsx(const TBook& book, const std::string& path) {
+  try {
+    TFileReplacement file(Utf8Path(path));
+    file.Close();
+    const auto checkWrites = [&file] {
+      if (IsLostWriteErrno(errno)) file.FailErrno(errno);
+    };
+    {
+      const TNarrowFolder folder(file.Folder());
+      errno = 0;
+      const lxw_error e = WriteBook(book, folder.Name(file.Temp().filename().string()),
+                                    folder.Spelling(), checkWrites);
+      checkWrites();
+      // A file the library could not open has the system's reason; other failures its own.
+      if (e == LXW_ERROR_CREATING_XLSX_FILE && errno != 0) file.FailErrno(errno);
+      if (e != LXW_NO_ERROR)
+        throw ESheetAppError(CannotWriteFileText(Utf8Path(path), lxw_strerror(e)));
+    }
+    file.Commit();
+  } catch (const EOSError& e) {
+    throw ESheetAppError(e.Message());
+  }
 }
 
 std::string CellText(const TBook& book, const TCell& cell) {
@@ -236,31 +273,36 @@ std::string CellText(const TBook& book, const TCell& cell) {
 }
 
 void WriteCsv(const TSheet& sheet, const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw ESheetAppError("Cannot create the file " + path);
-  TArea used{};
-  if (sheet.Used(used)) {
-    for (int r = 0; r <= used.Row2; ++r) {
-      const auto& cells = sheet.Rows[r].Cells;
-      std::size_t k = 0;
-      for (int c = 0; c <= used.Column2; ++c) {
-        if (c > 0) out << ',';
-        while (k < cells.size() && cells[k].Column < c) ++k;
-        if (k == cells.size() || cells[k].Column != c) continue;
-        const std::string text = CellText(sheet.Book, cells[k]);
-        if (text.find_first_of(",\"\r\n") == std::string::npos) {
-          out << text;
-          continue;
+  try {
+    TAtomicFile out(Utf8Path(path));
+    std::string line;
+    TArea used{};
+    if (sheet.Used(used)) {
+      for (int r = 0; r <= used.Row2; ++r) {
+        const auto& cells = sheet.Rows[r].Cells;
+        std::size_t k = 0;
+        line.clear();
+        for (int c = 0; c <= used.Column2; ++c) {
+          if (c > 0) line += ',';
+          while (k < cells.size() && cells[k].Column < c) ++k;
+          if (k == cells.size() || cells[k].Column != c) continue;
+          const std::string text = CellText(sheet.Book, cells[k]);
+          if (text.find_first_of(",\"\r\n") == std::string::npos) {
+            line += text;
+            continue;
+          }
+          line += '"';
+          for (const char ch : text) line += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+          line += '"';
         }
-        out << '"';
-        for (const char ch : text) out << (ch == '"' ? "\"\"" : std::string(1, ch));
-        out << '"';
+        line += "\r\n";
+        out.Write(line);
       }
-      out << "\r\n";
     }
+    out.Commit();
+  } catch (const EOSError& e) {
+    throw ESheetAppError(e.Message());
   }
-  out.flush();
-  if (!out) throw ESheetAppError("Cannot write the file " + path);
 }
 
 }  // namespace builtin

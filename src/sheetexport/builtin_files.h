@@ -8,7 +8,8 @@
 
 namespace builtin {
 
-// Both raise ESheetAppError when the file cannot be written.
+// Paths are UTF-8. Both replace the file as a whole (an existing one stays untouched on any
+// failure) and raise ESheetAppError, naming the file, when it cannot be written.
 void WriteXlsx(const TBook& book, const std::string& path);
 void WriteCsv(const TSheet& sheet, const std::string& path);
 

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <fstream>
 #include <list>
 
 #include "base/utf16.h"
+#include "base/utf8_path.h"
+#include "platform/atomic_file.h"
 #include "sheetexport/a1_address.h"
 #include "sheetexport/builtin_book.h"
 #include "sheetexport/builtin_files.h"
@@ -49,25 +50,26 @@ std::string FileBaseName(const TBook& book) {
 // opens it in the desktop's program. Returns false when no file could be written.
 bool HandOver(TBook& book, TServices& services, bool markSaved) {
   std::string tell;
+  std::filesystem::path file;
   try {
     const auto folder = services.Desktop->UserCacheFolder() / "quarrow2excel";
     std::filesystem::create_directories(folder);
-    std::filesystem::path file;
-    for (int n = 1;; ++n) {
-      file = folder / (FileBaseName(book) + "-" + std::to_string(n) + ".xlsx");
-      // "x": created here and now, so an existing file is never taken over.
-      if (std::FILE* f = std::fopen(file.string().c_str(), "wx")) {
-        std::fclose(f);
-        break;
-      }
-      if (n > 100000) throw ESheetAppError("No free file name in " + folder.string());
+    for (int n = 1; file.empty(); ++n) {
+      if (n > 100000) throw ESheetAppError("No free file name in " + PathUtf8(folder));
+      const auto candidate =
+          folder / Utf8Path(FileBaseName(book) + "-" + std::to_string(n) + ".xlsx");
+      // Created here and now, so an existing file is never taken over.
+      if (CreateNewFile(candidate)) file = candidate;
     }
-    WriteXlsx(book, file.string());
+    WriteXlsx(book, PathUtf8(file));
     if (markSaved) book.Dirty = false;
     std::string error;
     if (!services.Desktop->OpenFile(file, error))
-      tell = "The workbook was saved as " + file.string() + " (" + error + ").";
+      tell = "The workbook was saved as " + PathUtf8(file) + " (" + error + ").";
   } catch (const std::exception& e) {
+    // The reserved name goes again with the failure; nothing half-written is left there.
+    std::error_code ec;
+    if (!file.empty()) std::filesystem::remove(file, ec);
     tell = std::string("The workbook could not be saved: ") + e.what();
     if (services.TellUser) services.TellUser(tell);
     return false;
@@ -526,10 +528,10 @@ class Workbook : public TSheetWorkbook {
 
 // Reads a CSV file into a one-sheet workbook: numbers where a field is one, text otherwise.
 std::shared_ptr<TBook> ReadCsv(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Utf8Path(path), std::ios::binary);
   if (!in) throw ESheetAppError("Cannot open the file " + path);
   auto book = std::make_shared<TBook>();
-  std::string stem = std::filesystem::u8path(path).stem().string();
+  std::string stem = PathUtf8(Utf8Path(path).stem());
   if (stem.empty() || Utf16Length(stem) > 31) stem = "Sheet1";
   book->Sheets.push_back(std::make_unique<TSheet>(*book, stem));
   TSheet& sheet = *book->Sheets.front();
@@ -592,7 +594,7 @@ class Workbooks : public TSheetWorkbooks {
   // The built-in workbook reads CSV files; other formats are refused with the reason.
   std::shared_ptr<TSheetWorkbook> Open(const std::string& path) override {
     st_->CheckRunning();
-    std::string ext = std::filesystem::u8path(path).extension().string();
+    std::string ext = PathUtf8(Utf8Path(path).extension());
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext != ".csv")

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "base/utf8_path.h"
 #include "sheetexport/sx_variant_text.h"
 
 namespace {
@@ -211,8 +212,7 @@ void TsxExcelExport::Connect() {
     case ctNewExcel:
       ExcelApplication = FSystem->StartNewInstance();
       if (!IsBlank(FStrFilename)) {
-        if (!std::filesystem::exists(std::filesystem::u8path(FStrFilename)))
-          throw EFileNotExists(FStrFilename);
+        if (!std::filesystem::exists(Utf8Path(FStrFilename))) throw EFileNotExists(FStrFilename);
         ExcelWorkbook = ExcelApplication->Workbooks()->Open(FStrFilename);
         fresh = !UseWorksheetNamed(target);
       } else {

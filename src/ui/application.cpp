@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "base/exceptions.h"
+#include "base/utf8_path.h"
 #include "elements.h"
 
 namespace {
@@ -61,6 +62,6 @@ void TApplication::Guard(const std::function<void()>& handler) {
 
 std::string TSaveDialog::WithDefaultExt(const std::string& path) const {
   if (default_ext_.empty() || path.empty()) return path;
-  if (std::filesystem::path(path).filename().has_extension()) return path;
+  if (Utf8Path(path).filename().has_extension()) return path;
   return path + "." + default_ext_;
 }

@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "../files/small_disk.h"
 #include "../sheetexport/xlsx_reader.h"
 #include "platform/virtual_ports.h"
 #include "report_check.h"
@@ -379,6 +380,63 @@ TEST_F(EndToEnd, WorkbookOnTheNamedPortAndExitCodesOfFailures) {
   } usages[] = {{{"--unit", "bar"}}, {{"--timeout", "0"}}, {{"--port"}}, {{"--what"}}};
   for (const Usage& u : usages) EXPECT_EQ(Wait(Reader(u.args), 5s), 2) << u.args[0];
   EXPECT_NE(Log().find("Usage: quarrow2excel-cli"), std::string::npos);
+}
+
+// Both exports of the reader replace their targets whole: into folders and files of any name,
+// and on a disk too full for them the old files stay as they were, no temporary file is left
+// and the message names the file.
+TEST_F(EndToEnd, ExportsReplaceTheirTargetsWholeOrLeaveThemAsTheyWere) {
+  TSmallDisk disk(root_ / "disk", "256k");
+  if (!disk.Mounted()) GTEST_SKIP() << "no file system of our own can be mounted here";
+  const auto archive = MakeArchive(300, 9);
+  const pid_t sim = Sim("tester", {"--archive", WriteArchive(archive, "a.bin").string()});
+  const auto port = root_ / "run" / "quarrow2excel" / "ports" / "tester" / "tty";
+  // "Протоколы Ärger/отчёт №1": Linux names are bytes, so nothing may mangle them either.
+  const fs::path folder =
+      root_ / "disk" /
+      "\xD0\x9F\xD1\x80\xD0\xBE\xD1\x82\xD0\xBE\xD0\xBA\xD0\xBE\xD0\xBB\xD1\x8B "
+      "\xC3\x84rger";
+  fs::create_directories(folder);
+  const fs::path report = folder /
+                          "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96"
+                          "1.txt";
+  const fs::path book = folder /
+                        "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96"
+                        "1.xlsx";
+  const std::vector<std::string> both = {"--port", port.string(), "--text",    report.string(),
+                                         "--xlsx", book.string(), "--timeout", "30"};
+
+  // Small enough to fit: 5 records without single values.
+  const auto few = MakeArchive(5, 10);
+  const pid_t small = Sim("small", {"--archive", WriteArchive(few, "few.bin").string()});
+  const auto smallPort = root_ / "run" / "quarrow2excel" / "ports" / "small" / "tty";
+  ASSERT_EQ(Wait(Reader({"--port", smallPort.string(), "--no-singles", "--text", report.string(),
+                         "--xlsx", book.string()}),
+                 30s),
+            0)
+      << Log();
+  ExpectReportOf(report, few, false);
+  const auto read = [](const fs::path& f) {
+    std::ifstream in(f, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  const std::string oldReport = read(report), oldBook = read(book);
+  ASSERT_TRUE(XlsxFile(book.string()).Ok());
+
+  // 300 records with single values fill the disk: neither export may spoil what is there.
+  ASSERT_EQ(Wait(Reader(both), 60s), 6) << Log();
+  const std::string log = Log();
+  for (const fs::path& f : {report, book})
+    EXPECT_NE(log.find("Cannot write file \"" + f.string() + "\". No space left on device"),
+              std::string::npos)
+        << log;
+  EXPECT_EQ(read(report), oldReport);
+  EXPECT_EQ(read(book), oldBook);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{report.filename(), book.filename()}));
+  for (const pid_t p : {sim, small}) kill(p, SIGTERM);
 }
 
 }  // namespace

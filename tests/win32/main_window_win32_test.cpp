@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "../serial/fake_serial_api.h"
+#include "base/utf8_path.h"
 #include "mainwindow/main_form.h"
 #include "ui/win32/win32_binding.h"
 #include "win32_probe.h"
@@ -87,7 +90,13 @@ class Win32Window : public ::testing::Test {
     base_ = "\\" + top_;
     key_ = top_ + TForm_Main::SettingsKey;
     probe::DeleteTree(top_);
-    docs_ = fs::temp_directory_path() / (name + "_docs");
+    // "Протоколы Ärger": the documents folder of a user whose name no ANSI code page spells.
+    docs_ = (fs::temp_directory_path() /
+             Utf8Path(name +
+                      " \xD0\x9F\xD1\x80\xD0\xBE\xD1\x82\xD0\xBE\xD0\xBA\xD0\xBE\xD0\xBB\xD1\x8B "
+                      "\xC3\x84rger"))
+                .lexically_normal();
+    fs::remove_all(docs_);  // what a run that was stopped left behind
     fs::create_directories(docs_);
     app_.SetTitle("Quarrow VORNEX");
   }
@@ -103,7 +112,7 @@ class Win32Window : public ::testing::Test {
     services.Registry = [base = base_] { return std::make_unique<TRedirectedRegistry>(base); };
     services.Devices = devices ? devices : std::make_shared<TNoDevices>();
     services.SerialApi = api;
-    services.SpecialPath = [docs = docs_](int) { return docs.string(); };
+    services.SpecialPath = [docs = docs_](int) { return PathUtf8(docs); };
     services.Sound = [](const std::string&) { return true; };
     auto form = std::make_unique<TForm_Main>(factory_, services);
     form->Form->Show();
@@ -162,22 +171,22 @@ TEST_F(Win32Window, FirstRunShowsWaitAndTheTitleBarStoresTheReportFolder) {
   EXPECT_FALSE(probe::Shown(W(form->L_Unit)));
   EXPECT_EQ(probe::ComboSelection(W(form->CB_Unit)), 0);
   EXPECT_TRUE(probe::Checked(W(form->ChB_Singles)));
-  EXPECT_EQ(form->SaveAsText->InitialDir(), docs_.string());
+  EXPECT_EQ(form->SaveAsText->InitialDir(), PathUtf8(docs_));
 
   // The first run wrote the three defaults.
   EXPECT_EQ(probe::ReadDword(key_, "Singles"), 1u);
   EXPECT_EQ(probe::ReadDword(key_, "Unit"), 0u);
-  EXPECT_EQ(probe::ReadString(key_, "DefPath"), docs_.string());
+  EXPECT_EQ(probe::ReadString(key_, "DefPath"), PathUtf8(docs_));
 
   // A report saved elsewhere, then the title bar: the folder is stored and the loop ends.
   const fs::path elsewhere = docs_ / "reports";
-  form->DefPath = elsewhere.string();
+  form->DefPath = PathUtf8(elsewhere);
   probe::PostClose(w);
   app_.Run();
   EXPECT_TRUE(app_.Terminated());
   EXPECT_FALSE(probe::Shown(w));
   EXPECT_FALSE(form->Timer_CheckWork->Enabled());
-  EXPECT_EQ(probe::ReadString(key_, "DefPath"), elsewhere.string());
+  EXPECT_EQ(probe::ReadString(key_, "DefPath"), PathUtf8(elsewhere));
 }
 
 TEST_F(Win32Window, StoredSettingsShowAndExitLeavesTheFolderUnstored) {
@@ -187,14 +196,71 @@ TEST_F(Win32Window, StoredSettingsShowAndExitLeavesTheFolderUnstored) {
   EXPECT_EQ(probe::Send(W(form->CB_Unit), kGetCurSel, 0, 0), 2);
   EXPECT_EQ(form->CB_Unit->Text(), "N/mm\xC2\xB2");
   EXPECT_FALSE(probe::Checked(W(form->ChB_Singles)));
-  EXPECT_EQ(probe::ReadString(key_, "DefPath"), docs_.string());
+  EXPECT_EQ(probe::ReadString(key_, "DefPath"), PathUtf8(docs_));
 
-  form->DefPath = (docs_ / "reports").string();
+  form->DefPath = PathUtf8(docs_ / "reports");
   probe::PostClick(W(form->B_Exit));
   app_.Run();
   EXPECT_TRUE(app_.Terminated());
   EXPECT_EQ(form->SessionPhase, phStopped);
-  EXPECT_EQ(probe::ReadString(key_, "DefPath"), docs_.string());
+  EXPECT_EQ(probe::ReadString(key_, "DefPath"), PathUtf8(docs_));
+}
+
+// The report through the real save dialog into a folder and a file that no ANSI code page
+// spells: the dialog opens in the stored folder, the file keeps its name, and the folder goes
+// back into the registry unchanged.
+TEST_F(Win32Window, ReportsGoIntoFoldersOfAnyNameAndTheFolderIsStoredAsIs) {
+  auto form = Open();
+  form->Archive.Resize(2);
+  std::vector<std::uint8_t> record(128, 0);
+  record[0] = 9, record[1] = 12, record[8] = 26, record[18] = 0x5E, record[19] = 1;
+  form->Archive.StoreRecord(record.data(), record.size());
+  form->Archive.StoreRecord(record.data(), record.size());
+  form->SetStateDataReady();
+
+  // "отчёт №1" and "отчёт №2" (an existing file would stop at the overwrite question).
+  const std::string name =
+      "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96"
+      "1";
+  const std::string second =
+      "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96"
+      "2";
+  const fs::path later = docs_ / Utf8Path("\xC3\x84rger 2");  // "Ärger 2"
+  fs::create_directories(later);
+  struct Save {
+    std::string typed;
+    fs::path folderShown, file;
+  } saves[] = {
+      {name, docs_, docs_ / Utf8Path(name + ".txt")},
+      {PathUtf8(later / Utf8Path(name)), docs_, later / Utf8Path(name + ".txt")},
+      {second, later, later / Utf8Path(second + ".txt")},
+  };
+  const unsigned self = probe::ThreadId();
+  for (const Save& save : saves) {
+    SCOPED_TRACE(save.typed);
+    std::string shown;
+    bool answered = false;
+    std::thread answer([&] { answered = probe::AnswerSaveDialog(self, save.typed, shown); });
+    form->B_TextClick(nullptr);
+    answer.join();
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(shown, PathUtf8(save.folderShown));
+    EXPECT_EQ(form->SaveAsText->FileName(), PathUtf8(save.file));
+    EXPECT_EQ(form->DefPath, PathUtf8(save.file.parent_path()));
+    std::ifstream in(save.file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.substr(0, 19), " \r\nQuarrow VORNEX\r\n");
+  }
+  // The dialog opens where the last report went: the third save typed a bare name.
+  // Each folder holds its report under its own name and nothing else.
+  std::vector<fs::path> inDocs;
+  for (const auto& e : fs::directory_iterator(docs_)) inDocs.push_back(e.path().filename());
+  std::sort(inDocs.begin(), inDocs.end());
+  EXPECT_EQ(inDocs, (std::vector<fs::path>{later.filename(), Utf8Path(name + ".txt")}));
+
+  probe::PostClose(W(*form->Form));
+  app_.Run();
+  EXPECT_EQ(probe::ReadString(key_, "DefPath"), PathUtf8(later));
 }
 
 TEST_F(Win32Window, PortHeldByAnotherProgramIsToldUnderTheWaitingText) {

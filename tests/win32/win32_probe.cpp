@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <commdlg.h>
+
+#include <string>
+
 #include "platform/utf16_win32.h"
 
 namespace probe {
@@ -58,6 +62,10 @@ unsigned ProcessId() {
   return GetCurrentProcessId();
 }
 
+unsigned ThreadId() {
+  return GetCurrentThreadId();
+}
+
 std::optional<std::uint32_t> ReadDword(const std::string& key, const std::string& name) {
   DWORD value = 0, size = sizeof(value);
   if (RegGetValueW(HKEY_CURRENT_USER, Widen(key).c_str(), Widen(name).c_str(), RRF_RT_REG_DWORD,
@@ -83,6 +91,34 @@ void WriteDword(const std::string& key, const std::string& name, std::uint32_t v
 
 void DeleteTree(const std::string& key) {
   RegDeleteTreeW(HKEY_CURRENT_USER, Widen(key).c_str());
+}
+
+bool AnswerSaveDialog(unsigned thread, const std::string& name, std::string& folderShown) {
+  constexpr int kFileTypes = 0x470, kFileNameBox = 0x47C, kFileNameEdit = 0x480;
+  for (int i = 0; i < 1000; ++i, Sleep(10)) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(
+        thread,
+        [](HWND w, LPARAM p) -> BOOL {
+          wchar_t cls[16] = {};
+          GetClassNameW(w, cls, 16);
+          if (std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
+          *reinterpret_cast<HWND*>(p) = w;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&dialog));
+    // The file types are filled last: then the dialog is ready for a name.
+    if (!dialog || !GetDlgItem(dialog, kFileTypes)) continue;
+    wchar_t folder[MAX_PATH * 2] = {};
+    if (SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH * 2, reinterpret_cast<LPARAM>(folder)) <= 0)
+      continue;
+    folderShown = Narrow(folder);
+    HWND box = GetDlgItem(dialog, kFileNameBox);
+    SetWindowTextW(box ? box : GetDlgItem(dialog, kFileNameEdit), Widen(name).c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace probe

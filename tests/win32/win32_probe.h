@@ -24,10 +24,15 @@ void PostClick(void* window);     // BM_CLICK
 int ComboSelection(void* combo);  // CB_GETCURSEL
 bool Checked(void* checkBox);     // BM_GETCHECK
 unsigned ProcessId();
+unsigned ThreadId();  // the calling thread's
 
 std::optional<std::uint32_t> ReadDword(const std::string& key, const std::string& name);
 std::optional<std::string> ReadString(const std::string& key, const std::string& name);
 void WriteDword(const std::string& key, const std::string& name, std::uint32_t value);
 void DeleteTree(const std::string& key);
+
+// Waits up to ten seconds for the common save dialog of the thread, notes the folder it opened
+// in, types the file name and presses Save. False when no dialog came.
+bool AnswerSaveDialog(unsigned thread, const std::string& name, std::string& folderShown);
 
 }  // namespace probe

@@ -12,11 +12,13 @@
 #include "base/datetime.h"
 #include "base/exceptions.h"
 #include "base/utf16.h"
+#include "base/utf8_path.h"
 #include "base/version.h"
 #include "mainwindow/link.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/textreport.h"
 #include "platform/locale_settings.h"
+#include "platform/program_args.h"
 
 namespace {
 
@@ -89,14 +91,15 @@ int main(int argc, char** argv) {
   int unit = 0;
   bool singles = true;
   std::vector<std::string> files;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
+  const std::vector<std::string> args = ProgramArguments(argc, argv);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
     if (a == "--version") {
       std::cout << "quarrow-decode " << kProgramVersion << "\n";
       return 0;
     }
-    if (a == "--unit" && i + 1 < argc) {
-      unit = UnitIndex(argv[++i]);
+    if (a == "--unit" && i + 1 < args.size()) {
+      unit = UnitIndex(args[++i]);
       if (unit < 0) {
         std::cerr << kUsage;
         return 2;
@@ -116,7 +119,7 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  std::ifstream in(files[0], std::ios::binary);
+  std::ifstream in(Utf8Path(files[0]), std::ios::binary);
   if (!in) {
     std::cerr << "quarrow-decode: cannot read \"" << files[0] << "\"\n";
     return 3;

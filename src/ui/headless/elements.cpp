@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "base/utf16.h"
+#include "base/utf8_path.h"
 #include "headless.h"
 
 namespace headless {
@@ -67,10 +68,10 @@ bool TSaveDialog::Execute() {
   for (;;) {
     const auto chosen = Answer(*this);
     if (!chosen) return false;
-    const auto folder = std::filesystem::path(*chosen).parent_path();
+    const auto folder = Utf8Path(*chosen).parent_path();
     if ((Options() & ofPathMustExist) && !folder.empty() &&
         !std::filesystem::is_directory(folder)) {
-      refused_.push_back(folder.string());
+      refused_.push_back(PathUtf8(folder));
       continue;
     }
     SetFileName(WithDefaultExt(*chosen));

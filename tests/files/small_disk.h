@@ -1,0 +1,32 @@
+// A small tmpfs of the test's own: the process moves into a mount namespace of its own once, so
+// the mount is seen only by it and its children and goes with it. Mounting needs the right to
+// (root, as CI runs); Mounted() says whether it worked.
+#pragma once
+
+#include <sched.h>
+#include <sys/mount.h>
+
+#include <filesystem>
+#include <string>
+
+class TSmallDisk {
+ public:
+  TSmallDisk(const std::filesystem::path& at, const std::string& size) : at_(at) {
+    static const bool privateMounts =
+        unshare(CLONE_NEWNS) == 0 &&
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    std::filesystem::create_directories(at_);
+    mounted_ =
+        privateMounts && mount("q2e", at_.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+  }
+  ~TSmallDisk() {
+    if (mounted_) umount2(at_.c_str(), MNT_DETACH);
+  }
+  TSmallDisk(const TSmallDisk&) = delete;
+  TSmallDisk& operator=(const TSmallDisk&) = delete;
+  bool Mounted() const { return mounted_; }
+
+ private:
+  std::filesystem::path at_;
+  bool mounted_ = false;
+};

@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "platform/locale_settings.h"
 #include "serial/srclasses.h"
 #include "sheetexport/sheet_system.h"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/format_datetime.h"
+#include "platform/locale_settings.h"
 
 namespace {
 

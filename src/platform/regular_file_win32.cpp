@@ -30,7 +30,7 @@ class THandle {
   HANDLE h_;
 };
 
-// A handle to the file itself, no access asked: a folder or a device opens too, for a look.
+// A handle to what stands at path, for a look; with backup semantics a folder opens too.
 HANDLE OpenForLook(const std::filesystem::path& path, DWORD access) {
   return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);

@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const TArchive& a = replay.Archive;
   if (a.RecCount() != a.RecTotal() || a.RecTotal() == 0) std::abort();
   const bool singles = size % 2 == 0;
-  const TTextReport report =
-      BuildTextReport(a, static_cast<int>(size % UnitCount), singles, FormatSettings{}, 0.0);
+  const TTextReport report = BuildTextReport(a, static_cast<int>(size % UnitCount), singles,
+                                             FormatSettings{}, TDateTime{});
   std::size_t lines = 6 + a.RecTotal();
   if (singles)
     for (std::size_t i = 0; i < a.RecTotal(); ++i) lines += RprCount(a.Slot(i));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/utf16.h"
 #include "mainwindow/link.h"
 
 namespace {
@@ -21,7 +22,13 @@ class TSayLabel : public TLabel {
   void SetEnabled(bool) override {}
   bool Enabled() const override { return true; }
   TBounds Bounds() const override { return {}; }
+  void SetBounds(const TBounds&) override {}
   void Repaint() override {}
+  // A terminal: one column a character, one row a line.
+  int TextWidth(const std::string& line) const override {
+    return static_cast<int>(Utf16Length(line));
+  }
+  int LineHeight() const override { return 1; }
 
  private:
   const std::function<void(const std::string&)>& say_;

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "platform/locale_settings.h"
 #include "platform/main_thread.h"
 #include "serial/srclasses.h"
 #include "sheetexport/sheet_system.h"

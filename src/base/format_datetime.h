@@ -7,6 +7,6 @@
 #include <string_view>
 
 #include "base/datetime.h"
-#include "platform/locale_settings.h"
+#include "base/format_settings.h"
 
 std::string FormatDateTime(std::string_view format, TDateTime value, const FormatSettings& fs);

@@ -106,6 +106,9 @@ int RprCount(const ArchiveSlot& slot) {
   return std::min(Q(slot), static_cast<int>(kMaxSingles));
 }
 
+std::uint16_t RawRpr(const ArchiveSlot& slot, int k) {
+  return Byte2Word(slot.data(), 30 + 2 * static_cast<std::size_t>(k));
+}
 double Rpr(const ArchiveSlot& slot, int k) {
-  return Byte2Word(slot.data(), 30 + 2 * static_cast<std::size_t>(k)) / 10.0;
+  return RawRpr(slot, k) / 10.0;
 }

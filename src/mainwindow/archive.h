@@ -65,5 +65,6 @@ double V(const ArchiveSlot& slot);
 double Kc(const ArchiveSlot& slot);
 // The single values that exist in the slot: min(Q, 49).
 int RprCount(const ArchiveSlot& slot);
-// Single value k (0 <= k < RprCount) in MPa.
+// Single value k (0 <= k < RprCount), raw in tenths of MPa and in MPa.
+std::uint16_t RawRpr(const ArchiveSlot& slot, int k);
 double Rpr(const ArchiveSlot& slot, int k);

@@ -5,6 +5,7 @@
 #include "base/utf8_path.h"
 #include "mainwindow/presentation.h"
 #include "platform/device_watch.h"
+#include "platform/locale_settings.h"
 #include "platform/main_thread.h"
 #include "platform/shell.h"
 #include "platform/virtual_ports.h"

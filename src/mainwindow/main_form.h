@@ -10,11 +10,11 @@
 #include <memory>
 #include <string>
 
+#include "base/format_settings.h"
 #include "infodialog/info.h"
 #include "mainwindow/export_cursor.h"
 #include "mainwindow/link.h"
 #include "mainwindow/session_notice.h"
-#include "platform/locale_settings.h"
 #include "platform/registry.h"
 #include "serial/srcomm.h"
 #include "sheetexport/sx_excel_export.h"

@@ -8,7 +8,7 @@
 
 #include "base/datetime.h"
 #include "base/field_type.h"
-#include "platform/locale_settings.h"
+#include "base/format_settings.h"
 #include "text/string_table.h"
 
 struct TColumn {

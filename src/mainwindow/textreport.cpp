@@ -11,7 +11,9 @@
 
 namespace {
 
-constexpr std::size_t kBlockSize = 16u << 20;
+// Expanded lines go to the file in chunks of about this size: large enough to go straight to
+// the system, small enough to stay in the cache.
+constexpr std::size_t kChunk = 1u << 20;
 const char* const kCaption = "Quarrow VORNEX";
 const char* const kEol = "\r\n";
 
@@ -38,27 +40,41 @@ void Center(std::string& line, int width, const std::string& text) {
 int W(int col) {
   return Columns[col].Width;
 }
+std::size_t Pad(int width, std::string_view text) {
+  return static_cast<std::size_t>(std::max(0, width - static_cast<int>(Utf16Length(text))));
+}
+bool IsAscii(std::string_view s) {
+  unsigned char any = 0;
+  for (const char c : s) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
+}
 
 }  // namespace
 
 TTextReport::TTextReport(const FormatSettings& fs, int unit, bool singles)
-    : fs_(fs), unit_(NormalizeUnit(unit)), singles_(singles) {
+    : fs_(fs), unit_(NormalizeUnit(unit)), singles_(singles), strengths_(65536) {
   for (int c = 0; c < ColRpr; ++c) Cell(blank_prefix_, int2space(W(c)));
 }
 
-std::string& TTextReport::Room(std::size_t size) {
-  if (blocks_.empty() || blocks_.back().size() + size > blocks_.back().capacity()) {
-    blocks_.emplace_back();
-    blocks_.back().reserve(std::max(kBlockSize, size));
+void TTextReport::Put(TLineKind kind, std::string_view bytes) {
+  held_ += static_cast<char>(kind);
+  for (std::size_t n = bytes.size();; n >>= 7) {
+    held_ += static_cast<char>((n & 0x7F) | (n >= 0x80 ? 0x80 : 0));
+    if (n < 0x80) break;
   }
-  return blocks_.back();
+  held_ += bytes;
+  ++lines_;
 }
 
 void TTextReport::AppendLine(std::string_view line) {
-  std::string& block = Room(line.size() + 2);
-  block.append(line);
-  block.append(kEol);
-  ++lines_;
+  Put(IsAscii(line) ? lkAscii : lkText, line);
+  size_ += line.size() + 2;
+}
+
+const std::string& TTextReport::Strength(std::uint16_t raw) {
+  std::string& text = strengths_[raw];
+  if (text.empty()) text = StrengthText(raw / 10.0, unit_, fs_);
+  return text;
 }
 
 void TTextReport::AddHeader(TDateTime now) {
@@ -84,8 +100,8 @@ void TTextReport::AddRecord(const ArchiveSlot& slot, std::size_t index) {
   Left(line_, W(2), MaterialLabel(Material(slot)));
   Left(line_, W(3), ArticleLabel(Article(slot)));
   Center(line_, W(4), DirWord(Dir(slot)));
-  Right(line_, W(5), StrengthText(R(slot), unit_, fs_));
-  Right(line_, W(6), StrengthText(S(slot), unit_, fs_));
+  Right(line_, W(5), Strength(RawR(slot)));
+  Right(line_, W(6), Strength(RawS(slot)));
   Right(line_, W(7), VText(V(slot), fs_));
   Center(line_, W(8), AgeLabel(Age(slot)));
   Center(line_, W(9), CondLabel(Cond(slot)));
@@ -98,51 +114,77 @@ void TTextReport::AddRecord(const ArchiveSlot& slot, std::size_t index) {
   if (!singles_) return;
   const int n = RprCount(slot);
   for (int k = 0; k < n; ++k) {
-    const std::string value = StrengthText(Rpr(slot, k), unit_, fs_);
-    const std::size_t pad = static_cast<std::size_t>(std::max(0, W(ColRpr) - Len(value)));
-    std::string& block = Room(blank_prefix_.size() + pad + value.size() + 5);
-    block += blank_prefix_;
-    block.append(pad, ' ');
-    block += value;
-    block += ColumnSeparator;
-    block += kEol;
-    ++lines_;
+    const std::string& value = Strength(RawRpr(slot, k));
+    Put(lkSingle, value);
+    size_ += blank_prefix_.size() + Pad(W(ColRpr), value) + value.size() + 5;
   }
 }
 
-std::uint64_t TTextReport::Size() const {
-  std::uint64_t n = 0;
-  for (const auto& b : blocks_) n += b.size();
-  return n;
+template <class Emit>
+void TTextReport::Expand(Emit&& emit) const {
+  const std::string_view separator = ColumnSeparator, eol = kEol;
+  std::string chunk;
+  chunk.reserve(kChunk + 4096);
+  bool ascii = true;
+  std::size_t pos = 0;
+  while (pos < held_.size()) {
+    const auto kind = static_cast<TLineKind>(held_[pos++]);
+    std::size_t len = 0;
+    for (int shift = 0;; shift += 7) {
+      const auto b = static_cast<unsigned char>(held_[pos++]);
+      len |= static_cast<std::size_t>(b & 0x7F) << shift;
+      if (b < 0x80) break;
+    }
+    const std::string_view bytes(held_.data() + pos, len);
+    pos += len;
+    if (kind == lkSingle) {
+      chunk += blank_prefix_;
+      chunk.append(Pad(W(ColRpr), bytes), ' ');
+      chunk += bytes;
+      chunk += separator;
+    } else {
+      chunk += bytes;
+    }
+    chunk += eol;
+    ascii = ascii && (kind == lkAscii || (kind == lkSingle && IsAscii(bytes)));
+    if (chunk.size() >= kChunk) {
+      emit(chunk, ascii);
+      chunk.clear();
+      ascii = true;
+    }
+  }
+  if (!chunk.empty()) emit(chunk, ascii);
 }
 
 std::string TTextReport::Text() const {
   std::string all;
-  all.reserve(static_cast<std::size_t>(Size()));
-  for (const auto& b : blocks_) all += b;
+  all.reserve(static_cast<std::size_t>(size_));
+  Expand([&](const std::string& chunk, bool) { all += chunk; });
   return all;
 }
 
 void TTextReport::SaveToFile(const std::string& fileName) const {
   TAnsiEncoder encoder;
   TAtomicFile file(Utf8Path(fileName));
+  const bool ascii_passes = encoder.AsciiPassesUnchanged();
   std::string encoded;
-  for (const auto& b : blocks_) {
-    if (encoder.PassesUnchanged(b)) {
-      file.Write(b);
-      continue;
+  Expand([&](const std::string& chunk, bool ascii) {
+    if (ascii && ascii_passes) {
+      file.Write(chunk);
+      return;
     }
     encoded.clear();
-    encoder.Encode(b, encoded);
+    encoder.Encode(chunk, encoded);
     file.Write(encoded);
-  }
+  });
   file.Commit();
 }
 
 void TTextReport::Clear() {
-  blocks_.clear();
-  blocks_.shrink_to_fit();
+  held_.clear();
+  held_.shrink_to_fit();
   lines_ = 0;
+  size_ = 0;
 }
 
 TTextReport BuildTextReport(const TArchive& archive, int unit, bool singles,

@@ -1,6 +1,6 @@
-// The fixed-width text report of a received archive: built in memory (one compact run of
-// blocks, never a list of line objects), then written as a whole with CR LF line ends in the
-// system's ANSI code page, replacing the target file atomically. Main thread only.
+// The fixed-width text report of a received archive: built in memory, then written as a whole
+// with CR LF line ends in the system's ANSI code page, replacing the target file atomically.
+// Main thread only.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "base/datetime.h"
+#include "base/format_settings.h"
 #include "mainwindow/archive.h"
-#include "platform/locale_settings.h"
 
 class TTextReport {
  public:
@@ -26,7 +26,7 @@ class TTextReport {
 
   std::size_t LineCount() const { return lines_; }
   // Bytes of the report as UTF-8 with CR LF.
-  std::uint64_t Size() const;
+  std::uint64_t Size() const { return size_; }
   // The whole report as UTF-8 with CR LF (for small reports and tests).
   std::string Text() const;
   // Writes the report to fileName (UTF-8), replacing it as a whole. Raises EOSError "Cannot
@@ -36,16 +36,27 @@ class TTextReport {
   void Clear();
 
  private:
+  // Lines are held compactly: a kind byte, the length and the bytes of each. A single-value line
+  // holds its value text only; the blank prefix, the same on every such line, is put back while
+  // the report is written, so the bytes go out in small chunks that stay in the cache.
+  enum TLineKind : char { lkAscii, lkText, lkSingle };
   void AppendLine(std::string_view line);
-  std::string& Room(std::size_t size);
+  void Put(TLineKind kind, std::string_view bytes);
+  // The strength text of a raw value in tenths of MPa, formed once per value.
+  const std::string& Strength(std::uint16_t raw);
+  // Calls emit(chunk, ascii) with the expanded report in chunks of whole lines.
+  template <class Emit>
+  void Expand(Emit&& emit) const;
 
   FormatSettings fs_;
   int unit_;
   bool singles_;
   std::string blank_prefix_;
   std::string line_;
-  std::vector<std::string> blocks_;
+  std::string held_;
+  std::vector<std::string> strengths_;
   std::size_t lines_ = 0;
+  std::uint64_t size_ = 0;
 };
 
 // The whole report of the archive's first RecTotal slots; progress(records done) after each.

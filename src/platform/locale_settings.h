@@ -1,24 +1,8 @@
-// The user's number, date and currency formats, read once from the operating system at start
-// and passed to whatever formats text. Tests fill the record themselves.
+// Reads the user's format settings (base/format_settings.h) from the operating system.
 #pragma once
 
-#include <string>
-
-struct FormatSettings {
-  char DecimalSeparator = '.';
-  char ThousandSeparator = ',';
-  char DateSeparator = '/';
-  char TimeSeparator = ':';
-  // Format strings in the program's date-time codes: d dd m mm yy yyyy h hh n nn s ss am/pm,
-  // where "/" and ":" stand for the separators above.
-  std::string ShortDateFormat = "dd/mm/yyyy";
-  std::string LongTimeFormat = "hh:nn:ss";
-  std::string ShortTimeFormat = "hh:nn";
-  std::string CurrencyString = "$";
-  int CurrencyFormat = 0;  // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
-  int CurrencyDecimals = 2;
-};
+#include "base/format_settings.h"
 
 // The settings of the user's locale (on POSIX systems: LC_NUMERIC, LC_TIME and LC_MONETARY of
-// the environment). Never fails: what the system does not answer keeps the defaults above.
+// the environment). Never fails: what the system does not answer keeps the record's defaults.
 FormatSettings LoadSystemFormatSettings();

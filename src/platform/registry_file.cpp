@@ -1,119 +1,21 @@
-// The registry kept in files: one hive per root key, a text file of hex-encoded records, read at
-// every key opening and rewritten as a whole (atomically) at every write. A hive that cannot be
-// read, or is damaged, reads as empty; the next write replaces it.
-#include <algorithm>
-#include <cctype>
-#include <fstream>
-#include <map>
+// The registry kept in files: one hive per root key (registry_hive.h), parsed once and again only
+// when the file has been replaced since, and rewritten as a whole (atomically) at every write. A
+// hive that is no small regular file, or is damaged, reads as empty; the next write replaces it.
 #include <memory>
 #include <optional>
 #include <sstream>
 
 #include "atomic_file.h"
 #include "registry.h"
+#include "registry_hive.h"
+#include "regular_file.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kMagic = "Q2EREG 1";
-
-struct TValue {
-  std::string Name;
-  TRegDataType Type = TRegDataType::rdUnknown;
-  std::vector<std::uint8_t> Data;
-};
-
-struct TKey {
-  std::string Path;                      // as first written
-  std::map<std::string, TValue> Values;  // by lower-case name
-};
-
-using THive = std::map<std::string, TKey>;  // by lower-case path
-
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
-std::string Hex(const std::uint8_t* p, std::size_t n) {
-  static const char* digits = "0123456789abcdef";
-  std::string s;
-  s.reserve(n * 2 + 1);
-  for (std::size_t i = 0; i < n; ++i) {
-    s += digits[p[i] >> 4];
-    s += digits[p[i] & 15];
-  }
-  return s.empty() ? "-" : s;
-}
-
-std::string Hex(const std::string& s) {
-  return Hex(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
-}
-
-bool Unhex(const std::string& s, std::vector<std::uint8_t>& out) {
-  out.clear();
-  if (s == "-") return true;
-  if (s.size() % 2) return false;
-  auto nibble = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
-  for (std::size_t i = 0; i < s.size(); i += 2) {
-    const int hi = nibble(s[i]), lo = nibble(s[i + 1]);
-    if (hi < 0 || lo < 0) return false;
-    out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
-  }
-  return true;
-}
-
-std::string AsText(const std::vector<std::uint8_t>& v) {
-  return std::string(v.begin(), v.end());
-}
-
-THive LoadHive(const fs::path& file) {
-  THive hive;
-  std::ifstream in(file, std::ios::binary);
-  std::string line;
-  if (!std::getline(in, line) || line != kMagic) return hive;
-  TKey* key = nullptr;
-  std::vector<std::uint8_t> a, b;
-  while (std::getline(in, line)) {
-    std::istringstream ls(line);
-    std::string tag, f1, f2, f3;
-    ls >> tag >> f1;
-    if (tag == "K" && Unhex(f1, a)) {
-      const std::string path = AsText(a);
-      key = &hive[Lower(path)];
-      key->Path = path;
-    } else if (tag == "V" && key && (ls >> f2 >> f3) && Unhex(f2, a) && Unhex(f3, b)) {
-      const int type = std::atoi(f1.c_str());
-      if (type < 1 || type > 4) return {};
-      TValue v{AsText(a), static_cast<TRegDataType>(type), b};
-      key->Values[Lower(v.Name)] = std::move(v);
-    } else {
-      return {};  // damaged: start afresh rather than guess
-    }
-  }
-  return hive;
-}
-
-void SaveHive(const fs::path& file, const THive& hive) {
-  std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
-  std::string out = std::string(kMagic) + "\n";
-  for (const auto& [_, key] : hive) {
-    out += "K " + Hex(key.Path) + "\n";
-    for (const auto& [__, v] : key.Values)
-      out += "V " + std::to_string(static_cast<int>(v.Type)) + " " + Hex(v.Name) + " " +
-             Hex(v.Data.data(), v.Data.size()) + "\n";
-  }
-  TAtomicFile f(file);
-  f.Write(out);
-  f.Commit();
-}
+// Settings and a few port configurations take some kilobytes; anything near this is not ours.
+constexpr std::size_t kMaxHiveSize = 1 << 20;
 
 // The hives of a store kept in memory only, shared by its accessors.
 using TMemoryHives = std::map<TRootKey, THive>;
@@ -130,12 +32,12 @@ class TFileRegistry : public TRegistry {
 
   bool OpenKey(const std::string& key, bool canCreate) override {
     const std::string path = Resolve(key);
-    THive hive = Load();
-    if (!Exists(hive, path)) {
+    if (!Exists(Hive(), path)) {
       if (!canCreate) return false;
       try {
+        THive hive = Hive();
         AddKey(hive, path);
-        Save(hive);
+        Save(std::move(hive));
       } catch (const std::exception&) {
         return false;
       }
@@ -149,25 +51,25 @@ class TFileRegistry : public TRegistry {
 
   bool CreateKey(const std::string& key) override {
     const std::string path = Resolve(key);
-    THive hive = Load();
-    if (Exists(hive, path)) return true;
+    if (Exists(Hive(), path)) return true;
     try {
+      THive hive = Hive();
       AddKey(hive, path);
-      Save(hive);
+      Save(std::move(hive));
       return true;
     } catch (const std::exception&) {
       return false;
     }
   }
 
-  bool KeyExists(const std::string& key) override { return Exists(Load(), Resolve(key)); }
+  bool KeyExists(const std::string& key) override { return Exists(Hive(), Resolve(key)); }
 
   void CloseKey() override {
     current_.clear();
     open_ = false;
   }
 
-  bool ValueExists(const std::string& name) override { return Find(name).has_value(); }
+  bool ValueExists(const std::string& name) override { return Find(name) != nullptr; }
 
   TRegDataType GetDataType(const std::string& name) override {
     const auto v = Find(name);
@@ -180,7 +82,7 @@ class TFileRegistry : public TRegistry {
   }
 
   std::int32_t ReadInteger(const std::string& name) override {
-    const TValue v = Read(name, TRegDataType::rdInteger);
+    const TRegValue& v = Read(name, TRegDataType::rdInteger);
     if (v.Data.size() != 4) Mistyped(name);
     return static_cast<std::int32_t>(v.Data[0] | v.Data[1] << 8 | v.Data[2] << 16 |
                                      static_cast<std::uint32_t>(v.Data[3]) << 24);
@@ -191,7 +93,7 @@ class TFileRegistry : public TRegistry {
     if (!v) return {};  // a missing string reads empty, as the registry's accessor does
     if (v->Type != TRegDataType::rdString && v->Type != TRegDataType::rdExpandString)
       Mistyped(name);
-    return AsText(v->Data);
+    return std::string(v->Data.begin(), v->Data.end());
   }
 
   std::vector<std::uint8_t> ReadBinaryData(const std::string& name) override {
@@ -214,12 +116,35 @@ class TFileRegistry : public TRegistry {
   }
 
  private:
-  THive Load() const { return memory_ ? (*memory_)[root_] : LoadHive(HiveFile()); }
-  void Save(const THive& hive) {
-    if (memory_)
-      (*memory_)[root_] = hive;
-    else
-      SaveHive(HiveFile(), hive);
+  // The hive of the root key as it stands now.
+  const THive& Hive() {
+    if (memory_) return (*memory_)[root_];
+    const fs::path file = HiveFile();
+    if (!cache_ || cache_->File != file || cache_->Identity != FileIdentityAt(file)) {
+      const auto read = ReadSmallRegularFile(file, kMaxHiveSize);
+      auto hive = read ? ParseHive(read->Data) : std::nullopt;
+      cache_ = TCache{file, read ? read->Identity : FileIdentityAt(file),
+                      hive ? std::move(*hive) : THive{}};
+    }
+    return cache_->Hive;
+  }
+
+  // Replaces the hive as a whole; on failure the store and what it reads stay as they were.
+  void Save(THive hive) {
+    if (memory_) {
+      (*memory_)[root_] = std::move(hive);
+      return;
+    }
+    const std::string text = HiveText(hive);
+    // Bigger would read back as damaged and take every other value with it.
+    if (text.size() > kMaxHiveSize) throw ERegistryException("The settings store is full");
+    const fs::path file = HiveFile();
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    TAtomicFile f(file);
+    f.Write(text);
+    f.Commit();
+    cache_ = TCache{file, FileIdentityAt(file), std::move(hive)};
   }
   fs::path HiveFile() const {
     return folder_ / (root_ == TRootKey::CurrentUser ? "current_user.reg" : "local_machine.reg");
@@ -232,7 +157,7 @@ class TFileRegistry : public TRegistry {
 
   static bool Exists(const THive& hive, const std::string& path) {
     if (path.empty()) return true;
-    return hive.count(Lower(path)) > 0;
+    return hive.count(LowerName(path)) > 0;
   }
 
   static void AddKey(THive& hive, const std::string& path) {
@@ -241,23 +166,22 @@ class TFileRegistry : public TRegistry {
     std::string part;
     while (std::getline(in, part, '\\')) {
       prefix += (prefix.empty() ? "" : "\\") + part;
-      TKey& k = hive[Lower(prefix)];
+      TRegKey& k = hive[LowerName(prefix)];
       if (k.Path.empty()) k.Path = prefix;
     }
   }
 
-  std::optional<TValue> Find(const std::string& name) {
-    if (!open_) return std::nullopt;
-    const THive hive = Load();
-    const auto key = hive.find(Lower(current_));
-    if (key == hive.end()) return std::nullopt;
-    const auto v = key->second.Values.find(Lower(name));
-    if (v == key->second.Values.end()) return std::nullopt;
-    return v->second;
+  const TRegValue* Find(const std::string& name) {
+    if (!open_) return nullptr;
+    const THive& hive = Hive();
+    const auto key = hive.find(LowerName(current_));
+    if (key == hive.end()) return nullptr;
+    const auto v = key->second.Values.find(LowerName(name));
+    return v == key->second.Values.end() ? nullptr : &v->second;
   }
 
-  TValue Read(const std::string& name, TRegDataType type) {
-    const auto v = Find(name);
+  const TRegValue& Read(const std::string& name, TRegDataType type) {
+    const TRegValue* v = Find(name);
     if (!v) throw ERegistryException("Invalid data type for '" + name + "'");
     if (v->Type != type) Mistyped(name);
     return *v;
@@ -269,18 +193,25 @@ class TFileRegistry : public TRegistry {
 
   void Write(const std::string& name, TRegDataType type, std::vector<std::uint8_t> data) {
     if (!open_) throw ERegistryException("Failed to set data for '" + name + "'");
-    THive hive = Load();
+    THive hive = Hive();
     AddKey(hive, current_);
-    hive[Lower(current_)].Values[Lower(name)] = TValue{name, type, std::move(data)};
+    hive[LowerName(current_)].Values[LowerName(name)] = TRegValue{name, type, std::move(data)};
     try {
-      Save(hive);
+      Save(std::move(hive));
     } catch (const std::exception& e) {
       throw ERegistryException("Failed to set data for '" + name + "'. " + e.what());
     }
   }
 
+  struct TCache {
+    fs::path File;
+    TFileIdentity Identity;
+    THive Hive;
+  };
+
   fs::path folder_;
   std::shared_ptr<TMemoryHives> memory_;
+  std::optional<TCache> cache_;
   TRootKey root_ = TRootKey::CurrentUser;
   std::string current_;
   bool open_ = false;

@@ -20,6 +20,8 @@ class TAnsiEncoder {
   // True when utf8 would come out byte for byte unchanged (UTF-8 target, or plain ASCII text and a
   // code page that extends ASCII), so callers may skip the conversion.
   bool PassesUnchanged(std::string_view utf8) const;
+  // True when every plain ASCII text comes out byte for byte unchanged.
+  bool AsciiPassesUnchanged() const { return identity_ || ascii_compatible_; }
   // Appends the encoded form of utf8 to out.
   void Encode(std::string_view utf8, std::string& out);
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/locale_settings.h"
+#include "base/format_settings.h"
 
 namespace builtin {
 

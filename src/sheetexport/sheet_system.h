@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/locale_settings.h"
+#include "base/format_settings.h"
 #include "sheetexport/sheet_app.h"
 
 struct TSystemSheetOptions {

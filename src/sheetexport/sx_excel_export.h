@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "base/field_type.h"
+#include "base/format_settings.h"
 #include "base/variant.h"
-#include "platform/locale_settings.h"
 #include "sheetexport/sheet_app.h"
 #include "sheetexport/sx_dataset.h"
 #include "sheetexport/sx_types.h"

@@ -157,3 +157,41 @@ TEST(TextReport, PlainAsciiSkipsTheConversionOnlyWhereItIsExact) {
   TAnsiEncoder utf16("UTF-16LE");
   EXPECT_FALSE(utf16.PassesUnchanged("N"));
 }
+
+// Reports of several megabytes go out in chunks: every setting gives the same bytes in the file
+// as in memory, as many as Size says, every line whole.
+TEST(TextReport, LargeReportsWriteWhatTheyHold) {
+  TArchive a;
+  a.Resize(600);
+  for (std::uint32_t i = 0; i < 600; ++i) {
+    std::vector<std::uint8_t> r(128);
+    for (std::size_t b = 0; b < r.size(); ++b) r[b] = static_cast<std::uint8_t>(i * 7 + b * 3);
+    r[0] = 1 + i % 28, r[1] = 1 + i % 12, r[3] = static_cast<std::uint8_t>(i % 60);
+    a.StoreRecord(r.data(), r.size());
+  }
+  FormatSettings fs;
+  fs.ShortDateFormat = "dd.mm.yyyy '\xD0\xB3.'";  // not ASCII: the encoder's path
+  const fs::path dir = TempDir("large");
+  for (const int unit : {0, 1}) {
+    for (const bool singles : {true, false}) {
+      SCOPED_TRACE(std::to_string(unit) + (singles ? " singles" : ""));
+      const TTextReport report = BuildTextReport(a, unit, singles, fs, kNow);
+      const std::string text = report.Text();
+      EXPECT_EQ(text.size(), report.Size());
+      const auto lines = SplitCrLf(text);
+      ASSERT_EQ(lines.size(), report.LineCount());
+      std::size_t singles_seen = 0;
+      for (const auto& line : lines)
+        if (line.rfind(std::string(4, ' ') + " | ", 0) == 0) ++singles_seen;  // no N
+      std::size_t expected = 0;
+      for (std::uint32_t i = 0; singles && i < 600; ++i) expected += RprCount(a.Slot(i));
+      EXPECT_EQ(singles_seen, expected);
+      EXPECT_GT(text.size(), singles ? 2u << 20 : 100000u);
+      report.SaveToFile((dir / "r.txt").string());
+      std::string encoded;
+      TAnsiEncoder().Encode(text, encoded);
+      EXPECT_EQ(ReadAll(dir / "r.txt"), encoded);
+    }
+  }
+  fs::remove_all(dir);
+}

@@ -29,12 +29,24 @@ int ReadModemLines(int fd, TModemLines& lines) {
   return 0;
 }
 
+namespace {
+
+// "COMn" names the n-th serial port of the machine (n from 1); any other name is a device path.
+std::string DevicePathOf(const std::string& name) {
+  const std::string digits = name.size() > 3 ? name.substr(3) : std::string();
+  if (name.rfind("COM", 0) != 0 || digits.empty() || digits.size() > 4 ||
+      digits.find_first_not_of("0123456789") != std::string::npos)
+    return name;
+  const int n = std::stoi(digits);
+  return n >= 1 ? "/dev/ttyS" + std::to_string(n - 1) : name;
+}
+
+}  // namespace
+
 namespace posix_serial {
 
 THandle TPosixSerialApi::CreateFileW(const std::string& path) {
-  std::string name = path.rfind("\\\\?\\", 0) == 0 ? path.substr(4) : path;
-  if (name.rfind("COM", 0) == 0 && name.size() > 3)
-    name = "/dev/ttyS" + std::to_string(std::stoul(name.substr(3)) - 1);
+  const std::string name = DevicePathOf(path.rfind("\\\\?\\", 0) == 0 ? path.substr(4) : path);
   int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return FailErrno(errno), INVALID_HANDLE_VALUE;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
@@ -47,13 +59,20 @@ THandle TPosixSerialApi::CreateFileW(const std::string& path) {
   port->closeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   port->kickFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   termios tio{};
-  if (tcgetattr(fd, &tio) == 0) {
+  const bool haveOriginal = tcgetattr(fd, &tio) == 0;
+  const termios original = tio;
+  if (haveOriginal) {
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     tcsetattr(fd, TCSANOW, &tio);
   }
+  const bool lowLatency = AskLowLatency(fd);
+  port->restore = [haveOriginal, original, lowLatency, off = lowLatency_.Set](int portFd) {
+    if (lowLatency) off(portFd, false);
+    if (haveOriginal) tcsetattr(portFd, TCSANOW, &original);
+  };
   port->dcb.BaudRate = 9600;
   port->dcb.Flags = fBinary;
   port->haveCounts = ioctl(fd, TIOCGICOUNT, &port->counts) == 0;
@@ -72,6 +91,7 @@ bool TPosixSerialApi::CloseHandle(THandle h) {
   }
   if (auto* port = dynamic_cast<TPort*>(obj.get())) {
     port->closed = true;
+    if (port->restore) port->restore(port->fd);
     port->Signal(port->closeFd);
   } else if (auto* ev = dynamic_cast<TEvent*>(obj.get())) {
     std::uint64_t one = 1;
@@ -127,11 +147,15 @@ std::shared_ptr<TEvent> TPosixSerialApi::Event(THandle h) {
 
 std::shared_ptr<TSerialApi> SystemSerialApi() {
   static const std::shared_ptr<TSerialApi> api =
-      std::make_shared<posix_serial::TPosixSerialApi>(ReadModemLines);
+      std::make_shared<posix_serial::TPosixSerialApi>(ReadModemLines, SystemLowLatencySwitch());
   return api;
 }
 
-std::shared_ptr<TSerialApi> MakePosixSerialApi(TModemProbe probe) {
-  return std::make_shared<posix_serial::TPosixSerialApi>(probe ? std::move(probe)
-                                                               : TModemProbe(ReadModemLines));
+std::shared_ptr<TSerialApi> MakePosixSerialApi(TModemProbe probe, TLowLatencySwitch lowLatency) {
+  const TLowLatencySwitch system = SystemLowLatencySwitch();
+  if (!lowLatency.DriverName) lowLatency.DriverName = system.DriverName;
+  if (!lowLatency.Get) lowLatency.Get = system.Get;
+  if (!lowLatency.Set) lowLatency.Set = system.Set;
+  return std::make_shared<posix_serial::TPosixSerialApi>(
+      probe ? std::move(probe) : TModemProbe(ReadModemLines), std::move(lowLatency));
 }

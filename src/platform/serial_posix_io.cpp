@@ -9,6 +9,15 @@
 
 namespace posix_serial {
 
+namespace {
+
+bool HungUp(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+}  // namespace
+
 bool TPosixSerialApi::ClearCommError(THandle h, std::uint32_t* errors, COMSTAT* stat) {
   auto port = Port(h);
   if (!port) return false;
@@ -140,6 +149,8 @@ bool TPosixSerialApi::Step(TPort& port, TPending& op) {
     }
     if (r < 0 && (errno == EAGAIN || errno == EINTR)) return true;
     if (r == 0 && op.write) return true;
+    // A raw line reads 0 when nothing is queued; only a hung-up one is gone.
+    if (r == 0 && !HungUp(port.fd)) return true;
     if (r == 0 || DeviceGoneErrno(errno)) port.gone = true;
     return FailErrno(r == 0 ? ENODEV : errno);
   }

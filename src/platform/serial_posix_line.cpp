@@ -1,7 +1,10 @@
 // Line settings and control lines: termios and the modem-line ioctls.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 
 #include <cerrno>
+#include <climits>
 #include <utility>
 
 #include "platform/serial_posix_port.h"
@@ -184,3 +187,45 @@ std::uint32_t TPosixSerialApi::LookAtModemLines(TPort& port, std::uint32_t mask)
 }
 
 }  // namespace posix_serial
+
+namespace posix_serial {
+
+bool TPosixSerialApi::AskLowLatency(int fd) {
+  // Only the FTDI driver holds bytes back for long; a refusal leaves the line slower, not broken.
+  if (lowLatency_.DriverName(fd) != "ftdi_sio") return false;
+  bool on = false;
+  return lowLatency_.Get(fd, on) == 0 && !on && lowLatency_.Set(fd, true) == 0;
+}
+
+}  // namespace posix_serial
+
+TLowLatencySwitch SystemLowLatencySwitch() {
+  TLowLatencySwitch s;
+  s.DriverName = [](int fd) -> std::string {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return {};
+    const std::string link = "/sys/dev/char/" + std::to_string(major(st.st_rdev)) + ":" +
+                             std::to_string(minor(st.st_rdev)) + "/device/driver";
+    char target[PATH_MAX];
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) return {};
+    const std::string path(target, static_cast<std::size_t>(n));
+    return path.substr(path.rfind('/') + 1);
+  };
+  s.Get = [](int fd, bool& on) {
+    serial_struct ss{};
+    if (ioctl(fd, TIOCGSERIAL, &ss) != 0) return errno;
+    on = (ss.flags & ASYNC_LOW_LATENCY) != 0;
+    return 0;
+  };
+  s.Set = [](int fd, bool on) {
+    serial_struct ss{};
+    if (ioctl(fd, TIOCGSERIAL, &ss) != 0) return errno;
+    if (on)
+      ss.flags |= ASYNC_LOW_LATENCY;
+    else
+      ss.flags &= ~ASYNC_LOW_LATENCY;
+    return ioctl(fd, TIOCSSERIAL, &ss) == 0 ? 0 : errno;
+  };
+  return s;
+}

@@ -10,6 +10,7 @@
 #include <linux/serial.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -58,6 +59,9 @@ struct TPort : TObject {
   // pseudo-terminal does not: then nothing is looked at, rather than polling in vain).
   TModemLines modemSeen;
   std::atomic<bool> modemWatch{false};
+  // Gives the device back as it was found (line settings, driver switches); run once, when the
+  // handle is closed.
+  std::function<void(int fd)> restore;
   ~TPort() override {
     if (fd >= 0) {
       flock(fd, LOCK_UN);
@@ -74,7 +78,6 @@ struct TPort : TObject {
 
 struct TEvent : TObject {
   int fd = -1;
-  std::atomic<int> waiters{0};
   std::mutex m;
   std::weak_ptr<TPort> port;  // a pending WaitCommEvent completes through this event
   std::uint32_t* maskOut = nullptr;
@@ -100,7 +103,8 @@ inline bool Readable(int fd) {
 
 class TPosixSerialApi final : public TSerialApi {
  public:
-  explicit TPosixSerialApi(TModemProbe probe) : probe_(std::move(probe)) {}
+  TPosixSerialApi(TModemProbe probe, TLowLatencySwitch lowLatency)
+      : probe_(std::move(probe)), lowLatency_(std::move(lowLatency)) {}
   THandle CreateFileW(const std::string& path) override;
   bool CloseHandle(THandle h) override;
   bool GetDefaultCommConfigW(const std::string&, COMMCONFIG& cfg) override;
@@ -153,7 +157,11 @@ class TPosixSerialApi final : public TSerialApi {
   // look. A device that stopped answering is gone; one that never could is no longer asked.
   std::uint32_t LookAtModemLines(TPort& port, std::uint32_t mask);
 
+  // Asks the driver of an FTDI adapter for low latency; true when it was switched on here.
+  bool AskLowLatency(int fd);
+
   TModemProbe probe_;
+  TLowLatencySwitch lowLatency_;
   std::mutex tableMutex_;
   std::unordered_map<THandle, std::shared_ptr<TObject>> table_;
   THandle next_ = 0x100;

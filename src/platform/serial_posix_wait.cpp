@@ -51,19 +51,16 @@ bool TPosixSerialApi::WaitCommEvent(THandle h, std::uint32_t* mask, OVERLAPPED* 
 std::uint32_t TPosixSerialApi::WaitForSingleObject(THandle h, std::uint32_t ms) {
   auto ev = Event(h);
   if (!ev) return WAIT_FAILED;
-  ev->waiters++;
-  std::uint32_t r = WaitEvent(*ev, ms);
-  ev->waiters--;
-  return r;
+  return WaitEvent(*ev, ms);
 }
 
 bool TPosixSerialApi::PulseEvent(THandle h) {
   auto ev = Event(h);
   if (!ev) return false;
-  if (ev->waiters > 0) {
-    std::uint64_t one = 1;
-    [[maybe_unused]] ssize_t r = ::write(ev->fd, &one, sizeof one);
-  }
+  // Level-triggered: a pulse that comes before its waiter is still there when it waits, so a
+  // thread told to stop between starting its wait and waiting is never stranded.
+  std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t r = ::write(ev->fd, &one, sizeof one);
   return true;
 }
 
@@ -76,9 +73,15 @@ std::uint32_t TPosixSerialApi::WaitEvent(TEvent& ev, std::uint32_t ms) {
   std::uint64_t emptyGen = 0;
   for (;;) {
     std::shared_ptr<TPort> port;
+    bool bound = false;
     {
       std::lock_guard lock(ev.m);
       port = ev.port.lock();
+      bound = ev.maskOut != nullptr;
+    }
+    if (bound && !port) {  // the port it waits on is closed and gone: the wait completes empty
+      Unbind(ev, 0);
+      return WAIT_OBJECT_0;
     }
     int timeout = -1;
     if (ms != INFINITE)

@@ -48,10 +48,10 @@ void TsrCustomComm::FreeBuffer() {
 }
 
 void TsrCustomComm::DoOpen() {
+  std::lock_guard lock(closeMutex_);
   DoClose();
   fTotalReceived = 0;
   fTotalSent = 0;
-  closing_ = false;
   BaseOpen();
   if (!IsOpened()) {
     const std::uint32_t code = api_->GetLastError();
@@ -69,6 +69,7 @@ void TsrCustomComm::DoOpen() {
 }
 
 void TsrCustomComm::DoClose() {
+  std::unique_lock lock(closeMutex_);
   if (IsOpened()) {
     try {
       ClosePort(true);
@@ -77,11 +78,17 @@ void TsrCustomComm::DoClose() {
       BaseClose();
     }
   }
+  lock.unlock();
   DoTraceState(this, tsTxEmpty);
 }
 
 void TsrCustomComm::ClosePort(bool purge) {
-  if (!IsOpened() || closing_.exchange(true)) return;
+  ClosePortOf(purge, INVALID_HANDLE_VALUE);
+}
+
+void TsrCustomComm::ClosePortOf(bool purge, THandle only) {
+  std::lock_guard lock(closeMutex_);
+  if (!IsOpened() || (only != INVALID_HANDLE_VALUE && hPort != only)) return;
   StopThreads();
   if (purge && NotYetSend() > 0) ClearDeviceBuffers();
   FreeBuffer();
@@ -99,25 +106,26 @@ void TsrCustomComm::ProcessCommEvent(std::uint32_t message, std::uint32_t mask) 
   const THandle h = hPort;
   try {
     std::uint32_t errors = 0;
-    if (!api_->ClearCommError(h, &errors, &Stat)) Stat = COMSTAT{};
+    COMSTAT stat;
+    if (!api_->ClearCommError(h, &errors, &stat)) stat = COMSTAT{};
     if (errors != 0) {
-      DoCommError(errors, 0, static_cast<TComStateFlags>(Stat.Flags & 0xFF));
+      DoCommError(errors, 0, static_cast<TComStateFlags>(stat.Flags & 0xFF));
       return;
     }
-    if ((mask & EV_RXCHAR) && Stat.cbInQue > 0) {
+    if ((mask & EV_RXCHAR) && stat.cbInQue > 0) {
       const bool read = (fTraceStates & tsRxChar) || HasReceivers();
       if (!read || !buffer) {
-        fTotalReceived += Stat.cbInQue;
+        fTotalReceived += stat.cbInQue;
       } else {
         // Pieces that fit the buffer; whatever arrives meanwhile is taken in the same loop.
         const auto room = static_cast<std::uint32_t>(buffer->size() - 1);
-        std::uint32_t count = Stat.cbInQue;
+        std::uint32_t count = stat.cbInQue;
         while (count > 0) {
-          const std::uint32_t n = std::min(count, room);
-          if (!ReadSync(buffer->data(), n, fOvlRead)) break;
+          const std::uint32_t n = ReadQueued(buffer->data(), std::min(count, room));
+          if (n == 0) break;
           fTotalReceived += n;
           DoReceived(buffer->data(), n);
-          count = api_->ClearCommError(h, nullptr, &Stat) ? Stat.cbInQue : 0;
+          count = api_->ClearCommError(h, nullptr, &stat) ? stat.cbInQue : 0;
         }
       }
     }
@@ -136,6 +144,21 @@ void TsrCustomComm::ProcessCommEvent(std::uint32_t message, std::uint32_t mask) 
     if (set != 0) DoTraceState(this, set);
   } catch (const Exception& e) {
     DoFatalError(1, api_->GetLastError(), e.Message(), true);
+  }
+}
+
+void TsrCustomComm::FatalOnThread(std::exception_ptr error) noexcept {
+  std::string text = "Unknown error";
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    text = e.what();
+  } catch (...) {
+  }
+  try {
+    DoFatalError(1, api_->GetLastError(), text, true);
+  } catch (...) {
+    // Its own handler failed too: there is nobody left to tell on this thread.
   }
 }
 

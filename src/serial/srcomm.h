@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -111,8 +112,8 @@ class TsrCustomComm : public TsrBaseIO {
   std::uint32_t ReadyForRead();
   std::uint32_t NotYetSend();
   const COMMPROP* CommProp();
-  std::uint32_t TotalReceived() const { return fTotalReceived; }
-  std::uint32_t TotalSent() const { return fTotalSent; }
+  std::uint32_t TotalReceived() const { return fTotalReceived.load(); }
+  std::uint32_t TotalSent() const { return fTotalSent.load(); }
   const DCB& Dcb() const { return CommCfg.dcb; }
   const COMMTIMEOUTS& CommTimeouts() const { return fCommTimeouts; }
   std::uint32_t EventMask() const;
@@ -147,6 +148,7 @@ class TsrCustomComm : public TsrBaseIO {
   void ReadDeviceDCB();
   void DoOpen() override;
   void DoClose() override;
+  // Closes the open port; a second closer waits until the first has finished.
   void ClosePort(bool purge);
   virtual std::string QueryComName() { return "Unknown"; }
   virtual void ApplySettings();
@@ -180,17 +182,23 @@ class TsrCustomComm : public TsrBaseIO {
   void CancelPendingIo();
   void SendFailed();
   void RaiseRts();
+  // Closes the port only while it is still the one with handle `only`.
+  void ClosePortOf(bool purge, THandle only);
+  // Reads at most n bytes that are queued now, never waiting for more; the count read.
+  std::uint32_t ReadQueued(void* buf, std::uint32_t n);
+  // What escaped a handler on one of the port's threads: the fatal-error path, shown only.
+  void FatalOnThread(std::exception_ptr error) noexcept;
 
   std::mutex linkMutex_, bufferMutex_;
   std::shared_ptr<TCommLink> link_;  // the threads of the open port
   std::shared_ptr<std::recursive_mutex> lifeMutex_;
   std::shared_ptr<TsrCustomComm*> self_;  // nulled at destruction; threads look through it
-  std::atomic<bool> closing_{false};
-  COMSTAT Stat;
+  // Held by whoever opens or closes the port, so that a close never overlaps another.
+  std::recursive_mutex closeMutex_;
   COMMPROP ComProp;
   COMMTIMEOUTS fCommTimeouts;
   std::string LastErrorString;
-  std::uint32_t fTotalSent = 0, fTotalReceived = 0;
+  std::atomic<std::uint32_t> fTotalSent{0}, fTotalReceived{0};
   std::atomic<TTraceStates> fTraceStates{0};
   std::uint16_t fBufferOutSize = 8192, fBufferInSize = 8192;
   std::shared_ptr<std::vector<std::uint8_t>> glBuffer;

@@ -1,4 +1,6 @@
 // Sending, reading, line control and waiting on an open port.
+#include <algorithm>
+
 #include "serial/srcomm.h"
 
 TModemSignals TsrCustomComm::ModemSignals() {
@@ -10,10 +12,12 @@ TModemSignals TsrCustomComm::ModemSignals() {
 }
 
 std::uint32_t TsrCustomComm::ReadyForRead() {
-  return api_->ClearCommError(hPort, nullptr, &Stat) ? Stat.cbInQue : 0;
+  COMSTAT stat;
+  return api_->ClearCommError(hPort, nullptr, &stat) ? stat.cbInQue : 0;
 }
 std::uint32_t TsrCustomComm::NotYetSend() {
-  return api_->ClearCommError(hPort, nullptr, &Stat) ? Stat.cbOutQue : 0;
+  COMSTAT stat;
+  return api_->ClearCommError(hPort, nullptr, &stat) ? stat.cbOutQue : 0;
 }
 const COMMPROP* TsrCustomComm::CommProp() {
   if (IsOpened()) api_->GetCommProperties(hPort, ComProp);
@@ -96,22 +100,44 @@ void TsrCustomComm::SendData(const std::uint8_t* Buff, std::uint32_t N) {
 void TsrCustomComm::Read(void* Buffer, std::uint32_t Len) {
   ReadSync(Buffer, Len, fOvlRead);
 }
+// The counted bytes may be gone by the time they are read (another process may read the same
+// device on some systems): these read only what is there.
 void TsrCustomComm::ReadAll(void* Buffer) {
-  Read(Buffer, ReadyForRead());
+  if (const std::uint32_t n = ReadyForRead(); n > 0) ReadQueued(Buffer, n);
 }
 std::int32_t TsrCustomComm::ReadMax(void* Buffer, std::int32_t MaxLen) {
   if (MaxLen < 0) return 0;
   std::uint32_t n = ReadyForRead();
   if (n > static_cast<std::uint32_t>(MaxLen)) n = static_cast<std::uint32_t>(MaxLen);
-  if (n > 0) Read(Buffer, n);
+  if (n > 0) n = ReadQueued(Buffer, n);
   return static_cast<std::int32_t>(n);
 }
 std::string TsrCustomComm::ReadString() {
   const std::uint32_t n = ReadyForRead();
   if (n == 0) return {};
   std::string s(n, '\0');
-  Read(s.data(), n);
+  s.resize(ReadQueued(s.data(), n));
   return s;
+}
+
+std::uint32_t TsrCustomComm::ReadQueued(void* buf, std::uint32_t n) {
+  // Timeouts that make a read return at once with what is queued, for this read only.
+  COMMTIMEOUTS atOnce = fCommTimeouts;
+  atOnce.ReadIntervalTimeout = 0xFFFFFFFFu;
+  atOnce.ReadTotalTimeoutMultiplier = 0;
+  atOnce.ReadTotalTimeoutConstant = 0;
+  api_->SetCommTimeouts(hPort, atOnce);
+  const THandle ev = fOvlRead.hEvent;
+  fOvlRead = OVERLAPPED{};
+  fOvlRead.hEvent = ev;
+  std::uint32_t got = 0;
+  if (api_->ReadFile(hPort, buf, n, &fOvlRead))
+    got = static_cast<std::uint32_t>(fOvlRead.InternalHigh);
+  else if (api_->GetLastError() != ERROR_IO_PENDING ||
+           !api_->GetOverlappedResult(hPort, &fOvlRead, &got, true))
+    got = 0;
+  api_->SetCommTimeouts(hPort, fCommTimeouts);
+  return std::min(got, n);
 }
 
 void TsrCustomComm::SetStateDTR(bool State) {

@@ -34,10 +34,17 @@ void TCommLink::EventThread(std::shared_ptr<TCommLink> L) {
       } else if (err == ERROR_INVALID_HANDLE) {
         break;
       } else {
-        // The device went away under the open port: close it from here, once.
+        // The device went away under the open port: close it from here, unless the owner has
+        // closed it meanwhile. Nothing a handler throws may end the process on this thread.
         std::lock_guard lock(*L->life);
         TsrCustomComm* com = *L->self;
-        if (com && !L->evTerminated && com->Handle() == L->hDevice) com->ClosePort(false);
+        if (com && !L->evTerminated) {
+          try {
+            com->ClosePortOf(false, L->hDevice);
+          } catch (...) {
+            com->FatalOnThread(std::current_exception());
+          }
+        }
         break;
       }
     }
@@ -80,8 +87,13 @@ void TCommLink::MessageThread(std::shared_ptr<TCommLink> L) {
       });
     } else {
       std::lock_guard lock(*L->life);
-      if (TsrCustomComm* com = *L->self; com && !L->msgTerminated)
-        com->ProcessCommEvent(MsgComEvent(), mask);
+      if (TsrCustomComm* com = *L->self; com && !L->msgTerminated) {
+        try {
+          com->ProcessCommEvent(MsgComEvent(), mask);
+        } catch (...) {
+          com->FatalOnThread(std::current_exception());
+        }
+      }
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "platform/main_thread.h"
 #include "serial/srclasses.h"
 
 namespace {
@@ -58,8 +59,14 @@ void ShowSerialError(const std::string& msg) {
     std::lock_guard lock(g_boxMutex);
     box = g_errorBox;
   }
-  if (box)
-    box(msg);
-  else
+  if (!box) {
     std::cerr << msg << '\n';
+    return;
+  }
+  // The error box belongs to the main thread; a port's own thread hands it over.
+  TMainThread* main = TMainThread::Current();
+  if (main && !main->IsMainThread())
+    main->Post([box, msg] { box(msg); });
+  else
+    box(msg);
 }

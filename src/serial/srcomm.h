@@ -168,6 +168,8 @@ class TsrCustomComm : public TsrBaseIO {
   void StartThreads() override;
   void StopThreads() override;
   bool RtsDrivenHere() const { return fRS485Mode && fIsNotSupportRS485; }
+  // Reads at most n bytes that are queued now, never waiting for more; the count read.
+  std::uint32_t ReadQueued(void* buf, std::uint32_t n);
   COMMCONFIG CommCfg;
 
  private:
@@ -184,8 +186,6 @@ class TsrCustomComm : public TsrBaseIO {
   void RaiseRts();
   // Closes the port only while it is still the one with handle `only`.
   void ClosePortOf(bool purge, THandle only);
-  // Reads at most n bytes that are queued now, never waiting for more; the count read.
-  std::uint32_t ReadQueued(void* buf, std::uint32_t n);
   // What escaped a handler on one of the port's threads: the fatal-error path, shown only.
   void FatalOnThread(std::exception_ptr error) noexcept;
 
@@ -239,6 +239,9 @@ class TsrCustomSerialComm : public TsrCustomComm {
   void LoadConfig(TRootKey Root, const std::string& Key, const std::string& Name);
   void ConfigDialog();
   void InitDeviceConnect();
+  // Reads the identification string of a legacy serial Plug and Play device on the port (it
+  // opens the port for it and leaves Active as it was); empty when the device gives none.
+  std::string GetPNPDeviceString();
 
  private:
   // The configuration key under Root, created when missing; throws when it cannot be opened.

@@ -2,7 +2,7 @@
 # Installs what the tests need, builds everything and runs every test; then the tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer with a short run of the fuzz target; the tests
 # of the serial component's threads under ThreadSanitizer; then the Windows build and its tests
-# under Wine.
+# under Wine; then both packages, built and installed.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --tests
@@ -29,3 +29,6 @@ TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j2
 
 # The same code on the Win32 APIs: cross-built with MinGW-w64, its tests run under Wine.
 scripts/test-windows.sh
+
+# The two packages as a user installs them: the Debian package and the Windows installer.
+scripts/test-packages.sh

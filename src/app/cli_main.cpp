@@ -6,6 +6,7 @@
 #include "app/cli_reader.h"
 #include "app/program.h"
 #include "base/exceptions.h"
+#include "base/version.h"
 #include "serial/srclasses.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
   }
   if (options.Help) {
     std::fputs(kCliUsage, stdout);
+    return kExitOk;
+  }
+  if (options.Version) {
+    std::printf("quarrow2excel-cli %s\n", kProgramVersion);
     return kExitOk;
   }
   SetSerialErrorBox(say);

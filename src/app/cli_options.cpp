@@ -17,6 +17,7 @@ const char* const kCliUsage =
     "  --xlsx FILE          write the workbook to FILE\n"
     "  --timeout SECONDS    give up when no archive was read by then (default 60)\n"
     "  --help               show this text\n"
+    "  --version            show the program's version\n"
     "Exit codes: 0 read and written, 2 bad usage, 3 no archive before the timeout,\n"
     "6 an export could not be written.\n";
 
@@ -49,6 +50,8 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
     };
     if (a == "--help" || a == "-h") {
       o.Help = true;
+    } else if (a == "--version") {
+      o.Version = true;
     } else if (a == "--port") {
       o.Port = value();
       if (o.Port.empty()) throw Exception("--port needs a path");

@@ -15,6 +15,7 @@ struct TCliOptions {
   std::string Xlsx;  // the workbook goes here; empty: none
   unsigned TimeoutSeconds = 60;
   bool Help = false;
+  bool Version = false;
 };
 
 // Throws Exception with the reason on bad usage.

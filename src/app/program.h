@@ -7,18 +7,33 @@
 #include <string>
 
 #include "mainwindow/main_form.h"
+#include "platform/desktop_instance.h"
 
 constexpr const char* kProgramTitle = "Quarrow VORNEX";
+// The name the window program claims the desktop under.
+constexpr const char* kWindowProgram = "quarrow2excel";
 
 // The system's settings store, port list, serial line, locale and spreadsheet application (the
 // built-in workbook on Linux, Excel on Windows); tellUser hears where a handed-over workbook went.
 TMainServices SystemServices(std::function<void(const std::string&)> tellUser);
 
+// What a binding gives the window program.
+struct TWindowProgram {
+  // This start's hold on the desktop (ClaimDesktop); a later start brings the window forward.
+  std::unique_ptr<TDesktopInstance> Claim;
+  // The form's system handle, where the claim needs it.
+  std::function<void*(TForm&)> SystemHandle;
+  // What the binding adds to the window before it shows.
+  std::function<void(TForm_Main&)> Wire;
+};
+
 // The window program on a binding: the main window with the system's services, watching the
-// ports, until the application's loop ends. wire: what the binding adds to the window before it
-// shows. Returns the exit code.
-int RunWindow(TApplication& app, TElementFactory& factory,
-              const std::function<void(TForm_Main&)>& wire = {});
+// ports, until the application's loop ends. Returns the exit code.
+int RunWindow(TApplication& app, TElementFactory& factory, TWindowProgram program = {});
+
+// A later start of the window program: tells on stderr that the running one was brought
+// forward (or is running but did not answer) and returns the exit code, 0.
+int ReportRunningWindow(bool raised);
 
 // A port list holding just the port at path, as an adapter of the tester's kind, so that the
 // search walks only that port at both baud rates.

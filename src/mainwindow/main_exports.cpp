@@ -192,11 +192,11 @@ void TForm_Main::sxExcelExport1GetFieldName(TsxExcelExport&, int IntFieldIndex,
 void TForm_Main::sxExcelExport1GetFieldDisplayName(TsxExcelExport&, int IntFieldIndex,
                                                    std::string& StrFieldDisplayName) {
   if (IntFieldIndex == ColR)
-    StrFieldDisplayName = std::string(TitlePrefixR) + CB_Unit->Text();
+    StrFieldDisplayName = ColumnTitle(ColR) + CB_Unit->Text();
   else if (IntFieldIndex == ColS)
-    StrFieldDisplayName = std::string(TitlePrefixS) + CB_Unit->Text();
+    StrFieldDisplayName = ColumnTitle(ColS) + CB_Unit->Text();
   else if (IntFieldIndex >= 0 && IntFieldIndex < ColumnCount)
-    StrFieldDisplayName = Columns[IntFieldIndex].Title;
+    StrFieldDisplayName = ColumnTitle(IntFieldIndex);
 }
 
 void TForm_Main::sxExcelExport1GetFieldDataSize(TsxExcelExport&, int IntFieldIndex,

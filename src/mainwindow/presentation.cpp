@@ -11,92 +11,85 @@ static_assert(std::numeric_limits<long double>::digits == 64,
               "the unit conversion needs 80-bit extended precision (64-bit mantissa)");
 
 const std::array<TColumn, ColumnCount> Columns = {{
-    {"N", "N", 4, ftInteger},
-    {"DateTime", "Date/Time", 25, ftString},
-    {"Material", "Material", 30, ftString},
-    {"Article", "Article", 20, ftString},
-    {"Dir", "Impact direction", 20, ftString},
-    {"R", "R, ", 10, ftFloat},
-    {"S", "S, ", 10, ftFloat},
-    {"V", "V, %", 5, ftFloat},
-    {"Age", "Age", 10, ftString},
-    {"Cond", "Conditions harden", 20, ftString},
-    {"Otbrak", "Outliers criterion", 20, ftString},
-    {"Limit", "Rejection limit, %", 20, ftInteger},
-    {"Kc", "Kc", 5, ftFloat},
-    {"Q", "Impacts quantity", 16, ftInteger},
-    {"Rpr", "Single Values", 25, ftFloat},
+    {"N", TS::TitleN, 4, ftInteger},
+    {"DateTime", TS::TitleDateTime, 25, ftString},
+    {"Material", TS::TitleMaterial, 30, ftString},
+    {"Article", TS::TitleArticle, 20, ftString},
+    {"Dir", TS::TitleDir, 20, ftString},
+    {"R", TS::TitleR, 10, ftFloat},
+    {"S", TS::TitleS, 10, ftFloat},
+    {"V", TS::TitleV, 5, ftFloat},
+    {"Age", TS::TitleAge, 10, ftString},
+    {"Cond", TS::TitleCond, 20, ftString},
+    {"Otbrak", TS::TitleOtbrak, 20, ftString},
+    {"Limit", TS::TitleLimit, 20, ftInteger},
+    {"Kc", TS::TitleKc, 5, ftFloat},
+    {"Q", TS::TitleQ, 16, ftInteger},
+    {"Rpr", TS::TitleRpr, 25, ftFloat},
 }};
 
 const char* const ColumnSeparator = " | ";
-const char* const TitlePrefixR = "R, ";
-const char* const TitlePrefixS = "S, ";
-const char* const ErrorLabel = "Error";
 
 namespace {
 
 template <std::size_t N>
-std::string Lookup(const char* const (&table)[N], int code) {
-  return (code >= 0 && code < static_cast<int>(N)) ? table[code] : ErrorLabel;
+std::string Lookup(const TS (&table)[N], int code, const TStringTable& tr) {
+  return (code >= 0 && code < static_cast<int>(N)) ? tr.Text(table[code]) : tr.Text(TS::ErrorLabel);
 }
 
-const char* const kMaterials[] = {"Basic curve",
-                                  "Heave concrete at granite",
-                                  "Heave concrete at limestone",
-                                  "Heave concrete at gravel",
-                                  "Heave concrete at granslag",
-                                  "Compo",
-                                  "Light concrete at claydit",
-                                  "ight concrete at pumice",
-                                  "Lime-and-sand brick",
-                                  "Ceramic clay brick",
-                                  "Users curve 1",
-                                  "Users curve 2",
-                                  "Users curve 3",
-                                  "Users curve 4"};
-const char* const kArticles[] = {"Beam",           "Grith rail", "Slab", "Internal panel",
-                                 "External panel", "Column",     "Pile", "Block"};
-const char* const kAges[] = {"1 day",  "7 days",  "28 days", "100 days",
-                             "1 year", "2 years", "3 years", "4 years"};
-const char* const kDirWords[] = {"Up", "Up-45", "Horizontally", "Down-45", "Down"};
+const TS kMaterials[] = {TS::MaterialBasic,     TS::MaterialGranite,  TS::MaterialLimestone,
+                         TS::MaterialGravel,    TS::MaterialGranslag, TS::MaterialCompo,
+                         TS::MaterialClaydit,   TS::MaterialPumice,   TS::MaterialSandBrick,
+                         TS::MaterialClayBrick, TS::MaterialUser1,    TS::MaterialUser2,
+                         TS::MaterialUser3,     TS::MaterialUser4};
+const TS kArticles[] = {TS::ArticleBeam,          TS::ArticleGrithRail,     TS::ArticleSlab,
+                        TS::ArticleInternalPanel, TS::ArticleExternalPanel, TS::ArticleColumn,
+                        TS::ArticlePile,          TS::ArticleBlock};
+const TS kAges[] = {TS::Age1Day,  TS::Age7Days,  TS::Age28Days, TS::Age100Days,
+                    TS::Age1Year, TS::Age2Years, TS::Age3Years, TS::Age4Years};
+const TS kDirWords[] = {TS::DirUp, TS::DirUp45, TS::DirHorizontally, TS::DirDown45, TS::DirDown};
+const TS kConds[] = {TS::CondNormal, TS::CondSteaming};
+const TS kOtbraks[] = {TS::OtbrakM1, TS::OtbrakM2, TS::OtbrakM3};
+const TS kUnitCombo[] = {TS::UnitMPa, TS::UnitKgCm2, TS::UnitNmm2, TS::UnitPSI};
+const TS kUnitReport[] = {TS::UnitMPa, TS::UnitKgCm2Plain, TS::UnitNmm2Plain, TS::UnitPSI};
 const char* const kDirArrows[] = {"\u2191", "\u2197", "\u2192", "\u2198", "\u2193"};
-const char* const kConds[] = {"Normal", "Steaming"};
-const char* const kOtbraks[] = {"M1", "M2", "M3"};
-const char* const kUnitCombo[] = {"MPa", "kg/cm\u00B2", "N/mm\u00B2", "PSI"};
-const char* const kUnitReport[] = {"MPa", "kg/cm2", "N/mm2", "PSI"};
 
 }  // namespace
 
-std::string MaterialLabel(int code) {
-  return Lookup(kMaterials, code);
+std::string MaterialLabel(int code, const TStringTable& tr) {
+  return Lookup(kMaterials, code, tr);
 }
-std::string ArticleLabel(int code) {
-  return Lookup(kArticles, code);
+std::string ArticleLabel(int code, const TStringTable& tr) {
+  return Lookup(kArticles, code, tr);
 }
-std::string AgeLabel(int code) {
-  return Lookup(kAges, code);
+std::string AgeLabel(int code, const TStringTable& tr) {
+  return Lookup(kAges, code, tr);
 }
-std::string DirWord(int code) {
-  return Lookup(kDirWords, code);
+std::string DirWord(int code, const TStringTable& tr) {
+  return Lookup(kDirWords, code, tr);
 }
 std::string DirArrow(int code) {
-  return Lookup(kDirArrows, code);
+  return (code >= 0 && code < static_cast<int>(std::size(kDirArrows))) ? kDirArrows[code]
+                                                                       : Str(TS::ErrorLabel);
 }
-std::string CondLabel(int code) {
-  return Lookup(kConds, code);
+std::string CondLabel(int code, const TStringTable& tr) {
+  return Lookup(kConds, code, tr);
 }
-std::string OtbrakLabel(int code) {
-  return Lookup(kOtbraks, code);
+std::string OtbrakLabel(int code, const TStringTable& tr) {
+  return Lookup(kOtbraks, code, tr);
 }
 
 int NormalizeUnit(int unit) {
   return (unit >= 0 && unit < UnitCount) ? unit : 0;
 }
-std::string UnitComboText(int unit) {
-  return kUnitCombo[NormalizeUnit(unit)];
+std::string UnitComboText(int unit, const TStringTable& tr) {
+  return tr.Text(kUnitCombo[NormalizeUnit(unit)]);
 }
-std::string UnitReportText(int unit) {
-  return kUnitReport[NormalizeUnit(unit)];
+std::string UnitReportText(int unit, const TStringTable& tr) {
+  return tr.Text(kUnitReport[NormalizeUnit(unit)]);
+}
+std::string ColumnTitle(int column, const TStringTable& tr) {
+  return tr.Text(Columns[static_cast<std::size_t>(column)].Title);
 }
 
 long long ConvertedWhole(double mpa, int unit) {

@@ -9,11 +9,12 @@
 #include "base/datetime.h"
 #include "base/field_type.h"
 #include "platform/locale_settings.h"
+#include "text/string_table.h"
 
 struct TColumn {
   const char* FieldName;
-  const char* Title;  // for R and S the unit text follows
-  int Width;          // characters in the text report
+  TS Title;   // for R and S the unit text follows
+  int Width;  // characters in the text report
   TFieldType Type;
 };
 
@@ -22,24 +23,24 @@ constexpr int ColR = 5, ColS = 6, ColRpr = 14;
 extern const std::array<TColumn, ColumnCount> Columns;
 
 extern const char* const ColumnSeparator;  // " | "
-extern const char* const TitlePrefixR;     // "R, "
-extern const char* const TitlePrefixS;     // "S, "
-extern const char* const ErrorLabel;       // shown for an invalid code
 
-// Label lookups: the table text, or ErrorLabel for a code out of range.
-std::string MaterialLabel(int code);
-std::string ArticleLabel(int code);
-std::string AgeLabel(int code);
-std::string DirWord(int code);
+// A column's title in the given language (for R and S without the unit).
+std::string ColumnTitle(int column, const TStringTable& tr = Strings());
+
+// Label lookups: the label in the given language, or its "Error" for a code out of range.
+std::string MaterialLabel(int code, const TStringTable& tr = Strings());
+std::string ArticleLabel(int code, const TStringTable& tr = Strings());
+std::string AgeLabel(int code, const TStringTable& tr = Strings());
+std::string DirWord(int code, const TStringTable& tr = Strings());
 std::string DirArrow(int code);
-std::string CondLabel(int code);
-std::string OtbrakLabel(int code);
+std::string CondLabel(int code, const TStringTable& tr = Strings());
+std::string OtbrakLabel(int code, const TStringTable& tr = Strings());
 
 // Strength units 0..3: MPa, kg/cm², N/mm², PSI. Any other index is treated as MPa.
 constexpr int UnitCount = 4;
 int NormalizeUnit(int unit);
-std::string UnitComboText(int unit);   // with the superscript two
-std::string UnitReportText(int unit);  // with the plain digit 2
+std::string UnitComboText(int unit, const TStringTable& tr = Strings());   // superscript two
+std::string UnitReportText(int unit, const TStringTable& tr = Strings());  // plain digit 2
 
 // The whole number shown for kg/cm² and PSI: integer part of (mpa * factor + 0.5), formed in
 // 80-bit extended precision with the extended factor.

@@ -70,7 +70,7 @@ void TTextReport::AddHeader(TDateTime now) {
   line_.clear();
   const int last = singles_ ? ColRpr : ColRpr - 1;
   for (int c = 0; c <= last; ++c) {
-    std::string title = Columns[c].Title;
+    std::string title = ColumnTitle(c);
     if (c == ColR || c == ColS) title += UnitReportText(unit_);
     Center(line_, W(c), title);
   }

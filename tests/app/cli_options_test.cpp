@@ -35,6 +35,8 @@ TEST(CliOptions, ValuesAndDefaults) {
   EXPECT_EQ(all.TimeoutSeconds, 5u);
   EXPECT_TRUE(ParseCliOptions({"--no-singles", "--singles"}).Singles) << "the last one holds";
   EXPECT_TRUE(ParseCliOptions({"--help"}).Help);
+  EXPECT_FALSE(none.Version);
+  EXPECT_TRUE(ParseCliOptions({"--version"}).Version);
 }
 
 TEST(CliOptions, BadUsageIsRefusedWithTheReason) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include "base/format_datetime.h"
+#include "base/utf16.h"
 
 namespace {
 
@@ -90,4 +94,40 @@ TEST(Presentation, SystemSettingsTranslateTheCLocaleFormats) {
   EXPECT_EQ(fs.DateSeparator, '/');
   EXPECT_EQ(fs.LongTimeFormat, "hh:nn:ss");
   EXPECT_EQ(fs.ShortTimeFormat, "hh:nn");
+}
+
+// A title or label longer than its report column would shift every cell after it.
+TEST(Presentation, EveryLanguageFitsTheReportColumns) {
+  std::vector<std::unique_ptr<TStringTable>> owned;
+  std::vector<const TStringTable*> tables = {&TStringTable::English()};
+  for (const std::string& lang : TStringTable::Languages()) {
+    owned.push_back(TStringTable::ForLanguage(lang));
+    tables.push_back(owned.back().get());
+  }
+  ASSERT_GE(tables.size(), 5u);
+  using Label = std::string (*)(int, const TStringTable&);
+  const struct {
+    int column;
+    Label label;
+    int codes;
+  } labelled[] = {{2, MaterialLabel, 15}, {3, ArticleLabel, 9}, {4, DirWord, 6},
+                  {8, AgeLabel, 9},       {9, CondLabel, 3},    {10, OtbrakLabel, 4}};
+  for (const TStringTable* tr : tables) {
+    for (int c = 0; c < ColumnCount; ++c) {
+      std::string title = ColumnTitle(c, *tr);
+      if (c == ColR || c == ColS) {
+        for (int u = 0; u < UnitCount; ++u)
+          EXPECT_LE(Utf16Length(title + UnitReportText(u, *tr)), Columns[c].Width)
+              << tr->Language() << ": " << title << UnitReportText(u, *tr);
+      }
+      EXPECT_LE(Utf16Length(title), Columns[c].Width) << tr->Language() << ": " << title;
+    }
+    for (const auto& l : labelled) {
+      for (int code = 0; code < l.codes; ++code) {  // the last code is out of range: "Error"
+        const std::string text = l.label(code, *tr);
+        EXPECT_FALSE(text.empty());
+        EXPECT_LE(Utf16Length(text), Columns[l.column].Width) << tr->Language() << ": " << text;
+      }
+    }
+  }
 }

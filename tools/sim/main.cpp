@@ -9,6 +9,7 @@
 #include "archive_source.h"
 #include "base/datetime.h"
 #include "base/exceptions.h"
+#include "base/version.h"
 #include "platform/virtual_ports.h"
 #include "sim_line.h"
 #include "sim_options.h"
@@ -133,11 +134,15 @@ int main(int argc, char** argv) {
   try {
     options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const Exception& e) {
-    std::cerr << "quarrow-sim: " << e.Message() << "\n" << kSimUsage;
+    std::cerr << "quarrow-sim: " << e.Message() << "\n" << SimUsage();
     return 2;
   }
   if (options.Help) {
-    std::cout << kSimUsage;
+    std::cout << SimUsage();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << "quarrow-sim " << kProgramVersion << "\n";
     return 0;
   }
   try {

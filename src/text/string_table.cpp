@@ -1,0 +1,112 @@
+#include "text/string_table.h"
+
+#include "text/embedded_catalogs.h"
+#include "text/mo_catalog.h"
+
+namespace {
+
+struct TEntry {
+  const char* context;
+  const char* text;
+};
+
+constexpr TEntry kEntries[] = {
+#define Q2E_STRING(id, text) {nullptr, text},
+#define Q2E_STRING_CTX(id, context, text) {context, text},
+#include "text/strings.def"
+#undef Q2E_STRING
+#undef Q2E_STRING_CTX
+};
+static_assert(std::size(kEntries) == static_cast<std::size_t>(TS::Count_));
+
+// gettext keeps a context before its text, split by EOT.
+std::string CatalogKey(const TEntry& e) {
+  return e.context ? std::string(e.context) + '\x04' + e.text : std::string(e.text);
+}
+
+std::unique_ptr<TStringTable> current;
+
+}  // namespace
+
+const TStringTable& TStringTable::English() {
+  static const TStringTable table = [] {
+    TStringTable t;
+    t.language_ = "en";
+    for (const TEntry& e : kEntries) t.texts_.emplace_back(e.text);
+    t.translated_.assign(t.texts_.size(), true);
+    return t;
+  }();
+  return table;
+}
+
+std::unique_ptr<TStringTable> TStringTable::ForLanguage(std::string_view code) {
+  for (const TEmbeddedCatalog& c : EmbeddedCatalogs()) {
+    if (code != c.Language) continue;
+    TMoCatalog catalog;
+    if (!catalog.Parse(c.Data, c.Size)) return nullptr;
+    std::unique_ptr<TStringTable> t(new TStringTable(English()));
+    t->translated_.assign(t->texts_.size(), false);
+    t->language_ = c.Language;
+    for (std::size_t i = 0; i < std::size(kEntries); ++i) {
+      if (const std::string* s = catalog.Find(CatalogKey(kEntries[i]))) {
+        t->texts_[i] = *s;
+        t->translated_[i] = true;
+      }
+    }
+    return t;
+  }
+  return nullptr;
+}
+
+std::vector<TS> TStringTable::Untranslated() const {
+  std::vector<TS> missing;
+  for (std::size_t i = 0; i < translated_.size(); ++i)
+    if (!translated_[i]) missing.push_back(static_cast<TS>(i));
+  return missing;
+}
+
+std::vector<std::string> TStringTable::Languages() {
+  std::vector<std::string> codes;
+  for (const TEmbeddedCatalog& c : EmbeddedCatalogs()) codes.emplace_back(c.Language);
+  return codes;
+}
+
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> values) {
+  std::string out;
+  out.reserve(pattern.size() + 16);
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '{' && i + 2 < pattern.size() && pattern[i + 1] >= '1' &&
+        pattern[i + 1] <= '9' && pattern[i + 2] == '}') {
+      const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
+      if (n < values.size()) {
+        out += values.begin()[n];
+        i += 2;
+        continue;
+      }
+    }
+    out += pattern[i];
+  }
+  return out;
+}
+
+std::vector<int> TextPlaces(std::string_view pattern) {
+  std::vector<int> places;
+  for (std::size_t i = 0; i + 2 < pattern.size(); ++i) {
+    if (pattern[i] == '{' && pattern[i + 1] >= '1' && pattern[i + 1] <= '9' &&
+        pattern[i + 2] == '}') {
+      const int n = pattern[i + 1] - '0';
+      auto it = places.begin();
+      while (it != places.end() && *it < n) ++it;
+      if (it == places.end() || *it != n) places.insert(it, n);
+    }
+  }
+  return places;
+}
+
+void UseLanguage(std::string_view code) {
+  current = TStringTable::ForLanguage(code);
+}
+
+const TStringTable& Strings() {
+  return current ? *current : TStringTable::English();
+}

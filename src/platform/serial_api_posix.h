@@ -1,9 +1,10 @@
-// The Linux serial operations with another source of modem lines: tests script the lines that a
-// pseudo-terminal does not have.
+// The Linux serial operations with other sources of what the device tells: tests script the
+// modem lines that a pseudo-terminal does not have, and the driver's low-latency switch.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/serial_api.h"
 
@@ -14,5 +15,21 @@ using TModemProbe = std::function<int(int fd, TModemLines& lines)>;
 // The system's probe: TIOCMGET, with the change counters of TIOCGICOUNT where the driver has them.
 int ReadModemLines(int fd, TModemLines& lines);
 
-// A separate instance of the system's implementation that reads the lines through probe.
-std::shared_ptr<TSerialApi> MakePosixSerialApi(TModemProbe probe);
+// The low-latency switch of a port's driver (ASYNC_LOW_LATENCY). An FTDI adapter otherwise holds
+// the last bytes of every frame for its 16 ms latency timer before passing them on.
+struct TLowLatencySwitch {
+  // The name of the driver behind an open descriptor ("ftdi_sio", ...), empty when unknown.
+  std::function<std::string(int fd)> DriverName;
+  // Whether low latency is on; 0, or the errno of the failure.
+  std::function<int(int fd, bool& on)> Get;
+  // Switches it; 0, or the errno of the failure.
+  std::function<int(int fd, bool on)> Set;
+};
+
+// The system's switch: the driver from /sys/dev/char, the flag through TIOCGSERIAL/TIOCSSERIAL.
+TLowLatencySwitch SystemLowLatencySwitch();
+
+// A separate instance of the system's implementation that reads the lines through probe and
+// switches latency through lowLatency (the system's for what is left empty).
+std::shared_ptr<TSerialApi> MakePosixSerialApi(TModemProbe probe,
+                                               TLowLatencySwitch lowLatency = {});

@@ -4,6 +4,10 @@
 // Each entry is a folder <VirtualPortsFolder()>/<name>/ holding a link "tty" to the port's device
 // (a pseudo-terminal) and a file "properties" of key=value lines: Service, Manufacturer,
 // Description. Entries appear and vanish atomically (built aside, then renamed).
+//
+// The folder is the user's own with no access for others: announcing creates it so and refuses
+// one that is not; listing ignores such a folder, entries that are links, and devices that are
+// not the user's own terminals.
 #pragma once
 
 #include <filesystem>
@@ -24,5 +28,12 @@ std::filesystem::path VirtualPortsFolder();
 void AnnounceVirtualPort(const std::filesystem::path& folder, const TVirtualPort& port);
 // Removes the entry; nothing happens when it does not exist.
 void WithdrawVirtualPort(const std::filesystem::path& folder, const std::string& name);
-// The entries whose device still exists, in name order. A missing folder gives an empty list.
+// The entries whose device still exists, in name order. A missing or refused folder gives an
+// empty list.
 std::vector<TVirtualPort> ListVirtualPorts(const std::filesystem::path& folder);
+
+// The properties file's text for a port, and the port's properties read back from such a text.
+std::string VirtualPortProperties(const TVirtualPort& port);
+void ParseVirtualPortProperties(const std::string& text, TVirtualPort& port);
+// Entries in name order.
+void SortVirtualPorts(std::vector<TVirtualPort>& ports);

@@ -208,6 +208,8 @@ class TsrThreadIO {
   // Waits for the thread's end; from the thread itself it only lets it go.
   void WaitFor();
   bool IsCurrentThread() const;
+  // The worker running on the calling thread, if any.
+  static TsrThreadIO* Current();
   TsrBaseIO* fsrComm;
 
  private:

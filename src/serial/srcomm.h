@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -112,8 +113,8 @@ class TsrCustomComm : public TsrBaseIO {
   std::uint32_t ReadyForRead();
   std::uint32_t NotYetSend();
   const COMMPROP* CommProp();
-  std::uint32_t TotalReceived() const { return fTotalReceived; }
-  std::uint32_t TotalSent() const { return fTotalSent; }
+  std::uint32_t TotalReceived() const { return fTotalReceived.load(); }
+  std::uint32_t TotalSent() const { return fTotalSent.load(); }
   const DCB& Dcb() const { return CommCfg.dcb; }
   const COMMTIMEOUTS& CommTimeouts() const { return fCommTimeouts; }
   std::uint32_t EventMask() const;
@@ -150,6 +151,7 @@ class TsrCustomComm : public TsrBaseIO {
   void ReadDeviceDCB();
   void DoOpen() override;
   void DoClose() override;
+  // Closes the open port; a second closer waits until the first has finished.
   void ClosePort(bool purge);
   virtual std::string QueryComName() { return "Unknown"; }
   virtual void ApplySettings();
@@ -169,6 +171,8 @@ class TsrCustomComm : public TsrBaseIO {
   void StartThreads() override;
   void StopThreads() override;
   bool RtsDrivenHere() const { return fRS485Mode && fIsNotSupportRS485; }
+  // Reads at most n bytes that are queued now, never waiting for more; the count read.
+  std::uint32_t ReadQueued(void* buf, std::uint32_t n);
   COMMCONFIG CommCfg;
 
  private:
@@ -183,18 +187,22 @@ class TsrCustomComm : public TsrBaseIO {
   void CancelPendingIo();
   void SendFailed();
   void RaiseRts();
+  // Closes the port only while it is still the one with handle `only`.
+  void ClosePortOf(bool purge, THandle only);
+  // What escaped a handler on one of the port's threads: the fatal-error path, shown only.
+  void FatalOnThread(std::exception_ptr error) noexcept;
 
   std::mutex linkMutex_, bufferMutex_;
   std::shared_ptr<TCommLink> link_;  // the threads of the open port
   std::shared_ptr<std::recursive_mutex> lifeMutex_;
   std::shared_ptr<TsrCustomComm*> self_;  // nulled at destruction; threads look through it
-  std::atomic<bool> closing_{false};
-  COMSTAT Stat;
+  // Held by whoever opens or closes the port, so that a close never overlaps another.
+  std::recursive_mutex closeMutex_;
   COMMPROP ComProp;
   COMMTIMEOUTS fCommTimeouts;
   std::string LastErrorString;
   TPortFault fLastOpenFault = TPortFault::None;
-  std::uint32_t fTotalSent = 0, fTotalReceived = 0;
+  std::atomic<std::uint32_t> fTotalSent{0}, fTotalReceived{0};
   std::atomic<TTraceStates> fTraceStates{0};
   std::uint16_t fBufferOutSize = 8192, fBufferInSize = 8192;
   std::shared_ptr<std::vector<std::uint8_t>> glBuffer;
@@ -235,6 +243,9 @@ class TsrCustomSerialComm : public TsrCustomComm {
   void LoadConfig(TRootKey Root, const std::string& Key, const std::string& Name);
   void ConfigDialog();
   void InitDeviceConnect();
+  // Reads the identification string of a legacy serial Plug and Play device on the port (it
+  // opens the port for it and leaves Active as it was); empty when the device gives none.
+  std::string GetPNPDeviceString();
 
  private:
   // The configuration key under Root, created when missing; throws when it cannot be opened.

@@ -2,8 +2,13 @@
 #include <pty.h>
 #include <unistd.h>
 
-#include <filesystem>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "base/exceptions.h"
 #include "platform/virtual_ports.h"
 #include "serial/device_db_sysfs.h"
 
@@ -36,3 +41,106 @@ TEST(SysfsDatabase, ListsAnnouncedPseudoTerminal) {
   EXPECT_EQ(after.Count(), 0);
   fs::remove_all(root);
 }
+
+namespace {
+
+// A fresh folder for one test, and a pseudo-terminal of this user to announce.
+struct VirtualPortFolder : ::testing::Test {
+  fs::path root = fs::temp_directory_path() / ("q2e_vfolder_" + std::to_string(getpid()));
+  int master = -1, slave = -1;
+  std::string device;
+  void SetUp() override {
+    fs::remove_all(root);
+    fs::create_directories(root);
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    device = ttyname(slave);
+  }
+  void TearDown() override {
+    close(slave);
+    close(master);
+    fs::remove_all(root);
+  }
+  TVirtualPort Port(const std::string& name) const {
+    return {name, {}, device, "FTSER2K", "FTDI", "planted"};
+  }
+};
+
+TEST_F(VirtualPortFolder, IsCreatedForTheUserAloneAndRefusedWhenOthersMayEnterIt) {
+  AnnounceVirtualPort(root / "ports", Port("sim"));
+  struct stat st {};
+  ASSERT_EQ(stat((root / "ports").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(st.st_uid, geteuid());
+  ASSERT_EQ(ListVirtualPorts(root / "ports").size(), 1u);
+
+  for (const mode_t mode : {0755, 0710, 0701, 0770, 0777}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(chmod((root / "ports").c_str(), mode), 0);
+    EXPECT_TRUE(ListVirtualPorts(root / "ports").empty());
+    EXPECT_THROW(AnnounceVirtualPort(root / "ports", Port("second")), EOSError);
+  }
+  ASSERT_EQ(chmod((root / "ports").c_str(), 0700), 0);
+  EXPECT_EQ(ListVirtualPorts(root / "ports").size(), 1u);
+}
+
+TEST_F(VirtualPortFolder, AFolderOfAnotherUserIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a folder away needs root";
+  const fs::path ports = root / "ports";
+  AnnounceVirtualPort(ports, Port("sim"));
+  ASSERT_EQ(chown(ports.c_str(), 65534, 65534), 0);
+  EXPECT_TRUE(ListVirtualPorts(ports).empty());
+  EXPECT_THROW(AnnounceVirtualPort(ports, Port("second")), EOSError);
+  // Nor is a folder of the user's own inside a folder that another user may swap.
+  ASSERT_EQ(chown(ports.c_str(), 0, 0), 0);
+  ASSERT_EQ(chown(root.c_str(), 65534, 65534), 0);
+  EXPECT_TRUE(ListVirtualPorts(ports).empty());
+}
+
+TEST_F(VirtualPortFolder, LinksOutOfTheFolderAreNotFollowed) {
+  const fs::path ports = root / "ports";
+  AnnounceVirtualPort(ports, Port("real"));
+  // Elsewhere, a well-formed entry.
+  const fs::path elsewhere = root / "elsewhere";
+  AnnounceVirtualPort(elsewhere, Port("entry"));
+  struct Plant {
+    const char* name;
+    std::function<void(const fs::path& entry)> make;
+  };
+  const Plant plants[] = {
+      {"entry that is a link",
+       [&](const fs::path& e) { fs::create_directory_symlink(elsewhere / "entry", e); }},
+      {"tty to a file",
+       [&](const fs::path& e) {
+         fs::create_directory(e);
+         std::ofstream(root / "file") << "x";
+         fs::create_symlink(root / "file", e / "tty");
+       }},
+      {"tty to a terminal gone",
+       [&](const fs::path& e) {
+         fs::create_directory(e);
+         fs::create_symlink("/dev/pts/999999", e / "tty");
+       }},
+  };
+  for (const Plant& p : plants) p.make(ports / p.name);
+  // A properties file that is a link is not read; the entry itself stands.
+  fs::remove(ports / "real" / "properties");
+  std::ofstream(root / "secret") << "Service=leaked\n";
+  fs::create_symlink(root / "secret", ports / "real" / "properties");
+
+  const std::vector<TVirtualPort> listed = ListVirtualPorts(ports);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].Name, "real");
+  EXPECT_EQ(listed[0].Service, "");
+  EXPECT_EQ(fs::path(listed[0].Device), fs::path(device));
+}
+
+TEST_F(VirtualPortFolder, PropertiesRoundTrip) {
+  TVirtualPort port = Port("p");
+  port.Description = "a=b";
+  TVirtualPort back;
+  ParseVirtualPortProperties(VirtualPortProperties(port) + "Unknown=1\r\nnoise\n", back);
+  EXPECT_EQ(std::tie(back.Service, back.Manufacturer, back.Description),
+            std::tie(port.Service, port.Manufacturer, port.Description));
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -56,6 +57,9 @@ class TFakeSerialApi : public TSerialApi {
     std::lock_guard lock(m_);
     return written_;
   }
+  // Called, outside the fake's lock, at every Sleep and every EscapeCommFunction.
+  std::function<void(std::uint32_t ms)> OnSleep;
+  std::function<void(std::uint32_t func)> OnEscape;
 
   // ---- platform ----
   THandle CreateFileW(const std::string& path) override {
@@ -146,12 +150,13 @@ class TFakeSerialApi : public TSerialApi {
     }
     return true;
   }
-  bool ReadFile(THandle, void* buf, std::uint32_t n, OVERLAPPED*) override {
+  bool ReadFile(THandle, void* buf, std::uint32_t n, OVERLAPPED* ovl) override {
     std::lock_guard lock(m_);
     calls_.push_back("ReadFile " + std::to_string(n));
     if (n > input_.size()) return Fail(ERROR_GEN_FAILURE);
     std::memcpy(buf, input_.data(), n);
     input_.erase(0, n);
+    if (ovl) ovl->InternalHigh = n;
     return true;
   }
   bool WriteFile(THandle, const void* buf, std::uint32_t n, OVERLAPPED*) override {
@@ -167,6 +172,7 @@ class TFakeSerialApi : public TSerialApi {
   }
   bool EscapeCommFunction(THandle, std::uint32_t f) override {
     Note("EscapeCommFunction " + std::to_string(f));
+    if (OnEscape) OnEscape(f);
     return true;
   }
   bool GetCommModemStatus(THandle, std::uint32_t* s) override {
@@ -193,7 +199,9 @@ class TFakeSerialApi : public TSerialApi {
     return "fake error " + std::to_string(code);
   }
   std::uint32_t GetTickCount() override { return tick_ += 5; }
-  void Sleep(std::uint32_t) override {}
+  void Sleep(std::uint32_t ms) override {
+    if (OnSleep) OnSleep(ms);
+  }
 
  private:
   void Note(const std::string& s) {

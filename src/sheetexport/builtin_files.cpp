@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 
+#include "platform/stderr_capture.h"
 #include "sheetexport/builtin_format.h"
 
 namespace builtin {
@@ -189,6 +190,20 @@ void WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const TBook& book, const TS
 
 }  // namespace
 
+namespace {
+
+// The library's own diagnostics: the system's reason where it gives one, else its message.
+std::string LibraryReason(const std::string& printed) {
+  const std::string system = "System error = ";
+  if (const auto at = printed.find(system); at != std::string::npos)
+    return printed.substr(at + system.size(), printed.find('\n', at) - at - system.size());
+  const auto start = printed.find("]: ");
+  if (start == std::string::npos) return {};
+  return printed.substr(start + 3, printed.find('\n', start) - start - 3);
+}
+
+}  // namespace
+
 void WriteXlsx(const TBook& book, const std::string& path) {
   std::size_t cells = 0;
   bool tallMerge = false;
@@ -196,13 +211,19 @@ void WriteXlsx(const TBook& book, const std::string& path) {
     for (const TRow& row : sheet->Rows) cells += row.Cells.size();
     for (const TArea& m : sheet->Merges) tallMerge = tallMerge || m.Row2 > m.Row1;
   }
+  // The library prints its errors to standard error; they become this error's text instead.
+  TStderrCapture diagnostics;
+  const auto failed = [&](const std::string& what, lxw_error e) {
+    const std::string reason = LibraryReason(diagnostics.Text());
+    return ESheetAppError(what + ": " + (reason.empty() ? lxw_strerror(e) : reason));
+  };
   // Rows go out one at a time in constant-memory mode; a merge over several rows needs the
   // whole sheet in the writer's memory.
   lxw_workbook_options options{};
   options.constant_memory = tallMerge ? 0 : 1;
   options.use_zip64 = cells > 4'000'000 ? 1 : 0;
   lxw_workbook* wb = workbook_new_opt(path.c_str(), &options);
-  if (!wb) throw ESheetAppError("Cannot create the file " + path);
+  if (!wb) throw failed("Cannot create the file " + path, LXW_ERROR_CREATING_XLSX_FILE);
   std::vector<lxw_format*> formats(book.Styles.Size(), nullptr);
   try {
     for (std::size_t i = 0; i < book.Sheets.size(); ++i) {
@@ -216,7 +237,8 @@ void WriteXlsx(const TBook& book, const std::string& path) {
     workbook_close(wb);
     throw;
   }
-  Check(workbook_close(wb), "Cannot write the file " + path);
+  if (const lxw_error e = workbook_close(wb); e != LXW_NO_ERROR)
+    throw failed("Cannot write the file " + path, e);
 }
 
 std::string CellText(const TBook& book, const TCell& cell) {

@@ -6,7 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "../core/test_record.h"
+#include "../sheetexport/xlsx_reader.h"
 #include "mainwindow/main_form.h"
+#include "platform/shell.h"
+#include "sheetexport/sheet_system.h"
 #include "ui/win32/win32_binding.h"
 #include "win32_probe.h"
 
@@ -83,8 +87,9 @@ class Win32Window : public ::testing::Test {
     fs::remove_all(docs_, ec);
   }
 
-  std::unique_ptr<TForm_Main> Open() {
+  std::unique_ptr<TForm_Main> Open(std::shared_ptr<TSheetSystem> sheets = nullptr) {
     TMainServices services;
+    services.Sheets = std::move(sheets);
     services.Registry = [base = base_] { return std::make_unique<TRedirectedRegistry>(base); };
     services.Devices = std::make_shared<TNoDevices>();
     services.SpecialPath = [docs = docs_](int) { return docs.string(); };
@@ -178,6 +183,36 @@ TEST_F(Win32Window, StoredSettingsShowAndExitLeavesTheFolderUnstored) {
   EXPECT_TRUE(app_.Terminated());
   EXPECT_EQ(form->SessionPhase, phStopped);
   EXPECT_EQ(probe::ReadString(key_, "DefPath"), docs_.string());
+}
+
+TEST_F(Win32Window, WithoutExcelTheBuiltInWorkbookExportsAndSaysWhereItIsWhenNothingOpensIt) {
+  std::vector<std::string> told;
+  auto form = Open(CreateSystemSheetSystem(
+      {FormatSettings{}, [&](const std::string& text) { told.push_back(text); }}));
+  form->Archive.Resize(3);
+  for (unsigned n = 1; n <= 3; ++n) {
+    const auto r = TestRecord(n, n == 1 ? 2 : 0);
+    form->Archive.StoreRecord(r.data(), r.size());
+  }
+  form->SessionPhase = phComplete;
+  form->SetStateDataReady();
+  app_.ProcessMessages();
+  EXPECT_TRUE(probe::Shown(W(form->B_Excel)));
+  EXPECT_TRUE(probe::Enabled(W(form->B_Excel)));
+
+  // Nothing is registered for .xlsx here: the user learns where the workbook went.
+  form->B_ExcelClick(nullptr);
+  ASSERT_EQ(told.size(), 1u);
+  const std::string before = "The workbook was saved as ", after = ". No program opened it.";
+  ASSERT_EQ(told[0].rfind(before, 0), 0u) << told[0];
+  ASSERT_GT(told[0].size(), before.size() + after.size());
+  const std::string file =
+      told[0].substr(before.size(), told[0].size() - before.size() - after.size());
+  EXPECT_EQ(fs::path(file).parent_path(), fs::path(GetSpecialPath(CSIDL_PERSONAL)));
+  EXPECT_EQ(XlsxFile(file).Sheet(1).Text("A7"), "1");
+  EXPECT_EQ(XlsxFile(file).Sheet(1).Text("O9"), "21.1");
+  std::error_code ec;
+  fs::remove(file, ec);
 }
 
 }  // namespace

@@ -16,8 +16,9 @@ if(WIN32)
   find_path(Q2E_MINGW_ZLIB_INCLUDE zlib.h REQUIRED)
   target_link_libraries(q2e_zlib INTERFACE ${Q2E_MINGW_ZLIB})
   target_include_directories(q2e_zlib INTERFACE ${Q2E_MINGW_ZLIB_INCLUDE})
+  # zlib after the library that needs it: static archives resolve in order.
   target_link_libraries(q2e_xlsxwriter INTERFACE ${Q2E_XLSXWRITER_PREFIX}/lib/libxlsxwriter.a
-    q2e_zlib)
+    ${Q2E_MINGW_ZLIB})
   target_include_directories(q2e_xlsxwriter INTERFACE ${Q2E_XLSXWRITER_PREFIX}/include)
 else()
   find_package(PkgConfig REQUIRED)

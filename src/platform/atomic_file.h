@@ -33,5 +33,9 @@ class TAtomicFile {
   bool committed_ = false;
 };
 
+// Creates a new empty file; false, touching nothing, when something of that name exists.
+// Throws EOSError for any other failure.
+bool CreateNewFile(const std::filesystem::path& file);
+
 // The operating system's text for an error code (errno on POSIX, GetLastError on Windows).
 std::string SysErrorMessage(int code);

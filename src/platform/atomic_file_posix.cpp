@@ -90,3 +90,14 @@ void TAtomicFile::Commit() {
     close(dfd);
   }
 }
+
+bool CreateNewFile(const std::filesystem::path& file) {
+  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    close(fd);
+    return true;
+  }
+  const int code = errno;
+  if (code == EEXIST) return false;
+  throw EOSError(SysErrorMessage(code), code);
+}

@@ -93,3 +93,15 @@ void TAtomicFile::Commit() {
     ThrowLastError();
   committed_ = true;
 }
+
+bool CreateNewFile(const std::filesystem::path& file) {
+  const HANDLE h = CreateFileW(file.wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return true;
+  }
+  const DWORD code = GetLastError();
+  if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return false;
+  throw EOSError(SysErrorMessage(static_cast<int>(code)), code);
+}

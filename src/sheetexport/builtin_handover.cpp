@@ -1,10 +1,10 @@
 #include "sheetexport/builtin_handover.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "platform/atomic_file.h"
 #include "sheetexport/builtin_files.h"
 
 namespace builtin {
@@ -15,17 +15,6 @@ std::string SavedNotOpenedText(const std::string& file) {
 }
 std::string NotSavedText(const std::string& reason) {
   return "The workbook could not be saved: " + reason;
-}
-
-// Creates the file here and now, so an existing one is never taken over. False when the name is
-// taken; throws for any other refusal.
-bool CreateNew(const std::filesystem::path& file) {
-  if (std::FILE* f = std::fopen(file.string().c_str(), "wx")) {
-    std::fclose(f);
-    return true;
-  }
-  if (errno == EEXIST) return false;
-  throw ESheetAppError(file.string() + ": " + std::strerror(errno));
 }
 
 }  // namespace
@@ -59,7 +48,8 @@ bool HandOver(const TBook& book, const THandOver& to) {
     for (int attempt = 1; file.empty(); ++attempt) {
       if (attempt > 1000) throw ESheetAppError("no free file name in " + folder);
       const auto candidate = std::filesystem::path(folder) / HandOverFileName(sheet, now, attempt);
-      if (CreateNew(candidate)) file = candidate.string();
+      // Created here and now, so an existing file is never taken over.
+      if (CreateNewFile(candidate)) file = candidate.string();
     }
     WriteXlsx(book, file);
   } catch (const std::exception& e) {

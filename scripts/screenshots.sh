@@ -1,9 +1,11 @@
 #!/bin/sh
-# Takes the two pictures of the window that the README shows, under a virtual X server: Wait
-# (no tester) and DataReady (after reading a simulated tester). Needs a build (scripts/build.sh).
+# Takes the pictures of the window that the README shows, under a virtual X server: Wait (no
+# tester), DataReady (after reading a simulated tester) and the information dialog grown for a
+# long message (the path of a handed-over workbook where no program of the desktop opens it).
+# Needs a build (scripts/build.sh).
 set -eu
 cd "$(dirname "$0")/.."
-scripts/apt-install.sh xvfb x11-utils imagemagick
+scripts/apt-install.sh xvfb x11-utils imagemagick xdotool
 out=docs
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
@@ -30,4 +32,22 @@ sim=$!
 sleep 0.5
 shot window-dataready 6
 kill "$sim" 2>/dev/null || true
-echo "wrote $out/window-wait.png and $out/window-dataready.png"
+
+# "Export to Excel" with no program to open the workbook (no xdg-open on the PATH): the window
+# tells where the workbook went, in a path long enough to grow the dialog.
+export XDG_CACHE_HOME="$work/cache/lab-user/Documents/Quarrow-exports/2026/December-readings"
+build/tools/sim/quarrow-sim --records 12 --seed 5 --once 2>/dev/null &
+sim=$!
+sleep 0.5
+env PATH=/nonexistent build/src/app/quarrow2excel &
+app=$!
+sleep 6
+id=$(xwininfo -root -tree | awk '/"Quarrow VORNEX"/ {print $1; exit}')
+# The button's middle in design pixels (88 + 90, 59 + 22) at 96 dpi.
+xdotool mousemove --window "$id" 178 81 click 1
+sleep 3
+info=$(xwininfo -root -tree | awk '/"Information"/ {print $1; exit}')
+import -window "$info" "$out/info-long-message.png"
+kill "$app" "$sim" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
+echo "wrote $out/window-wait.png, $out/window-dataready.png and $out/info-long-message.png"

@@ -17,7 +17,7 @@ cmake -S . -B "$build" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmak
   -DQ2E_BUILD_BENCH=OFF >/dev/null
 targets="base_tests core_tests ports_tests sheetexport_tests sim_tests ui_headless_test
 ui_info_test app_tests win32_excel_tests win32_platform_tests win32_serial_tests win32_ui_tests
-win32_cli_tests quarrow2excel quarrow2excel-cli"
+win32_cli_tests win32_window_tests quarrow2excel quarrow2excel-cli"
 # shellcheck disable=SC2086
 cmake --build "$build" -j2 --target $targets
 

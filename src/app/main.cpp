@@ -3,7 +3,10 @@
 #include "ui/qt/qt_binding.h"
 
 int main(int argc, char** argv) {
+  // One window a desktop: a second start brings the first forward and ends.
+  TDesktopClaim claim = ClaimDesktop(kWindowProgram);
+  if (!claim.Held) return ReportRunningWindow(claim.Raised);
   qtui::TApp app(argc, argv);
   qtui::TFactory factory(app);
-  return RunWindow(app, factory);
+  return RunWindow(app, factory, {.Claim = std::move(claim.Held)});
 }

@@ -4,10 +4,19 @@
 #include "ui/win32/win32_binding.h"
 
 int main() {
+  // One window a desktop: a second start activates the first one's window and ends.
+  TDesktopClaim claim = ClaimDesktop(kWindowProgram);
+  if (!claim.Held) return ReportRunningWindow(claim.Raised);
   win32ui::TApp app;
   win32ui::TFactory factory(app);
-  return RunWindow(app, factory, [](TForm_Main& form) {
-    // The system broadcasts WM_DEVICECHANGE to the window itself.
-    dynamic_cast<win32ui::TForm&>(*form.Form).OnDeviceChange = [&form] { form.WMDeviceChange(); };
-  });
+  return RunWindow(app, factory,
+                   {.Claim = std::move(claim.Held),
+                    .SystemHandle = [](TForm& form) { return win32ui::TFactory::Window(form); },
+                    .Wire =
+                        [](TForm_Main& form) {
+                          // The system broadcasts WM_DEVICECHANGE to the window itself.
+                          dynamic_cast<win32ui::TForm&>(*form.Form).OnDeviceChange = [&form] {
+                            form.WMDeviceChange();
+                          };
+                        }});
 }

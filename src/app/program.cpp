@@ -1,5 +1,8 @@
 #include "program.h"
 
+#include <iostream>
+
+#include "platform/main_thread.h"
 #include "serial/srclasses.h"
 #include "sheetexport/sheet_system.h"
 
@@ -33,8 +36,7 @@ TMainServices SystemServices(std::function<void(const std::string&)> tellUser, T
   return s;
 }
 
-int RunWindow(TApplication& app, TElementFactory& factory,
-              const std::function<void(TForm_Main&)>& wire) {
+int RunWindow(TApplication& app, TElementFactory& factory, TWindowProgram program) {
   app.SetTitle(kProgramTitle);
   SetSerialErrorBox([&app](const std::string& text) {
     app.ShowException(std::make_exception_ptr(Exception(text)));
@@ -49,9 +51,18 @@ int RunWindow(TApplication& app, TElementFactory& factory,
   {
     TForm_Main form(factory, std::move(services));
     window = &form;
-    if (wire) wire(form);
+    if (program.Wire) program.Wire(form);
     form.Form->Show();
+    if (program.Claim) {
+      void* handle = program.SystemHandle ? program.SystemHandle(*form.Form) : nullptr;
+      // Asked on the claim's thread; once the loop has ended nothing runs any more.
+      program.Claim->Attach(handle, [&form] {
+        if (auto* main = TMainThread::Current())
+          main->Synchronize([&form] { form.Form->BringToFront(); });
+      });
+    }
     app.Run();
+    program.Claim.reset();  // before the window it brings forward
     window = nullptr;
   }
   SetSerialErrorBox({});
@@ -60,4 +71,12 @@ int RunWindow(TApplication& app, TElementFactory& factory,
 
 std::shared_ptr<TsrDeviceDatabase> SinglePortDevices(const std::string& path) {
   return std::make_shared<TSinglePort>(path);
+}
+
+int ReportRunningWindow(bool raised) {
+  std::cerr << kWindowProgram
+            << (raised ? ": already running on this desktop; its window was brought to the front."
+                       : ": already running on this desktop.")
+            << std::endl;
+  return 0;
 }

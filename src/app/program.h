@@ -7,8 +7,11 @@
 #include <string>
 
 #include "mainwindow/main_form.h"
+#include "platform/desktop_instance.h"
 
 constexpr const char* kProgramTitle = "Quarrow VORNEX";
+// The name the window program claims the desktop under.
+constexpr const char* kWindowProgram = "quarrow2excel";
 
 // Whether the program hands workbooks to the desktop: the window does; the command-line reader
 // writes only the files it is told to, always with the built-in workbook.
@@ -19,11 +22,23 @@ enum class TDesktopUse { HandOver, FilesOnly };
 // went when nothing opened it.
 TMainServices SystemServices(std::function<void(const std::string&)> tellUser, TDesktopUse use);
 
+// What a binding gives the window program.
+struct TWindowProgram {
+  // This start's hold on the desktop (ClaimDesktop); a later start brings the window forward.
+  std::unique_ptr<TDesktopInstance> Claim;
+  // The form's system handle, where the claim needs it.
+  std::function<void*(TForm&)> SystemHandle;
+  // What the binding adds to the window before it shows.
+  std::function<void(TForm_Main&)> Wire;
+};
+
 // The window program on a binding: the main window with the system's services, watching the
-// ports, until the application's loop ends. wire: what the binding adds to the window before it
-// shows. Returns the exit code.
-int RunWindow(TApplication& app, TElementFactory& factory,
-              const std::function<void(TForm_Main&)>& wire = {});
+// ports, until the application's loop ends. Returns the exit code.
+int RunWindow(TApplication& app, TElementFactory& factory, TWindowProgram program = {});
+
+// A later start of the window program: tells on stderr that the running one was brought
+// forward (or is running but did not answer) and returns the exit code, 0.
+int ReportRunningWindow(bool raised);
 
 // A port list holding just the port at path, as an adapter of the tester's kind, so that the
 // search walks only that port at both baud rates.

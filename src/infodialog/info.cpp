@@ -1,5 +1,6 @@
 #include "info.h"
 
+#include "info_layout.h"
 #include "platform/shell.h"
 
 TForm_Info::TForm_Info(TElementFactory& factory, TForm* owner, TSoundPlayer sound)
@@ -18,16 +19,27 @@ TForm_Info::TForm_Info(TElementFactory& factory, TForm* owner, TSoundPlayer soun
                                 .Alignment = taCenter,
                                 .Layout = tlCenter,
                                 .WordWrap = true});
-  B_Ok = factory.CreateButton(
-      *Form, nullptr,
-      {.Name = "B_Ok", .Bounds = {133, 66, 85, 30}, .Anchors = akBottom, .Caption = "Ok"});
+  B_Ok = factory.CreateButton(*Form, nullptr,
+                              {.Name = "B_Ok",
+                               .Bounds = {133, 66, 85, 30},
+                               .Anchors = akBottom,
+                               .Caption = "Ok",
+                               .Default = true,
+                               .Cancel = true});
   Form->OnShow = [this](TObject* sender) { FormShow(sender); };
   Form->OnClose = [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); };
   B_Ok->OnClick = [this](TObject* sender) { B_OkClick(sender); };
 }
 
 void TForm_Info::FormShow(TObject*) {
-  L_Info->SetCaption(info_text);
+  // Every message is laid out anew: a short one after a long one gets the design size back.
+  const TInfoLayout layout = LayoutInfo(
+      info_text, [this](const std::string& line) { return L_Info->TextWidth(line); },
+      L_Info->LineHeight(), Form->MaxClientSize());
+  Form->SetClientSize(layout.ClientWidth, layout.ClientHeight);
+  L_Info->SetBounds(layout.Label);
+  B_Ok->SetBounds(layout.Button);
+  L_Info->SetCaption(layout.Text);
   Form->SetCaption(info_caption);
   B_Ok->SetFocus();
   bool played = false;

@@ -1,5 +1,6 @@
 // The information dialog: a message, a caption and a system sound, shown modally with one "Ok"
-// button. Built on the element factory, so it runs with every binding. Main thread only.
+// button that Return and Escape press too. It grows from its design size to show a long message
+// whole. Built on the element factory, so it runs with every binding. Main thread only.
 #pragma once
 
 #include <functional>

@@ -27,6 +27,8 @@ class TControl : public TObject {
   virtual void SetEnabled(bool value) = 0;
   virtual bool Enabled() const = 0;
   virtual TBounds Bounds() const = 0;
+  // Moves the element (design-time pixels at 96 dpi, scaled like its design place).
+  virtual void SetBounds(const TBounds& bounds) = 0;
   virtual void Repaint() = 0;
 };
 
@@ -34,6 +36,10 @@ class TLabel : public TControl {
  public:
   virtual void SetCaption(const std::string& text) = 0;
   virtual std::string Caption() const = 0;
+  // How wide one line of text is, and how far apart its lines are, in the label's font: design
+  // pixels (96 dpi), rounded up, so that a text laid out by them is never cut.
+  virtual int TextWidth(const std::string& line) const = 0;
+  virtual int LineHeight() const = 0;
 };
 
 class TButton : public TControl {
@@ -127,6 +133,8 @@ struct TElementSpec {
   int ItemIndex = -1;                    // combo box
   int ItemHeight = 0;                    // combo box items drawn this high; 0: the toolkit's
   bool Checked = false;                  // check box
+  bool Default = false;                  // button: Return presses it where no button has focus
+  bool Cancel = false;                   // button: Escape presses it
   int Min = 0, Max = 100, Position = 0;  // progress bar
 };
 
@@ -155,21 +163,33 @@ using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TModalResult = int;
 constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2;
 
+struct TSize {
+  int Width = 0, Height = 0;
+};
+
 // A top-level window. Close() is what the title-bar button, the system menu and Alt+F4 do:
 // OnClose runs with the action caHide (the action caNone keeps the window open); a modal form
 // then ends its ShowModal (with mrCancel unless a result was set), the main form ends the
 // application. Setting a modal result other than mrNone ends ShowModal the same way.
+// Keys: Return presses the focused button, or else the form's Default button; Escape presses
+// its Cancel button.
 class TForm : public TObject {
  public:
   virtual void SetCaption(const std::string& text) = 0;
   virtual std::string Caption() const = 0;
   virtual int ClientWidth() const = 0;   // at 96 dpi
   virtual int ClientHeight() const = 0;  // at 96 dpi
+  // Resizes the client area (at 96 dpi); the window stays centred where its position says.
+  virtual void SetClientSize(int width, int height) = 0;
+  // The largest client area (at 96 dpi) whose window still fits the screen's work area.
+  virtual TSize MaxClientSize() const = 0;
   virtual void Show() = 0;
   // Shows the form and runs a nested message loop until it closes; returns its modal result.
   virtual TModalResult ShowModal() = 0;
   virtual void Close() = 0;
   virtual bool Visible() const = 0;
+  // Brings the shown window in front of the others, restored where it was minimized.
+  virtual void BringToFront() = 0;
   virtual void SetModalResult(TModalResult value) = 0;
   virtual TModalResult ModalResult() const = 0;
   virtual void Repaint() = 0;

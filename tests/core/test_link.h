@@ -18,9 +18,12 @@ class TFakeLabel : public TLabel {
   void SetEnabled(bool v) override { enabled_ = v; }
   bool Enabled() const override { return enabled_; }
   TBounds Bounds() const override { return {}; }
+  void SetBounds(const TBounds&) override {}
   void Repaint() override {}
   void SetCaption(const std::string& text) override { caption_ = text; }
   std::string Caption() const override { return caption_; }
+  int TextWidth(const std::string& line) const override { return 8 * int(line.size()); }
+  int LineHeight() const override { return 19; }
 
  private:
   bool visible_ = true, enabled_ = true;
@@ -34,6 +37,7 @@ class TFakeProgressBar : public TProgressBar {
   void SetEnabled(bool v) override { enabled_ = v; }
   bool Enabled() const override { return enabled_; }
   TBounds Bounds() const override { return {}; }
+  void SetBounds(const TBounds&) override {}
   void Repaint() override {}
   void SetMin(int v) override { min_ = v; }
   void SetMax(int v) override { max_ = v; }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/exceptions.h"
 
 TEST(SimOptions, ParsesEveryOptionAndRefusesBadUsage) {
@@ -42,4 +44,66 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadUsage) {
                                                      {"--singles", "50"},
                                                      {"--singles", "5", "--archive", "a.bin"}};
   for (const auto& args : bad) EXPECT_THROW(ParseSimOptions(args), Exception) << args[0];
+}
+
+namespace {
+
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  std::string word;
+  for (const char c : line + " ") {
+    if (c != ' ') {
+      word += c;
+    } else if (!word.empty()) {
+      words.push_back(word);
+      word.clear();
+    }
+  }
+  return words;
+}
+
+bool SameOptions(const TSimOptions& a, const TSimOptions& b) {
+  const TSimFaults& f = a.Faults;
+  const TSimFaults& g = b.Faults;
+  return a.Archive == b.Archive && a.Records == b.Records && a.Seed == b.Seed &&
+         a.Singles == b.Singles && a.Baud == b.Baud && a.Name == b.Name &&
+         a.SlowLineMicros == b.SlowLineMicros && a.Once == b.Once && a.Capture == b.Capture &&
+         a.Help == b.Help && f.SpoilRecord == g.SpoilRecord && f.SilentBefore == g.SilentBefore &&
+         f.HangUpBefore == g.HangUpBefore && f.Empty == g.Empty &&
+         f.RejectHeader == g.RejectHeader && f.Noise == g.Noise;
+}
+
+}  // namespace
+
+// The README sends people to --help: every option the parser takes is explained there in a
+// sentence, with an example that works and does what the option says.
+TEST(SimOptions, HelpExplainsEveryOptionWithAWorkingExample) {
+  const std::string usage = SimUsage();
+  const TSimOptions defaults = ParseSimOptions({});
+  const auto faults_at = usage.find("Fault modes");
+  ASSERT_NE(faults_at, std::string::npos);
+  ASSERT_GE(SimOptionTable().size(), 16u);
+  for (const TSimOption& option : SimOptionTable()) {
+    SCOPED_TRACE(option.Names.front());
+    EXPECT_TRUE(option.Help.size() > 20 && option.Help.back() == '.') << option.Help;
+    const auto at = usage.find("  " + option.Names.front());
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(at > faults_at, option.FaultMode);  // listed in its own section
+    EXPECT_NE(usage.find(option.Help, at), std::string::npos);
+    EXPECT_NE(usage.find("Example: " + option.Example, at), std::string::npos);
+
+    const std::vector<std::string> words = Words(option.Example);
+    ASSERT_GE(words.size(), 2u);
+    EXPECT_EQ(words[0], "quarrow-sim");
+    EXPECT_NE(std::find(words.begin(), words.end(), option.Names.front()), words.end());
+    TSimOptions parsed;
+    ASSERT_NO_THROW(parsed = ParseSimOptions({words.begin() + 1, words.end()}));
+    EXPECT_FALSE(SameOptions(parsed, defaults));
+    // Every other name of the option does the same.
+    for (const auto& alias : option.Names) {
+      std::vector<std::string> args(words.begin() + 1, words.end());
+      std::replace(args.begin(), args.end(), option.Names.front(), alias);
+      EXPECT_TRUE(SameOptions(ParseSimOptions(args), parsed)) << alias;
+    }
+  }
 }

@@ -245,9 +245,60 @@ TEST_F(LoopTest, SaveDialogAppliesDefaultExtensionAndRefusesAMissingFolder) {
   s.Answer = [&](headless::TSaveDialog&) { return dir + "/report.csv"; };
   ASSERT_TRUE(dialog->Execute());
   EXPECT_EQ(dialog->FileName(), dir + "/report.csv");
-  s.Answer = [&](headless::TSaveDialog&) { return dir + "/no/such/folder/r.txt"; };
-  EXPECT_FALSE(dialog->Execute());
-  EXPECT_EQ(s.Shown(), 4);
+  // A missing folder is refused with a message and the dialog stays for another answer.
+  std::vector<std::optional<std::string>> answers = {dir + "/no/such/folder/r.txt", dir + "/r2",
+                                                     dir + "/gone/r.txt", std::nullopt};
+  std::size_t asked = 0;
+  s.Answer = [&](headless::TSaveDialog&) { return answers[asked++]; };
+  ASSERT_TRUE(dialog->Execute());
+  EXPECT_EQ(dialog->FileName(), dir + "/r2.txt");
+  EXPECT_FALSE(dialog->Execute());  // refused, then cancelled
+  EXPECT_EQ(asked, 4u);
+  EXPECT_EQ(s.Refused(), (std::vector<std::string>{dir + "/no/such/folder", dir + "/gone"}));
+  EXPECT_EQ(s.Shown(), 5);
+}
+
+TEST_F(LoopTest, ReturnPressesTheFocusedButtonOrTheDefaultEscapeTheCancel) {
+  auto* panel = factory.CreatePanel(*form, nullptr, {.Name = "P"});
+  auto* plain = factory.CreateButton(*form, panel, {.Name = "Plain"});
+  auto* ok = factory.CreateButton(*form, nullptr, {.Name = "Ok", .Default = true});
+  auto* cancel = factory.CreateButton(*form, nullptr, {.Name = "Cancel", .Cancel = true});
+  std::string clicked;
+  for (auto* b : {plain, ok, cancel})
+    b->OnClick = [&clicked, b](TObject*) { clicked += b->Caption(); };
+  plain->SetCaption("p");
+  ok->SetCaption("o");
+  cancel->SetCaption("c");
+  auto& f = dynamic_cast<headless::TForm&>(*form);
+  struct Case {
+    TButton* focus;
+    bool panel_shown;
+    headless::TKey key;
+    const char* clicked;
+  } cases[] = {
+      {plain, true, headless::TKey::Return, "p"},   // the focused button, not the default
+      {plain, false, headless::TKey::Return, "o"},  // focused but out of reach: the default
+      {nullptr, true, headless::TKey::Return, "o"}, {cancel, true, headless::TKey::Return, "c"},
+      {plain, true, headless::TKey::Escape, "c"},
+  };
+  for (const Case& c : cases) {
+    clicked.clear();
+    panel->SetVisible(c.panel_shown);
+    if (c.focus)
+      c.focus->SetFocus();
+    else
+      f.SetFocusedButton(nullptr);
+    EXPECT_TRUE(f.Press(c.key));
+    EXPECT_EQ(clicked, c.clicked);
+  }
+  // Without a Default or Cancel button the keys press nothing.
+  ok->SetEnabled(false);
+  cancel->SetVisible(false);
+  f.SetFocusedButton(nullptr);
+  clicked.clear();
+  EXPECT_FALSE(f.Press(headless::TKey::Return));
+  EXPECT_FALSE(f.Press(headless::TKey::Escape));
+  EXPECT_EQ(clicked, "");
 }
 
 }  // namespace

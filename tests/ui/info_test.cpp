@@ -70,6 +70,42 @@ TEST_F(InfoTest, ClosedByOkOrByTheTitleBarEndsWithOk) {
   EXPECT_EQ(app.Beeps(), 0);
 }
 
+TEST_F(InfoTest, ReturnAndEscapeEndItWithOk) {
+  for (const headless::TKey key : {headless::TKey::Return, headless::TKey::Escape}) {
+    bool pressed = false;
+    dialog.ModalAnswer = [&](headless::TForm& f) { pressed = f.Press(key); };
+    EXPECT_EQ(Show("Bad data received!", "Error", "SystemHand"), mrOk);
+    EXPECT_TRUE(pressed);
+    EXPECT_FALSE(info.Form->Visible());
+  }
+}
+
+TEST_F(InfoTest, GrowsToShowALongMessageAndGoesBackForAShortOne) {
+  const std::string path =
+      "The workbook was saved as /home/lab/Documents/Quarrow-exports/2026/December/"
+      "Quarrow_2026-12-09_18-59-21.xlsx.";
+  TBounds ok{}, label{};
+  dialog.ModalAnswer = [&](headless::TForm& f) {
+    ok = info.B_Ok->Bounds();
+    label = info.L_Info->Bounds();
+    f.Close();
+  };
+  Show(path, "Information", "SystemDefault");
+  EXPECT_GT(info.Form->ClientWidth(), 346);
+  EXPECT_GT(info.Form->ClientHeight(), 109);
+  EXPECT_EQ(label.Width, info.Form->ClientWidth());
+  EXPECT_EQ(ok.Top, label.Height + 13);
+  EXPECT_EQ(ok.Top + ok.Height + 13, info.Form->ClientHeight());
+  EXPECT_NE(info.L_Info->Caption().find("\r\n"), std::string::npos);  // wrapped, not cut
+
+  Show("Archive is empty!", "Information", "SystemDefault");
+  EXPECT_EQ(info.Form->ClientWidth(), 346);
+  EXPECT_EQ(info.Form->ClientHeight(), 109);
+  EXPECT_EQ(std::tie(ok.Left, ok.Top, ok.Width, ok.Height), std::make_tuple(133, 66, 85, 30));
+  EXPECT_EQ(label.Height, 53);
+  EXPECT_EQ(info.L_Info->Caption(), "Archive is empty!");
+}
+
 TEST_F(InfoTest, ASoundThatCannotPlayBeepsAndNeverStopsTheDialog) {
   sound_works = false;
   EXPECT_EQ(Show("No data", "Information", "SystemDefault"), mrOk);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "platform/desktop_instance.h"
 #include "platform/device_watch.h"
 #include "platform/shell.h"
 
@@ -90,6 +92,55 @@ TEST(Shell, UnknownSoundAliasIsReportedUnplayable) {
   EnvGuard path("PATH", FreshDir("emptypath").string());
   EXPECT_FALSE(PlaySystemSound("SystemHand"));
   EXPECT_FALSE(OpenInDefaultProgram("/tmp/x.txt"));
+}
+
+TEST(DesktopInstance, OneClaimNamePerDesktop) {
+  struct Case {
+    const char* display;
+    const char* name;
+  } cases[] = {
+      {"", "q2e-window"},
+      {":0", "q2e-window-_0"},
+      {":0.1", "q2e-window-_0"},  // a screen of the same display
+      {"localhost:10.0", "q2e-window-localhost_10"},
+      {"lab.example:2", "q2e-window-lab.example_2"},
+      {"wayland-1", "q2e-window-wayland-1"},
+      {"/tmp/.X11-unix/X0", "q2e-window-_tmp_.X11-unix_X0"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DesktopClaimName("q2e", c.display), c.name) << c.display;
+}
+
+TEST(DesktopInstance, ALaterStartAsksTheHolderToRaiseUntilItEnds) {
+  const fs::path runtime = FreshDir("instance");
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  unsetenv("WAYLAND_DISPLAY");
+  setenv("DISPLAY", ":7", 1);
+  // The socket of a holder that crashed is no obstacle.
+  fs::create_directories(runtime / "quarrow2excel");
+  std::ofstream(runtime / "quarrow2excel" / "q2e-window-_7.sock") << "stale";
+
+  TDesktopClaim first = ClaimDesktop("q2e");
+  ASSERT_NE(first.Held, nullptr);
+  std::atomic<int> raised{0};
+  first.Held->Attach(nullptr, [&] { ++raised; });
+  struct Case {
+    const char* display;
+    bool held;
+    int raised;
+  } cases[] = {{":7", false, 1}, {":7.0", false, 2}, {":8", true, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.display);
+    setenv("DISPLAY", c.display, 1);
+    const TDesktopClaim later = ClaimDesktop("q2e");
+    EXPECT_EQ(later.Held != nullptr, c.held);
+    EXPECT_EQ(later.Raised, !c.held);
+    EXPECT_EQ(raised.load(), c.raised);
+  }
+  setenv("DISPLAY", ":7", 1);
+  first.Held.reset();
+  EXPECT_NE(ClaimDesktop("q2e").Held, nullptr);  // the desktop is free again
+  unsetenv("DISPLAY");
+  unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

@@ -3,13 +3,18 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QWidget>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "infodialog/info.h"
@@ -119,6 +124,144 @@ TEST(QtBinding, InformationDialogEndsWithOkByButtonOrTitleBar) {
     EXPECT_FALSE(dialog->isVisible());
   }
   EXPECT_EQ(sounds.size(), 2u);
+}
+
+void Press(QWidget* target, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QApplication::sendEvent(target, &press);
+}
+
+// Run again at 200 % (QT_SCALE_FACTOR=2, as Qt scales a screen of 192 dpi): the text is
+// measured in the same logical pixels the dialog is sized in.
+TEST(QtBinding, InformationDialogGrowsToShowALongMessageAndKeysCloseIt) {
+  qtui::TFactory factory(App());
+  if (const char* scale = std::getenv("QT_SCALE_FACTOR"); scale && std::string(scale) == "2") {
+    ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2.0);
+  }
+  auto main =
+      factory.CreateForm({.Name = "Form_Main", .ClientWidth = 616, .ClientHeight = 194}, nullptr);
+  TForm_Info info(factory, main.get(), [](const std::string&) { return true; });
+  QWidget* dialog = qtui::TFactory::Widget(*info.Form);
+  const std::string message =
+      "The workbook was saved as /home/laboratory-user/Documents/Quarrow-exports/2026/December/"
+      "Quarrow_2026-12-09_18-59-21.xlsx. Open it from there.";
+  struct Case {
+    std::string text;
+    int key;
+    bool grown;
+  } cases[] = {{message, Qt::Key_Return, true},
+               {"Archive is empty!", Qt::Key_Escape, false},
+               {message, Qt::Key_Enter, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    info.info_text = c.text;
+    QSize size;
+    QRect label_place, ok_place, frame, screen;
+    QString shown;
+    int widest = 0;
+    QTimer::singleShot(0, [&] {
+      size = dialog->size();
+      frame = dialog->frameGeometry();
+      screen = dialog->screen()->availableGeometry();
+      auto* label = dialog->findChild<QLabel*>("L_Info");
+      label_place = label->geometry();
+      ok_place = dialog->findChild<QPushButton*>("B_Ok")->geometry();
+      shown = label->text();
+      for (const QString& line : shown.split('\n'))
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+      Press(dialog->focusWidget(), c.key);
+    });
+    EXPECT_EQ(info.Form->ShowModal(), mrOk);
+    EXPECT_FALSE(dialog->isVisible());
+    // The whole text, wrapped, not cut: every line fits in the label, the label above "Ok".
+    QString letters = shown;
+    EXPECT_EQ(letters.remove('\n').remove(' '), QString::fromStdString(c.text).remove(' '));
+    EXPECT_LE(widest, label_place.width());
+    EXPECT_LE(label_place.bottom(), ok_place.top());
+    EXPECT_LE(ok_place.bottom(), size.height());
+    EXPECT_TRUE(screen.contains(frame)) << frame.width() << "x" << frame.height();
+    if (c.grown) {
+      EXPECT_GT(size.width(), App().Scaled(346));
+      EXPECT_GT(size.height(), App().Scaled(109));
+      EXPECT_GE(shown.count('\n'), 2);
+      EXPECT_NEAR(ok_place.center().x(), size.width() / 2, App().Scaled(4));
+    } else {
+      EXPECT_EQ(size, QSize(App().Scaled(346), App().Scaled(109)));
+      EXPECT_EQ(ok_place,
+                QRect(App().Scaled(133), App().Scaled(66), App().Scaled(85), App().Scaled(30)));
+    }
+  }
+}
+
+TEST(QtBinding, ReturnPressesTheFocusedButtonAndEscapeClosesNoForm) {
+  qtui::TFactory factory(App());
+  auto form =
+      factory.CreateForm({.Name = "Form_Main", .ClientWidth = 300, .ClientHeight = 120}, nullptr);
+  auto* panel = factory.CreatePanel(*form, nullptr, {.Name = "P", .Bounds = {0, 0, 300, 60}});
+  auto* text = factory.CreateButton(*form, panel, {.Name = "B_Text", .Bounds = {10, 10, 80, 30}});
+  auto* exit = factory.CreateButton(*form, nullptr, {.Name = "B_Exit", .Bounds = {10, 70, 80, 30}});
+  factory.CreateCheckBox(*form, nullptr, {.Name = "ChB", .Bounds = {100, 70, 80, 30}});
+  std::string clicked;
+  text->OnClick = [&](TObject*) { clicked += "text "; };
+  exit->OnClick = [&](TObject*) { clicked += "exit "; };
+  form->Show();
+  App().ProcessMessages();
+  QWidget* w = qtui::TFactory::Widget(*form);
+  struct Case {
+    const char* focus;
+    int key;
+    const char* clicked;
+  } cases[] = {{"B_Text", Qt::Key_Return, "text "},
+               {"B_Exit", Qt::Key_Enter, "exit "},
+               {"ChB", Qt::Key_Return, ""},
+               {"B_Text", Qt::Key_Escape, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.focus);
+    clicked.clear();
+    QWidget* focus = w->findChild<QWidget*>(c.focus);
+    focus->setFocus();
+    Press(focus, c.key);
+    App().ProcessMessages();
+    EXPECT_EQ(clicked, c.clicked);
+    EXPECT_TRUE(w->isVisible());
+  }
+  form->Close();
+}
+
+TEST(QtBinding, SaveDialogRefusesAMissingFolderWithTheToolkitsMessageAndStays) {
+  qtui::TFactory factory(App());
+  auto form =
+      factory.CreateForm({.Name = "Form_Main", .ClientWidth = 300, .ClientHeight = 120}, nullptr);
+  form->Show();
+  TSaveDialog* save = factory.CreateSaveDialog(
+      *form, {.Name = "SaveAsText",
+              .DefaultExt = "txt",
+              .Filter = "Text files (*.txt)|*.txt|All Files (*.*)|*.*",
+              .Options = ofOverwritePrompt | ofPathMustExist | ofHideReadOnly | ofEnableSizing});
+  const std::string missing =
+      (std::filesystem::temp_directory_path() / "q2e-no-such-folder" / "report.txt").string();
+  save->SetInitialDir(std::filesystem::temp_directory_path().string());
+  QString message;
+  bool stayed = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(missing));
+    QTimer::singleShot(0, [&] {  // inside the message's own loop
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      message = box->text();
+      box->accept();
+    });
+    static_cast<QDialog*>(dialog)->accept();  // the Save button's action
+    stayed = dialog->isVisible();
+    dialog->reject();
+  });
+  EXPECT_FALSE(save->Execute());
+  EXPECT_TRUE(stayed);
+  EXPECT_TRUE(message.contains("Directory not found")) << message.toStdString();
+  EXPECT_TRUE(message.contains("q2e-no-such-folder"));
+  form->Close();
 }
 
 TEST(QtBinding, TimerAndSynchronizeRunOnTheLoopAndTerminateEndsIt) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -562,6 +563,112 @@ TEST_F(Win32Ui, InformationDialogEndsWithOkByButtonOrTitleBar) {
   EXPECT_EQ(sounds, (std::vector<std::string>{"SystemHand", "SystemHand"}));
 }
 
+// The system's keys as the user types them, to the window that has the focus.
+void PostKey(UINT key) {
+  HWND focus = GetFocus();
+  PostMessageW(focus, WM_KEYDOWN, key, 1);
+  PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+}
+
+TEST_F(Win32Ui, InformationDialogGrowsToShowALongMessageAndKeysCloseIt) {
+  auto main =
+      factory.CreateForm({.Name = "Form_Main", .ClientWidth = 616, .ClientHeight = 194}, nullptr);
+  main->Show();
+  TForm_Info info(factory, main.get(), [](const std::string&) { return true; });
+  HWND d = H(win32ui::TFactory::Window(*info.Form));
+  HWND label = H(win32ui::TFactory::Window(*info.L_Info));
+  HWND ok = H(win32ui::TFactory::Window(*info.B_Ok));
+  const std::string message =
+      "The workbook was saved as C:\\Users\\laboratory-user\\Documents\\Quarrow-exports\\2026\\"
+      "December\\Quarrow_2026-12-09_18-59-21.xlsx. Open it from there.";
+  struct Case {
+    std::string text;
+    UINT key;
+    bool grown;
+  } cases[] = {{message, VK_RETURN, true},
+               {"Archive is empty!", VK_ESCAPE, false},
+               {message, VK_ESCAPE, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    info.info_text = c.text;
+    RECT client{}, label_place{}, ok_place{}, window{};
+    std::wstring shown;
+    int widest = 0;
+    app.Post([&] {  // runs in the dialog's loop, once it shows
+      GetClientRect(d, &client);
+      GetWindowRect(d, &window);
+      label_place = PlaceIn(label);
+      ok_place = PlaceIn(ok);
+      shown = Text(label);
+      HDC dc = GetDC(label);
+      HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(d, WM_GETFONT, 0, 0)));
+      for (std::size_t at = 0; at <= shown.size();) {
+        std::size_t end = shown.find(L"\r\n", at);
+        if (end == std::wstring::npos) end = shown.size();
+        SIZE size{};
+        GetTextExtentPoint32W(dc, shown.c_str() + at, static_cast<int>(end - at), &size);
+        widest = std::max(widest, static_cast<int>(size.cx));
+        at = end + 2;
+      }
+      SelectObject(dc, old);
+      ReleaseDC(label, dc);
+      PostKey(c.key);
+    });
+    EXPECT_EQ(info.Form->ShowModal(), mrOk);
+    EXPECT_FALSE(IsWindowVisible(d));
+    std::wstring letters;
+    for (const wchar_t ch : shown)
+      if (ch != L'\r' && ch != L'\n' && ch != L' ') letters += ch;
+    std::wstring expected;
+    for (const char ch : c.text)
+      if (ch != ' ') expected += static_cast<wchar_t>(ch);
+    EXPECT_EQ(letters, expected);  // the whole text, not cut
+    EXPECT_LE(widest, label_place.right - label_place.left);
+    EXPECT_LE(label_place.bottom, ok_place.top);
+    EXPECT_LE(ok_place.bottom, client.bottom);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(d, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    EXPECT_GE(window.left, monitor.rcWork.left);
+    EXPECT_LE(window.right, monitor.rcWork.right);
+    EXPECT_GE(window.top, monitor.rcWork.top);
+    EXPECT_LE(window.bottom, monitor.rcWork.bottom);
+    if (c.grown) {
+      EXPECT_GT(client.right, S(346));
+      EXPECT_GT(client.bottom, S(109));
+      EXPECT_NE(shown.find(L"\\\r\n"), std::wstring::npos);  // the path broke after a separator
+    } else {
+      EXPECT_EQ(client.right, S(346));
+      EXPECT_EQ(client.bottom, S(109));
+      ExpectRect(ok_place, Scaled(133, 66, 85, 30));
+    }
+  }
+}
+
+TEST_F(Win32Ui, ReturnPressesTheFocusedButtonOnAPanelToo) {
+  auto form = factory.CreateForm({.Name = "F", .ClientWidth = 300, .ClientHeight = 100}, nullptr);
+  auto* panel = factory.CreatePanel(*form, nullptr, {.Name = "P", .Bounds = {0, 0, 300, 50}});
+  auto* inner = factory.CreateButton(*form, panel, {.Name = "A", .Bounds = {0, 0, 80, 30}});
+  auto* outer = factory.CreateButton(*form, nullptr, {.Name = "B", .Bounds = {0, 60, 80, 30}});
+  std::string clicked;
+  inner->OnClick = [&](TObject*) { clicked += "inner "; };
+  outer->OnClick = [&](TObject*) { clicked += "outer "; };
+  form->Show();
+  struct Case {
+    TButton* focus;
+    UINT key;
+    const char* clicked;
+  } cases[] = {{inner, VK_RETURN, "inner "}, {outer, VK_RETURN, "outer "}, {inner, VK_ESCAPE, ""}};
+  for (const Case& c : cases) {
+    clicked.clear();
+    c.focus->SetFocus();
+    PostKey(c.key);
+    Pump(app, 200);
+    EXPECT_EQ(clicked, c.clicked);
+    EXPECT_TRUE(form->Visible());
+  }
+}
+
 TEST_F(Win32Ui, ClosingTheMainFormEndsTheLoopAndTerminateEndsAModalLoop) {
   auto main = factory.CreateForm({.Name = "Main"}, nullptr);
   auto dialog = factory.CreateForm({.Name = "D"}, main.get());
@@ -738,6 +845,7 @@ TEST(Win32Manifest, SelectsTheCommonControlsOfVersion6) {
 // What the common save dialog of this thread offers; then it types a name and presses Save.
 struct TDialogSeen {
   std::vector<std::wstring> filters;
+  HWND dialog = nullptr;
   HWND owner = nullptr;
   bool found = false;
 };
@@ -750,6 +858,7 @@ TDialogSeen AnswerSaveDialog(DWORD thread, const std::wstring& name) {
     HWND types = dialog ? GetDlgItem(dialog, kFileTypes) : nullptr;
     if (!types) continue;
     seen.found = true;
+    seen.dialog = dialog;
     seen.owner = GetWindow(dialog, GW_OWNER);
     const int count = static_cast<int>(SendMessageW(types, CB_GETCOUNT, 0, 0));
     for (int k = 0; k < count; ++k) {
@@ -795,6 +904,61 @@ TEST_F(Win32Ui, SaveDialogOpensInItsFolderAndAddsTheExtension) {
   ASSERT_TRUE(chosen);
   EXPECT_EQ(dialog->FileName(), folder8 + "\\report.txt");
   RemoveDirectoryW(folder.c_str());
+}
+
+// The common dialog itself refuses a file in a folder that does not exist: it says so in a
+// message box of its own and stays open.
+TEST_F(Win32Ui, SaveDialogRefusesAMissingFolderWithAMessageAndStays) {
+  auto form =
+      factory.CreateForm({.Name = "Main", .ClientWidth = 300, .ClientHeight = 100}, nullptr);
+  form->Show();
+  TSaveDialog* dialog = factory.CreateSaveDialog(
+      *form, {.Name = "SaveAsText",
+              .DefaultExt = "txt",
+              .Filter = "Text files (*.txt)|*.txt|All Files (*.*)|*.*",
+              .Options = ofOverwritePrompt | ofPathMustExist | ofHideReadOnly | ofEnableSizing});
+  const DWORD self = GetCurrentThreadId();
+  TBoxSeen box;
+  HWND file_dialog = nullptr;
+  bool stayed = false;
+  std::thread answer([&] {
+    const TDialogSeen seen = AnswerSaveDialog(self, L"C:\\q2e-no-such-folder\\report.txt");
+    if (!seen.found) return;
+    file_dialog = seen.dialog;
+    std::pair<HWND, TBoxSeen*> context(file_dialog, &box);
+    // The message is a second dialog, owned by the file dialog.
+    for (int i = 0; i < 500 && box.texts.empty(); ++i, Sleep(10)) {
+      EnumThreadWindows(
+          self,
+          [](HWND w, LPARAM p) -> BOOL {
+            auto& seen = *reinterpret_cast<std::pair<HWND, TBoxSeen*>*>(p);
+            if (ClassOf(w) != L"#32770" || !IsWindowVisible(w) || w == seen.first ||
+                GetWindow(w, GW_OWNER) != seen.first)
+              return TRUE;
+            seen.second->owner = GetWindow(w, GW_OWNER);
+            EnumChildWindows(
+                w,
+                [](HWND c, LPARAM q) -> BOOL {
+                  if (ClassOf(c) == L"Static" && !Text(c).empty())
+                    reinterpret_cast<TBoxSeen*>(q)->texts.push_back(Text(c));
+                  return TRUE;
+                },
+                reinterpret_cast<LPARAM>(seen.second));
+            PostMessageW(w, WM_COMMAND, IDOK, 0);
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&context));
+    }
+    Sleep(300);
+    stayed = IsWindowVisible(file_dialog) != FALSE;
+    PostMessageW(file_dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  const bool chosen = dialog->Execute();
+  answer.join();
+  EXPECT_FALSE(chosen);
+  EXPECT_TRUE(stayed);
+  ASSERT_FALSE(box.texts.empty()) << "no message";
+  EXPECT_EQ(box.owner, file_dialog);
 }
 
 TEST(Win32SaveDialog, FilterAndOptionsInTheCommonDialogsForm) {

@@ -11,6 +11,7 @@
 
 #include "base/datetime.h"
 #include "base/exceptions.h"
+#include "base/utf16.h"
 #include "mainwindow/link.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/textreport.h"
@@ -34,7 +35,13 @@ class TStderrLabel : public TLabel {
   void SetEnabled(bool) override {}
   bool Enabled() const override { return true; }
   TBounds Bounds() const override { return {}; }
+  void SetBounds(const TBounds&) override {}
   void Repaint() override {}
+  // A terminal: one column a character, one row a line.
+  int TextWidth(const std::string& line) const override {
+    return static_cast<int>(Utf16Length(line));
+  }
+  int LineHeight() const override { return 1; }
 
  private:
   std::string text_;
@@ -59,8 +66,7 @@ class TDecoder : public TMainLink {
     Pending = ChIdle;
   }
   void SetStateDataReady() override { Complete = true; }
-  void ShowInfo(const std::string& text, const std::string& wcaption,
-                const std::string&) override {
+  void ShowInfo(const std::string& text, const std::string& wcaption, const std::string&) override {
     std::cerr << "quarrow-decode: " << wcaption << ": " << text << "\n";
   }
 };
@@ -117,7 +123,8 @@ int main(int argc, char** argv) {
   constexpr std::size_t kChunk = 64;
   std::size_t begin = 0;
   while (begin < stream.size() && !decoder.Complete && !decoder.Failed) {
-    const auto p = std::find(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.end(), 'P');
+    const auto p =
+        std::find(stream.begin() + static_cast<std::ptrdiff_t>(begin), stream.end(), 'P');
     const std::size_t end = p == stream.end() ? stream.size() : (p - stream.begin()) + 1;
     for (std::size_t pos = begin; pos < end; pos += kChunk) {
       const std::size_t n = std::min(kChunk, end - pos);

@@ -133,11 +133,11 @@ int main(int argc, char** argv) {
   try {
     options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const Exception& e) {
-    std::cerr << "quarrow-sim: " << e.Message() << "\n" << kSimUsage;
+    std::cerr << "quarrow-sim: " << e.Message() << "\n" << SimUsage();
     return 2;
   }
   if (options.Help) {
-    std::cout << kSimUsage;
+    std::cout << SimUsage();
     return 0;
   }
   try {

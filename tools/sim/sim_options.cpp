@@ -4,13 +4,6 @@
 
 #include "base/exceptions.h"
 
-const char* const kSimUsage =
-    "usage: quarrow-sim [--records N] [--seed S] [--singles Q] [--archive FILE]\n"
-    "                   [--baud 9600|115200]\n"
-    "                   [--name NAME] [--once|--exit-after-reading] [--capture FILE]\n"
-    "                   [--spoil-record K | --silent-before K | --hang-up-before K |\n"
-    "                    --empty | --reject-header | --noise | --slow-line MICROSECONDS]\n";
-
 namespace {
 
 uint64_t Number(const std::string& option, const std::string& text, uint64_t lo, uint64_t hi) {
@@ -22,7 +15,181 @@ uint64_t Number(const std::string& option, const std::string& text, uint64_t lo,
   return v;
 }
 
+unsigned RecordNumber(const std::string& option, const std::string& text) {
+  return static_cast<unsigned>(Number(option, text, 1, 65535));
+}
+
+const std::vector<TSimOption> kOptions = {
+    {{"--records"},
+     "N",
+     false,
+     "Generates an archive of N records (0 to 65535, default 10) with realistic content.",
+     "quarrow-sim --records 120",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Records = Number(n, v, 0, 65535);
+     }},
+    {{"--seed"},
+     "S",
+     false,
+     "Seeds the generated archive and the noise: the same seed gives the same bytes (default 1).",
+     "quarrow-sim --records 120 --seed 7",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Seed = Number(n, v, 0, UINT64_MAX);
+     }},
+    {{"--singles"},
+     "Q",
+     false,
+     "Gives every generated record Q single impact values (1 to 49; default 5 to 15 each).",
+     "quarrow-sim --records 3 --singles 49",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Singles = static_cast<unsigned>(Number(n, v, 1, 49));
+     }},
+    {{"--archive"},
+     "FILE",
+     false,
+     "Sends the records of FILE, whole 128-byte records as the tester stores them, instead of "
+     "generated ones.",
+     "quarrow-sim --archive lab.bin",
+     [](TSimOptions& o, const std::string&, const std::string& v) {
+       if (v.empty()) throw Exception("--archive wants a file name");
+       o.Archive = v;
+     }},
+    {{"--baud"},
+     "9600|115200",
+     false,
+     "Answers only at this baud rate (default 115200); probes at the other rate get no answer.",
+     "quarrow-sim --baud 9600",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Baud = static_cast<unsigned>(Number(n, v, 0, UINT32_MAX));
+       if (o.Baud != 9600 && o.Baud != 115200) throw Exception("--baud is 9600 or 115200");
+     }},
+    {{"--name"},
+     "NAME",
+     false,
+     "Announces the port under NAME (default quarrow-sim), so that several testers can run side "
+     "by side.",
+     "quarrow-sim --name lab-2",
+     [](TSimOptions& o, const std::string&, const std::string& v) {
+       if (v.empty() || v[0] == '.' || v.find('/') != std::string::npos)
+         throw Exception("--name wants a plain name without '/' that does not start with '.'");
+       o.Name = v;
+     }},
+    {{"--once", "--exit-after-reading"},
+     "",
+     false,
+     "Ends the simulator after one complete reading instead of waiting for the next one.",
+     "quarrow-sim --records 5 --once",
+     [](TSimOptions& o, const std::string&, const std::string&) { o.Once = true; }},
+    {{"--capture"},
+     "FILE",
+     false,
+     "Writes the bytes of one whole reading to FILE and ends, without a port; quarrow-decode "
+     "replays such a file.",
+     "quarrow-sim --records 3 --capture reading.bin",
+     [](TSimOptions& o, const std::string&, const std::string& v) {
+       if (v.empty()) throw Exception("--capture wants a file name");
+       o.Capture = v;
+     }},
+    {{"--spoil-record"},
+     "K",
+     true,
+     "Sends record K once with a wrong checksum, so that the reader reports bad data.",
+     "quarrow-sim --records 10 --spoil-record 4",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Faults.SpoilRecord = RecordNumber(n, v);
+     }},
+    {{"--silent-before"},
+     "K",
+     true,
+     "Falls silent for good instead of sending record K, like a tester that hangs mid-reading.",
+     "quarrow-sim --records 10 --silent-before 6",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Faults.SilentBefore = RecordNumber(n, v);
+     }},
+    {{"--hang-up-before"},
+     "K",
+     true,
+     "Closes the line instead of sending record K, like a cable pulled out mid-reading.",
+     "quarrow-sim --records 10 --hang-up-before 6",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Faults.HangUpBefore = RecordNumber(n, v);
+     }},
+    {{"--empty"},
+     "",
+     true,
+     "Announces an empty archive, as a tester with no stored measurements does.",
+     "quarrow-sim --empty",
+     [](TSimOptions& o, const std::string&, const std::string&) { o.Faults.Empty = true; }},
+    {{"--reject-header"},
+     "",
+     true,
+     "Marks the archive header as one the reader must refuse (its second byte is 1).",
+     "quarrow-sim --reject-header",
+     [](TSimOptions& o, const std::string&, const std::string&) { o.Faults.RejectHeader = true; }},
+    {{"--noise"},
+     "",
+     true,
+     "Sends a few stray bytes before every frame, as a noisy line does; the reading still "
+     "succeeds.",
+     "quarrow-sim --records 20 --noise",
+     [](TSimOptions& o, const std::string&, const std::string&) { o.Faults.Noise = true; }},
+    {{"--slow-line"},
+     "MICROSECONDS",
+     true,
+     "Waits this long after every byte it sends (1 to 1000000), like a slow or congested line.",
+     "quarrow-sim --records 20 --slow-line 250",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.SlowLineMicros = static_cast<unsigned>(Number(n, v, 1, 1000000));
+     }},
+    {{"--help", "-h"},
+     "",
+     false,
+     "Shows this help and ends.",
+     "quarrow-sim --help",
+     [](TSimOptions& o, const std::string&, const std::string&) { o.Help = true; }},
+};
+
+const TSimOption* Find(const std::string& name) {
+  for (const auto& option : kOptions)
+    for (const auto& n : option.Names)
+      if (n == name) return &option;
+  return nullptr;
+}
+
+std::string Synopsis(const TSimOption& option) {
+  std::string s;
+  for (const auto& n : option.Names) s += (s.empty() ? "" : ", ") + n;
+  if (!option.Value.empty()) s += " " + option.Value;
+  return s;
+}
+
+void AppendOption(std::string& out, const TSimOption& option) {
+  out += "  " + Synopsis(option) + "\n";
+  out += "      " + option.Help + "\n";
+  out += "      Example: " + option.Example + "\n";
+}
+
 }  // namespace
+
+const std::vector<TSimOption>& SimOptionTable() {
+  return kOptions;
+}
+
+std::string SimUsage() {
+  std::string out =
+      "usage: quarrow-sim [OPTION]...\n"
+      "A simulated Quarrow tester on a pseudo-terminal. It announces itself as a USB serial\n"
+      "port in $XDG_RUNTIME_DIR/quarrow2excel/ports/, where quarrow2excel and\n"
+      "quarrow2excel-cli find it as they find a real tester, and logs the exchange to stderr.\n"
+      "It runs until it is stopped (Ctrl+C) unless --once or --capture is given.\n"
+      "\nOptions:\n";
+  for (const auto& option : kOptions)
+    if (!option.FaultMode) AppendOption(out, option);
+  out += "\nFault modes (at most one at a time):\n";
+  for (const auto& option : kOptions)
+    if (option.FaultMode) AppendOption(out, option);
+  return out;
+}
 
 TSimOptions ParseSimOptions(const std::vector<std::string>& args) {
   TSimOptions o;
@@ -30,59 +197,16 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& args) {
   unsigned faults = 0;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&]() -> const std::string& {
+    const TSimOption* option = Find(a);
+    if (!option) throw Exception("unknown option \"" + a + "\"");
+    std::string value;
+    if (!option->Value.empty()) {
       if (i + 1 >= args.size()) throw Exception(a + " wants a value");
-      return args[++i];
-    };
-    if (a == "--help" || a == "-h") {
-      o.Help = true;
-    } else if (a == "--records") {
-      o.Records = Number(a, value(), 0, 65535);
-      generated_given = true;
-    } else if (a == "--seed") {
-      o.Seed = Number(a, value(), 0, UINT64_MAX);
-    } else if (a == "--singles") {
-      o.Singles = static_cast<unsigned>(Number(a, value(), 1, 49));
-      generated_given = true;
-    } else if (a == "--archive") {
-      o.Archive = value();
-      if (o.Archive.empty()) throw Exception("--archive wants a file name");
-    } else if (a == "--baud") {
-      o.Baud = static_cast<unsigned>(Number(a, value(), 0, UINT32_MAX));
-      if (o.Baud != 9600 && o.Baud != 115200) throw Exception("--baud is 9600 or 115200");
-    } else if (a == "--name") {
-      o.Name = value();
-      if (o.Name.empty() || o.Name[0] == '.' || o.Name.find('/') != std::string::npos)
-        throw Exception("--name wants a plain name without '/' that does not start with '.'");
-    } else if (a == "--capture") {
-      o.Capture = value();
-      if (o.Capture.empty()) throw Exception("--capture wants a file name");
-    } else if (a == "--once" || a == "--exit-after-reading") {
-      o.Once = true;
-    } else if (a == "--spoil-record") {
-      o.Faults.SpoilRecord = static_cast<unsigned>(Number(a, value(), 1, 65535));
-      ++faults;
-    } else if (a == "--silent-before") {
-      o.Faults.SilentBefore = static_cast<unsigned>(Number(a, value(), 1, 65535));
-      ++faults;
-    } else if (a == "--hang-up-before") {
-      o.Faults.HangUpBefore = static_cast<unsigned>(Number(a, value(), 1, 65535));
-      ++faults;
-    } else if (a == "--empty") {
-      o.Faults.Empty = true;
-      ++faults;
-    } else if (a == "--reject-header") {
-      o.Faults.RejectHeader = true;
-      ++faults;
-    } else if (a == "--noise") {
-      o.Faults.Noise = true;
-      ++faults;
-    } else if (a == "--slow-line") {
-      o.SlowLineMicros = static_cast<unsigned>(Number(a, value(), 1, 1000000));
-      ++faults;
-    } else {
-      throw Exception("unknown option \"" + a + "\"");
+      value = args[++i];
     }
+    option->Apply(o, a, value);
+    if (option->FaultMode) ++faults;
+    if (a == "--records" || a == "--singles") generated_given = true;
   }
   if (faults > 1) throw Exception("only one fault mode at a time");
   if (generated_given && !o.Archive.empty())

@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include "base/utf16.h"
 #include "headless.h"
 
 namespace headless {
@@ -8,6 +9,10 @@ bool TPanel::Click() {
   if (!Reachable()) return false;
   if (OnClick) form_.App().Guard([this] { OnClick(this); });
   return true;
+}
+
+int TLabel::TextWidth(const std::string& line) const {
+  return kCharWidth * static_cast<int>(Utf16Length(line));
 }
 
 void TButton::SetFocus() {
@@ -59,18 +64,40 @@ TSaveDialog::TSaveDialog(const TSaveDialogSpec& design) : name_(design.Name) {
 bool TSaveDialog::Execute() {
   ++shown_;
   if (!Answer) return false;
-  const auto chosen = Answer(*this);
-  if (!chosen) return false;
-  // A real dialog does not accept a file in a folder that does not exist.
-  const auto folder = std::filesystem::path(*chosen).parent_path();
-  if ((Options() & ofPathMustExist) && !folder.empty() && !std::filesystem::is_directory(folder))
-    return false;
-  SetFileName(WithDefaultExt(*chosen));
-  return true;
+  for (;;) {
+    const auto chosen = Answer(*this);
+    if (!chosen) return false;
+    const auto folder = std::filesystem::path(*chosen).parent_path();
+    if ((Options() & ofPathMustExist) && !folder.empty() &&
+        !std::filesystem::is_directory(folder)) {
+      refused_.push_back(folder.string());
+      continue;
+    }
+    SetFileName(WithDefaultExt(*chosen));
+    return true;
+  }
 }
 
 TForm::TForm(TApp& app, const TFormSpec& design, ::TForm* owner)
-    : app_(app), spec_(design), owner_(owner), caption_(design.Caption) {}
+    : app_(app),
+      spec_(design),
+      owner_(owner),
+      caption_(design.Caption),
+      width_(design.ClientWidth),
+      height_(design.ClientHeight) {}
+
+bool TForm::Press(TKey key) {
+  std::vector<TButton*> buttons;
+  for (const auto& e : elements_)
+    if (auto* b = dynamic_cast<TButton*>(e.get())) buttons.push_back(b);
+  if (key == TKey::Return)
+    for (TButton* b : buttons)
+      if (b == focused_ && b->Reachable()) return b->Click();
+  for (TButton* b : buttons)
+    if ((key == TKey::Return ? b->Design().Default : b->Design().Cancel) && b->Reachable())
+      return b->Click();
+  return false;
+}
 
 TForm::~TForm() {
   if (app_.MainForm() == this) app_.SetMainForm(nullptr);

@@ -42,13 +42,15 @@ class TControlOf : public Base {
       : form_(form),
         parent_(parent),
         spec_(design),
+        bounds_(design.Bounds),
         visible_(design.Visible),
         enabled_(design.Enabled) {}
   void SetVisible(bool value) override { visible_ = value; }
   bool Visible() const override { return visible_; }
   void SetEnabled(bool value) override { enabled_ = value; }
   bool Enabled() const override { return enabled_; }
-  TBounds Bounds() const override { return spec_.Bounds; }
+  TBounds Bounds() const override { return bounds_; }
+  void SetBounds(const TBounds& bounds) override { bounds_ = bounds; }
   void Repaint() override { ++repaints_; }
 
   const std::string& Name() const { return spec_.Name; }
@@ -64,6 +66,7 @@ class TControlOf : public Base {
  private:
   ::TPanel* parent_;
   TElementSpec spec_;
+  TBounds bounds_;
   bool visible_, enabled_;
   int repaints_ = 0;
 };
@@ -84,6 +87,11 @@ class TLabel : public TControlOf<::TLabel> {
     if (changed && OnCaptionChange) OnCaptionChange(caption_);
   }
   std::string Caption() const override { return caption_; }
+  // A fixed measure, so that layouts come out the same everywhere: every UTF-16 code unit
+  // kCharWidth wide, lines kLineHeight apart (about Tahoma's at 16 pixels).
+  static constexpr int kCharWidth = 8, kLineHeight = 19;
+  int TextWidth(const std::string& line) const override;
+  int LineHeight() const override { return kLineHeight; }
   // Sees every new text as it is set (the command-line reader echoes the status line).
   std::function<void(const std::string& text)> OnCaptionChange;
 
@@ -104,6 +112,9 @@ class TButton : public TControlOf<::TButton> {
  private:
   std::string caption_;
 };
+
+// The keys a form answers by itself.
+enum class TKey { Return, Escape };
 
 class TCheckBox : public TControlOf<::TCheckBox> {
  public:
@@ -171,17 +182,21 @@ class TTimer : public ::TTimer {
 
 class TSaveDialog : public ::TSaveDialog {
  public:
-  // The test's (or reader's) answer: the chosen path, or none for Cancel.
+  // The test's (or reader's) answer: the chosen path, or none for Cancel. As a real dialog does,
+  // one that requires an existing folder refuses a file elsewhere with a message and asks again.
   using TAnswer = std::function<std::optional<std::string>(TSaveDialog& dialog)>;
   explicit TSaveDialog(const TSaveDialogSpec& design);
   bool Execute() override;
   const std::string& Name() const { return name_; }
   TAnswer Answer;  // unset: Cancel
   int Shown() const { return shown_; }
+  // The folders refused so far, oldest first.
+  const std::vector<std::string>& Refused() const { return refused_; }
 
  private:
   std::string name_;
   int shown_ = 0;
+  std::vector<std::string> refused_;
 };
 
 class TForm : public ::TForm {
@@ -195,12 +210,24 @@ class TForm : public ::TForm {
   ~TForm() override;
   void SetCaption(const std::string& text) override { caption_ = text; }
   std::string Caption() const override { return caption_; }
-  int ClientWidth() const override { return spec_.ClientWidth; }
-  int ClientHeight() const override { return spec_.ClientHeight; }
+  int ClientWidth() const override { return width_; }
+  int ClientHeight() const override { return height_; }
+  void SetClientSize(int width, int height) override {
+    width_ = width;
+    height_ = height;
+  }
+  // A screen of 1024 x 768 less a frame, unless a test sets another.
+  TSize MaxClientSize() const override { return max_client_; }
+  void SetMaxClientSize(TSize size) { max_client_ = size; }
+  // The user presses the key: Return clicks the focused button where it is reachable, else the
+  // Default button; Escape the Cancel button. Returns whether a button was clicked.
+  bool Press(TKey key);
   void Show() override;
   TModalResult ShowModal() override;
   void Close() override;
   bool Visible() const override { return visible_; }
+  void BringToFront() override { ++raised_; }
+  int Raised() const { return raised_; }  // how often it was brought to the front
   void SetModalResult(TModalResult value) override { modal_result_ = value; }
   TModalResult ModalResult() const override { return modal_result_; }
   void Repaint() override { ++repaints_; }
@@ -234,11 +261,14 @@ class TForm : public ::TForm {
   TFormSpec spec_;
   ::TForm* owner_;
   std::string caption_;
+  int width_, height_;
+  TSize max_client_{1016, 706};
   std::vector<std::unique_ptr<TObject>> elements_;
   bool visible_ = false;
   bool modal_ = false;
   TModalResult modal_result_ = mrNone;
   int repaints_ = 0;
+  int raised_ = 0;
   ::TButton* focused_ = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QThread>
+#include <cmath>
 
 #include "qt_binding.h"
 
@@ -88,6 +89,11 @@ bool TApp::Synchronize(std::function<void()> fn) {
 
 int TApp::Scaled(int pixels) const {
   return qRound(pixels * scale_);
+}
+
+int TApp::Unscaled(int pixels, bool round_up) const {
+  const double design = pixels / scale_;
+  return static_cast<int>(round_up ? std::ceil(design - 1e-9) : std::floor(design + 1e-9));
 }
 
 std::string TApp::FontFamily() const {

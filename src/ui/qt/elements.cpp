@@ -4,15 +4,18 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <chrono>
-#include <filesystem>
+#include <cmath>
 
 #include "qt_binding.h"
 
@@ -51,7 +54,8 @@ class TFormWidget : public QDialog {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  // Escape closes nothing: neither form has a cancel button.
+  void keyPressEvent(QKeyEvent* event) override;
+  // Escape presses the form's Cancel button, if it has one, and closes nothing else.
   void reject() override {}
 
  private:
@@ -60,7 +64,8 @@ class TFormWidget : public QDialog {
 
 class TQtForm : public TForm {
  public:
-  TQtForm(TApp& app, const TFormSpec& design, TForm* owner) : app_(app), spec_(design), owner_(owner) {
+  TQtForm(TApp& app, const TFormSpec& design, TForm* owner)
+      : app_(app), spec_(design), owner_(owner) {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (design.BorderStyle == bsSingle) flags |= Qt::WindowMinimizeButtonHint;
@@ -83,6 +88,21 @@ class TQtForm : public TForm {
   std::string Caption() const override { return widget_->windowTitle().toStdString(); }
   int ClientWidth() const override { return spec_.ClientWidth; }
   int ClientHeight() const override { return spec_.ClientHeight; }
+  void SetClientSize(int width, int height) override {
+    spec_.ClientWidth = width;
+    spec_.ClientHeight = height;
+    widget_->setFixedSize(app_.Scaled(width), app_.Scaled(height));
+    Centre();
+  }
+  TSize MaxClientSize() const override {
+    const QScreen* screen =
+        widget_->screen() ? widget_->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return {spec_.ClientWidth, spec_.ClientHeight};
+    QSize frame = widget_->frameGeometry().size() - widget_->geometry().size();
+    if (frame.isEmpty()) frame = QSize(16, 38);  // not framed yet: a usual title bar and border
+    const QSize room = screen->availableGeometry().size() - frame;
+    return {app_.Unscaled(room.width()), app_.Unscaled(room.height())};
+  }
   void Show() override {
     Centre();
     widget_->show();
@@ -100,6 +120,14 @@ class TQtForm : public TForm {
   }
   void Close() override { widget_->close(); }
   bool Visible() const override { return widget_->isVisible(); }
+  void BringToFront() override {
+    if (widget_->isMinimized()) widget_->showNormal();
+    // A modal dialog of the program, where one is open, is what takes the input.
+    QWidget* front =
+        QApplication::activeModalWidget() ? QApplication::activeModalWidget() : widget_.get();
+    front->raise();
+    front->activateWindow();
+  }
   void SetModalResult(TModalResult value) override {
     modal_result_ = value;
     if (modal_ && value != mrNone) widget_->close();
@@ -109,6 +137,22 @@ class TQtForm : public TForm {
 
   QWidget* Widget() const { return widget_.get(); }
   TApp& App() const { return app_; }
+  // The buttons that Return and Escape press where no button has the focus.
+  void SetDefaultButton(QPushButton* button) { default_ = button; }
+  void SetCancelButton(QPushButton* button) { cancel_ = button; }
+  // Return presses the focused button, else the Default one; Escape the Cancel one.
+  bool Key(int key) {
+    QPushButton* target = nullptr;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      target = qobject_cast<QPushButton*>(widget_->focusWidget());
+      if (!Pressable(target)) target = default_;
+    } else if (key == Qt::Key_Escape) {
+      target = cancel_;
+    }
+    if (!Pressable(target)) return false;
+    target->click();
+    return true;
+  }
 
   // Whether the window may close.
   bool CloseSteps() {
@@ -137,15 +181,28 @@ class TQtForm : public TForm {
   }
 
  private:
+  bool Pressable(QPushButton* button) const {
+    return button && button->window() == widget_.get() && button->isVisible() &&
+           button->isEnabled();
+  }
   void Centre() {
     QRect area;
+    const QScreen* screen = QGuiApplication::primaryScreen();
     if (spec_.Position == poOwnerFormCenter && owner_)
       area = TFactory::Widget(*owner_)->frameGeometry();
-    else if (const QScreen* screen = QGuiApplication::primaryScreen())
+    else if (screen)
       area = screen->availableGeometry();
     if (spec_.Position != poDesigned && area.isValid()) {
       QRect frame = widget_->frameGeometry();
       frame.moveCenter(area.center());
+      // Never off the screen, where the title bar could not be reached.
+      if (screen) {
+        const QRect work = screen->availableGeometry();
+        if (frame.right() > work.right()) frame.moveRight(work.right());
+        if (frame.bottom() > work.bottom()) frame.moveBottom(work.bottom());
+        if (frame.left() < work.left()) frame.moveLeft(work.left());
+        if (frame.top() < work.top()) frame.moveTop(work.top());
+      }
       widget_->move(frame.topLeft());
     }
   }
@@ -157,7 +214,19 @@ class TQtForm : public TForm {
   bool modal_ = false;
   TModalResult modal_result_ = mrNone;
   TRepaintPacer pacer_;
+  QPushButton* default_ = nullptr;
+  QPushButton* cancel_ = nullptr;
 };
+
+void TFormWidget::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  const bool ours = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+  if (!ours || (event->modifiers() & ~Qt::KeypadModifier)) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  if (!form_.Key(key)) event->ignore();
+}
 
 void TFormWidget::closeEvent(QCloseEvent* event) {
   if (form_.CloseSteps())
@@ -191,6 +260,11 @@ class TControlOf : public Base {
   void SetEnabled(bool value) override { widget_->setEnabled(value); }
   bool Enabled() const override { return widget_->isEnabled(); }
   TBounds Bounds() const override { return bounds_; }
+  void SetBounds(const TBounds& b) override {
+    bounds_ = b;
+    widget_->setGeometry(app_.Scaled(b.Left), app_.Scaled(b.Top), app_.Scaled(b.Width),
+                         app_.Scaled(b.Height));
+  }
   void Repaint() override { pacer_.Repaint(widget_); }
   W* Widget() const { return widget_; }
 
@@ -217,7 +291,8 @@ class TPanelFrame : public QFrame {
 
 class TQtPanel : public TControlOf<TPanel, TPanelFrame> {
  public:
-  TQtPanel(TForm& form, TPanel* parent, const TElementSpec& design) : TControlOf(form, parent, design) {
+  TQtPanel(TForm& form, TPanel* parent, const TElementSpec& design)
+      : TControlOf(form, parent, design) {
     Widget()->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Widget()->clicked = [this] {
       if (OnClick) app_.Guard([this] { OnClick(this); });
@@ -228,10 +303,10 @@ class TQtPanel : public TControlOf<TPanel, TPanelFrame> {
 Qt::Alignment TextAlignment(const TElementSpec& design) {
   Qt::Alignment a = design.Alignment == taCenter         ? Qt::AlignHCenter
                     : design.Alignment == taRightJustify ? Qt::AlignRight
-                                                       : Qt::AlignLeft;
+                                                         : Qt::AlignLeft;
   a |= design.Layout == tlCenter   ? Qt::AlignVCenter
        : design.Layout == tlBottom ? Qt::AlignBottom
-                                 : Qt::AlignTop;
+                                   : Qt::AlignTop;
   return a;
 }
 
@@ -252,6 +327,12 @@ class TQtLabel : public TControlOf<TLabel, QLabel> {
       Widget()->resize(Widget()->sizeHint().width(), Widget()->height());
   }
   std::string Caption() const override { return caption_; }
+  int TextWidth(const std::string& line) const override {
+    return app_.Unscaled(Widget()->fontMetrics().horizontalAdvance(Q(line)), true);
+  }
+  int LineHeight() const override {
+    return app_.Unscaled(Widget()->fontMetrics().lineSpacing(), true);
+  }
 
  private:
   bool auto_size_;
@@ -264,6 +345,12 @@ class TQtButton : public TControlOf<TButton, QPushButton> {
       : TControlOf(form, parent, design) {
     Widget()->setText(Q(design.Caption));
     Widget()->setAutoDefault(false);
+    auto& owner = dynamic_cast<TQtForm&>(form);
+    if (design.Default) {
+      Widget()->setDefault(true);
+      owner.SetDefaultButton(Widget());
+    }
+    if (design.Cancel) owner.SetCancelButton(Widget());
     QObject::connect(Widget(), &QPushButton::clicked, [this] {
       if (OnClick) app_.Guard([this] { OnClick(this); });
     });
@@ -359,15 +446,42 @@ class TQtTimer : public TTimer {
   QTimer timer_;
 };
 
+// The toolkit's file dialog, which would accept a file in a folder that does not exist: where
+// the folder must exist it says so, as for a folder it cannot open, and stays.
+class TFileDialog : public QFileDialog {
+ public:
+  TFileDialog(QWidget* parent, bool path_must_exist)
+      : QFileDialog(parent), path_must_exist_(path_must_exist) {}
+
+  void accept() override {
+    const QStringList files = selectedFiles();
+    if (path_must_exist_ && !files.isEmpty()) {
+      const QFileInfo chosen(files.front());
+      if (!chosen.isDir() && !QFileInfo(chosen.path()).isDir()) {
+        QMessageBox::warning(this, windowTitle(),
+                             QFileDialog::tr("%1\nDirectory not found.\nPlease verify the "
+                                             "correct directory name was given.")
+                                 .arg(chosen.path()));
+        return;
+      }
+    }
+    QFileDialog::accept();
+  }
+
+ private:
+  bool path_must_exist_;
+};
+
 class TQtSaveDialog : public TSaveDialog {
  public:
-  TQtSaveDialog(TQtForm& form, const TSaveDialogSpec& design) : form_(form) {
+  TQtSaveDialog(TQtForm& form, const TSaveDialogSpec& design) : form_(form), name_(design.Name) {
     SetDefaultExt(design.DefaultExt);
     SetFilter(design.Filter);
     SetOptions(design.Options);
   }
   bool Execute() override {
-    QFileDialog dialog(form_.Widget());
+    TFileDialog dialog(form_.Widget(), Options() & ofPathMustExist);
+    dialog.setObjectName(Q(name_));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(Q(DefaultExt()));
@@ -376,18 +490,15 @@ class TQtSaveDialog : public TSaveDialog {
     if (!FileName().empty()) dialog.selectFile(Q(FileName()));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !(Options() & ofOverwritePrompt));
     dialog.setSizeGripEnabled(Options() & ofEnableSizing);
-    // A save dialog never offers a read-only box; an existing folder is required by the
-    // dialog itself for the file it accepts.
+    // A save dialog never offers a read-only box.
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    const std::string chosen = dialog.selectedFiles().front().toStdString();
-    const auto folder = std::filesystem::path(chosen).parent_path();
-    if ((Options() & ofPathMustExist) && !std::filesystem::is_directory(folder)) return false;
-    SetFileName(WithDefaultExt(chosen));
+    SetFileName(WithDefaultExt(dialog.selectedFiles().front().toStdString()));
     return true;
   }
 
  private:
   TQtForm& form_;
+  std::string name_;
 };
 
 QWidget* ParentWidget(TForm& form, TPanel* parent) {

@@ -39,6 +39,8 @@ class TApp : public TApplication, public TMainThread {
   // Design-time pixels (96 dpi) to screen pixels. Where Qt already scales a high-dpi screen by
   // its device pixel ratio, the logical dpi reads 96 and this leaves the size alone.
   int Scaled(int pixels) const;
+  // Screen pixels back to design-time pixels; round_up where a measure must never come short.
+  int Unscaled(int pixels, bool round_up = false) const;
   // The font of the forms: Tahoma where installed, else the desktop's sans font.
   std::string FontFamily() const;
 

@@ -80,21 +80,20 @@ class TWin32Timer;
 class TWin32Form : public TForm {
  public:
   TWin32Form(TApp& app, const TFormSpec& design, ::TForm* owner)
-      : app_(app), spec_(design), owner_(owner) {
-    const DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
-                        (design.BorderStyle == bsSingle ? WS_MINIMIZEBOX : 0);
-    const DWORD ex_style = WS_EX_CONTROLPARENT |
-                           (design.BorderStyle == bsDialog ? WS_EX_DLGMODALFRAME : 0) |
-                           (owner ? 0 : WS_EX_APPWINDOW);
+      : app_(app),
+        spec_(design),
+        owner_(owner),
+        style_(WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
+               (design.BorderStyle == bsSingle ? WS_MINIMIZEBOX : 0)),
+        ex_style_(WS_EX_CONTROLPARENT | (design.BorderStyle == bsDialog ? WS_EX_DLGMODALFRAME : 0) |
+                  (owner ? 0 : WS_EX_APPWINDOW)) {
     HWND owner_window = owner ? static_cast<HWND>(TFactory::Window(*owner)) : nullptr;
-    if (!CreateWindowExW(ex_style, kFormClass, Widen(design.Caption).c_str(), style, CW_USEDEFAULT,
-                         CW_USEDEFAULT, 0, 0, owner_window, nullptr, Instance(), this))
+    if (!CreateWindowExW(ex_style_, kFormClass, Widen(design.Caption).c_str(), style_,
+                         CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, owner_window, nullptr, Instance(),
+                         this))
       RaiseLastError("Cannot create the window " + design.Name);
     dpi_ = WindowDpi(hwnd_, app.Dpi());
-    RECT frame{0, 0, Scaled(design.ClientWidth), Scaled(design.ClientHeight)};
-    AdjustWindowRectEx(&frame, style, FALSE, ex_style);
-    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Resize();
     font_ = CreateFontW(-Scaled(design.FontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                         DEFAULT_PITCH | FF_DONTCARE, Widen(design.FontName).c_str());
@@ -115,6 +114,20 @@ class TWin32Form : public TForm {
   std::string Caption() const override { return Narrow(WindowText(hwnd_)); }
   int ClientWidth() const override { return spec_.ClientWidth; }
   int ClientHeight() const override { return spec_.ClientHeight; }
+  void SetClientSize(int width, int height) override {
+    spec_.ClientWidth = width;
+    spec_.ClientHeight = height;
+    Resize();
+    Centre();
+  }
+  TSize MaxClientSize() const override {
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, style_, FALSE, ex_style_);
+    const RECT work = WorkArea();
+    const int w = (work.right - work.left) - (frame.right - frame.left);
+    const int h = (work.bottom - work.top) - (frame.bottom - frame.top);
+    return {MulDiv(w, 96, dpi_), MulDiv(h, 96, dpi_)};
+  }
 
   void Show() override {
     if (Visible()) return;
@@ -123,8 +136,9 @@ class TWin32Form : public TForm {
     // As in a dialog, the first control in the tab order starts with the focus.
     if (HWND focus = GetFocus(); !focus || !IsChild(hwnd_, focus))
       if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) ::SetFocus(first);
-    UpdateWindow(hwnd_);
+    // Before the first paint: OnShow may still lay the form out anew.
     if (OnShow) app_.Guard([this] { OnShow(this); });
+    UpdateWindow(hwnd_);
   }
 
   TModalResult ShowModal() override {
@@ -160,6 +174,12 @@ class TWin32Form : public TForm {
   }
 
   bool Visible() const override { return (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; }
+  void BringToFront() override {
+    if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+    // A modal dialog of the program, where one is open, is what takes the input.
+    HWND popup = GetLastActivePopup(hwnd_);
+    SetForegroundWindow(popup ? popup : hwnd_);
+  }
   void SetModalResult(TModalResult value) override { modal_result_ = value; }
   TModalResult ModalResult() const override { return modal_result_; }
   void Repaint() override { pacer_.Repaint(hwnd_); }
@@ -170,6 +190,10 @@ class TWin32Form : public TForm {
   TApp& App() const { return app_; }
   HWND Hwnd() const { return hwnd_; }
   HFONT Font() const { return font_; }
+  int Dpi() const { return dpi_; }
+  // The buttons that Return and Escape press where no button has the focus.
+  void SetDefaultButton(TNative* button) { default_ = button; }
+  void SetCancelButton(TNative* button) { cancel_ = button; }
 
   // Control ids: the routing of WM_COMMAND and the owner-draw messages.
   int Register(TNative* element, int item_height) {
@@ -206,16 +230,35 @@ class TWin32Form : public TForm {
     return action != caNone;
   }
 
+  HWND OwnerWindow() const {
+    return spec_.Position == poOwnerFormCenter && owner_
+               ? static_cast<HWND>(TFactory::Window(*owner_))
+               : nullptr;
+  }
+  // The work area of the monitor the form shows on.
+  RECT WorkArea() const {
+    HWND owner = OwnerWindow();
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(owner ? owner : hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    return monitor.rcWork;
+  }
+  // The window's size for the client area of spec_.
+  void Resize() {
+    RECT frame{0, 0, Scaled(spec_.ClientWidth), Scaled(spec_.ClientHeight)};
+    AdjustWindowRectEx(&frame, style_, FALSE, ex_style_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
   void Centre() {
     if (spec_.Position == poDesigned) return;
     RECT window;
     GetWindowRect(hwnd_, &window);
-    HWND owner = spec_.Position == poOwnerFormCenter && owner_
-                     ? static_cast<HWND>(TFactory::Window(*owner_))
-                     : nullptr;
+    HWND owner = OwnerWindow();
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoW(MonitorFromWindow(owner ? owner : hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    monitor.rcWork = WorkArea();
     RECT area = monitor.rcWork;
     if (owner) GetWindowRect(owner, &area);
     const int w = window.right - window.left, h = window.bottom - window.top;
@@ -255,8 +298,11 @@ class TWin32Form : public TForm {
   TApp& app_;
   TFormSpec spec_;
   ::TForm* owner_;
+  DWORD style_, ex_style_;
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
+  TNative* default_ = nullptr;
+  TNative* cancel_ = nullptr;
   int dpi_ = 96;
   bool modal_ = false;
   TModalResult modal_result_ = mrNone;
@@ -299,10 +345,12 @@ bool TWin32Form::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
       app_.Guard([this] { Close(); });
       return true;
     case WM_COMMAND:
-      // Without a control it is the dialog manager's IDOK or IDCANCEL: neither form has such
-      // a button, so Enter and Escape do nothing.
-      if (lParam)
-        if (TNative* element = Find(LOWORD(wParam))) element->Command(HIWORD(wParam));
+      // Return comes from the dialog manager as the click of the button that DM_GETDEFID
+      // names, without its window where it lies on a panel; Escape as IDCANCEL.
+      if (TNative* element = Find(LOWORD(wParam)))
+        element->Command(HIWORD(wParam));
+      else if (!lParam && LOWORD(wParam) == IDCANCEL && cancel_)
+        cancel_->Command(BN_CLICKED);
       return true;
     case WM_MEASUREITEM: {
       auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
@@ -332,11 +380,12 @@ bool TWin32Form::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
       result = TRUE;
       return true;
     case DM_GETDEFID: {
-      // Enter presses the focused button, as in a dialog.
+      // Enter presses the focused button, as in a dialog, or else the Default button.
       HWND focus = GetFocus();
       if (focus && IsChild(hwnd_, focus))
         if (TNative* element = Find(GetDlgCtrlID(focus)); element && element->IsPushButton())
           result = MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+      if (!result && default_) result = MAKELRESULT(GetDlgCtrlID(default_->Hwnd()), DC_HASDEFID);
       return true;
     }
     case WM_ACTIVATE:
@@ -413,6 +462,11 @@ class TControlOf : public Base, public TNative {
   void SetEnabled(bool value) override { EnableWindow(hwnd_, value ? TRUE : FALSE); }
   bool Enabled() const override { return IsWindowEnabled(hwnd_) != FALSE; }
   TBounds Bounds() const override { return bounds_; }
+  void SetBounds(const TBounds& b) override {
+    bounds_ = b;
+    MoveWindow(hwnd_, form_.Scaled(b.Left), form_.Scaled(b.Top), form_.Scaled(b.Width),
+               form_.Scaled(b.Height), TRUE);
+  }
   void Repaint() override { pacer_.Repaint(hwnd_); }
   HWND Hwnd() const override { return hwnd_; }
 
@@ -511,8 +565,32 @@ class TWin32Label : public TControlOf<::TLabel> {
     FitWidth();
   }
   std::string Caption() const override { return Narrow(WindowText(hwnd_)); }
+  int TextWidth(const std::string& line) const override {
+    const std::wstring text = Widen(line);
+    SIZE size{0, 0};
+    Measure([&](HDC dc) {
+      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    });
+    return Unscaled(size.cx);
+  }
+  int LineHeight() const override {
+    TEXTMETRICW metrics{};
+    Measure([&](HDC dc) { GetTextMetricsW(dc, &metrics); });
+    return Unscaled(metrics.tmHeight);
+  }
 
  private:
+  template <class F>
+  void Measure(F&& measure) const {
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, form_.Font());
+    measure(dc);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+  }
+  // Screen pixels in design pixels, rounded up: a measure must never come short.
+  int Unscaled(int pixels) const { return (pixels * 96 + form_.Dpi() - 1) / form_.Dpi(); }
+
   UINT Flags() const {
     return DT_NOPREFIX | DT_EXPANDTABS | (word_wrap_ ? DT_WORDBREAK : 0) |
            (alignment_ == taCenter         ? DT_CENTER
@@ -603,8 +681,14 @@ class TWin32Label : public TControlOf<::TLabel> {
 class TWin32Button : public TControlOf<::TButton> {
  public:
   TWin32Button(::TForm& form, ::TPanel* parent, const TElementSpec& design)
-      : TControlOf(form, parent, design,
-                   {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, Widen(design.Caption)}) {}
+      : TControlOf(
+            form, parent, design,
+            {WC_BUTTONW,
+             static_cast<DWORD>(design.Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, 0,
+             Widen(design.Caption)}) {
+    if (design.Default) form_.SetDefaultButton(this);
+    if (design.Cancel) form_.SetCancelButton(this);
+  }
   void SetCaption(const std::string& text) override { SetWindowTextW(hwnd_, Widen(text).c_str()); }
   std::string Caption() const override { return Narrow(WindowText(hwnd_)); }
   void SetFocus() override { ::SetFocus(hwnd_); }

@@ -1,10 +1,11 @@
 #!/bin/sh
 # Cross-builds the portable code and the Windows platform files with MinGW-w64 and runs the
-# Windows test programs under Wine. Two linked pseudo-terminals, served by Wine as COM20 and
-# COM21, carry the serial tests over real Windows serial ports; two simulated testers (the Linux
-# build's quarrow-sim), served as COM22 and COM23, are read end to end by the real programs. The
-# window tests get a display of their own from Xvfb; the window that has read COM22 is
-# photographed into BUILD_DIR/window-dataready-windows.png.
+# Windows test programs under Wine. Configuring builds libxlsxwriter for MinGW-w64 once into the
+# build folder (scripts/build-xlsxwriter-mingw.sh). Two linked pseudo-terminals, served by Wine
+# as COM20 and COM21, carry the serial tests and the reader's test over real Windows serial
+# ports; two simulated testers (the Linux build's quarrow-sim), served as COM22 and COM23, are
+# read end to end by the real programs. The window tests get a display of their own from Xvfb;
+# the window that has read COM22 is photographed into BUILD_DIR/window-dataready-windows.png.
 # Usage: scripts/test-windows.sh [BUILD_DIR]   (default build-win; its Wine prefix lives inside)
 set -eu
 cd "$(dirname "$0")/.."
@@ -19,7 +20,7 @@ cmake -S . -B "$build" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmak
   -DQ2E_BUILD_BENCH=OFF >/dev/null
 targets="text_tests base_tests core_tests ports_tests sheetexport_tests sim_tests ui_headless_test
 ui_info_test app_tests win32_excel_tests win32_platform_tests win32_serial_tests win32_ui_tests
-win32_window_tests win32_e2e_tests quarrow2excel quarrow2excel-cli"
+win32_cli_tests win32_window_tests win32_e2e_tests quarrow2excel quarrow2excel-cli"
 # shellcheck disable=SC2086
 cmake --build "$build" -j2 --target $targets
 # The simulated testers run on Linux, from the native build.

@@ -30,5 +30,5 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   SetSerialErrorBox(say);
-  return RunCliReader(options, SystemServices(say), say);
+  return RunCliReader(options, SystemServices(say, TDesktopUse::FilesOnly), say);
 }

@@ -133,6 +133,9 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
       form.OnWorkbookWritten = [&](TsxExcelExport& x) { x.SaveAs(o.Xlsx, ffXLSX); };
       form.B_ExcelClick(nullptr);
       say("Workbook written to " + o.Xlsx);
+    } catch (const EExportIncomplete& e) {
+      say(e.Reason);  // nothing of the workbook was kept
+      code = kExitExportFailed;
     } catch (...) {
       say(FailureText());
       code = kExitExportFailed;

@@ -28,11 +28,12 @@ class TSinglePort : public TsrDeviceDatabase {
 
 }  // namespace
 
-TMainServices SystemServices(std::function<void(const std::string&)> tellUser) {
+TMainServices SystemServices(std::function<void(const std::string&)> tellUser, TDesktopUse use) {
   TMainServices s;
   s.Registry = CreateRegistry;
   s.Format = std::make_shared<FormatSettings>(LoadSystemFormatSettings());
-  s.Sheets = CreateSystemSheetSystem({*s.Format, std::move(tellUser)});
+  s.Sheets =
+      CreateSystemSheetSystem({*s.Format, std::move(tellUser), use == TDesktopUse::HandOver});
   return s;
 }
 
@@ -42,9 +43,11 @@ int RunWindow(TApplication& app, TElementFactory& factory, TWindowProgram progra
     app.ShowException(std::make_exception_ptr(Exception(text)));
   });
   TForm_Main* window = nullptr;
-  TMainServices services = SystemServices([&window](const std::string& text) {
-    if (window) window->ShowInfo(text, "Information", "SystemDefault");
-  });
+  TMainServices services = SystemServices(
+      [&window](const std::string& text) {
+        if (window) window->ShowInfo(text, "Information", "SystemDefault");
+      },
+      TDesktopUse::HandOver);
   services.WatchDevices = true;
   {
     TForm_Main form(factory, std::move(services));

@@ -13,9 +13,14 @@ constexpr const char* kProgramTitle = "Quarrow VORNEX";
 // The name the window program claims the desktop under.
 constexpr const char* kWindowProgram = "quarrow2excel";
 
-// The system's settings store, port list, serial line, locale and spreadsheet application (the
-// built-in workbook on Linux, Excel on Windows); tellUser hears where a handed-over workbook went.
-TMainServices SystemServices(std::function<void(const std::string&)> tellUser);
+// Whether the program hands workbooks to the desktop: the window does; the command-line reader
+// writes only the files it is told to, always with the built-in workbook.
+enum class TDesktopUse { HandOver, FilesOnly };
+
+// The system's settings store, port list, serial line, locale and spreadsheet application (Excel
+// where Windows has it, else the built-in workbook); tellUser hears where a handed-over workbook
+// went when nothing opened it.
+TMainServices SystemServices(std::function<void(const std::string&)> tellUser, TDesktopUse use);
 
 // What a binding gives the window program.
 struct TWindowProgram {

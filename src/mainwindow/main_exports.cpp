@@ -9,6 +9,8 @@
 namespace {
 
 const char* const kSheetCaption = "Quarrow VORNEX";
+const char* const kIncompleteWorkbook =
+    "The workbook is incomplete: it holds only the rows written before this error.";
 
 TxlFont DesignFont(int height, TFontStyles style, THAlignment alignment) {
   TxlFont f;
@@ -28,7 +30,23 @@ void SetSizeAndStyle(TxlFont& f, int size, TFontStyles style) {
   f.Style = style;
 }
 
+// A failed export leaves its workbook as the spreadsheet application would keep it: shown, with
+// what was written so far. False when the application cannot even be shown.
+bool KeepPartialWorkbook(TsxExcelExport& x) {
+  if (!x.Connected() || !x.ExcelApplication || !x.ExcelVisible()) return false;
+  try {
+    x.ExcelApplication->SetScreenUpdating(true);
+    x.ExcelApplication->SetVisible(true);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
+
+EExportIncomplete::EExportIncomplete(const std::string& reason)
+    : Exception(WithFullStop(reason) + " " + kIncompleteWorkbook), Reason(reason) {}
 
 void TForm_Main::ConfigureExport() {
   if (!services_.Sheets) return;
@@ -144,6 +162,7 @@ void TForm_Main::B_ExcelClick(TObject*) {
   ExportCursor = {
       .Position = 0, .Single = 0, .SingleRow = false, .End = false, .Size = Archive.RecTotal()};
   std::exception_ptr failure;
+  bool exported = false;
   try {
     x.SetExcelVisible(true);
     x.SetConnectTo(ctNewExcel);
@@ -159,12 +178,16 @@ void TForm_Main::B_ExcelClick(TObject*) {
     SetSizeAndStyle(x.FontGroup(), 12, 0);
     SetSizeAndStyle(x.FontData(), 12, 0);
     x.ExportDataset();
+    exported = true;
     if (OnWorkbookWritten) OnWorkbookWritten(x);
     PB_Data->SetPosition(100);
     PB_Data->Repaint();
     Form->Repaint();
   } catch (...) {
     failure = std::current_exception();
+    if (!exported && KeepPartialWorkbook(x))
+      if (const auto reason = ErrorReportText(failure))
+        failure = std::make_exception_ptr(EExportIncomplete(*reason));
   }
   try {
     x.Disconnect(false);

@@ -22,6 +22,14 @@
 
 class TDeviceWatch;
 
+// An export to the spreadsheet that stopped part-way: what was written stays in the workbook,
+// which the application keeps open. The message says so; Reason is the failure alone.
+class EExportIncomplete : public Exception {
+ public:
+  explicit EExportIncomplete(const std::string& reason);
+  std::string Reason;
+};
+
 // What the window takes from the system; every member left empty gets the system's own.
 struct TMainServices {
   std::function<std::unique_ptr<TRegistry>()> Registry;  // CreateRegistry

@@ -140,6 +140,6 @@ bool CreateNewFile(const fs::path& file) {
     return true;
   }
   const DWORD code = GetLastError();
-  if (code == ERROR_FILE_EXISTS) return false;
+  if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return false;
   throw EOSError(CannotCreateFileText(file, SysErrorMessage(static_cast<int>(code))), code);
 }

@@ -2,6 +2,7 @@
 // All calls are thread-safe and return at once (sounds and programs are started, not awaited).
 #pragma once
 
+#include <functional>
 #include <string>
 
 constexpr int CSIDL_PERSONAL = 5;  // the user's documents folder
@@ -14,5 +15,7 @@ std::string GetSpecialPath(int csidl);
 // information). False when it cannot be played here, so the caller may beep instead.
 bool PlaySystemSound(const std::string& alias);
 
-// Opens the file in the program the desktop associates with it; false when none can be started.
-bool OpenInDefaultProgram(const std::string& path);
+// Starts the desktop's opener for the file and returns at once, never waiting for the opener or
+// the program it starts; false when no opener could be started. Where the opener decides later
+// (xdg-open), notOpened runs on a thread of its own when it reports that nothing opened the file.
+bool OpenInDefaultProgram(const std::string& path, std::function<void()> notOpened = {});

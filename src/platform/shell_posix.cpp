@@ -5,10 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -54,8 +55,12 @@ std::string DocumentsFolder() {
   return fs::is_directory(dir, ec) ? dir : "";
 }
 
-// Starts the program with its output discarded and reaps it in the background.
-bool Spawn(const std::vector<std::string>& argv) {
+// Starts the program with its output discarded and reaps it on a thread of its own, which hands
+// ended the program's exit status (-1 when a signal ended it). A detached program runs in a
+// session of its own with the default signal state: it outlives our terminal, and a key pressed
+// there reaches only us.
+bool Spawn(const std::vector<std::string>& argv, bool detached = false,
+           std::function<void(int)> ended = {}) {
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -64,14 +69,29 @@ bool Spawn(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  if (detached) {
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  }
   pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  const int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
+  posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return false;
-  std::thread([pid] {
+  std::thread([pid, ended = std::move(ended)] {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t r;
+    while ((r = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
+    if (ended && r == pid) ended(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
   }).detach();
   return true;
 }
@@ -124,6 +144,11 @@ bool PlaySystemSound(const std::string& alias) {
   return !file.empty() && OnPath("paplay") && Spawn({"paplay", file});
 }
 
-bool OpenInDefaultProgram(const std::string& path) {
-  return OnPath("xdg-open") && Spawn({"xdg-open", path});
+// xdg-open may run the file's program in its own foreground (a session without a recognised
+// desktop), so it is never waited for; its failure statuses (no method, no program) arrive later.
+bool OpenInDefaultProgram(const std::string& path, std::function<void()> notOpened) {
+  if (!OnPath("xdg-open")) return false;
+  return Spawn({"xdg-open", path}, true, [notOpened = std::move(notOpened)](int status) {
+    if (status > 0 && notOpened) notOpened();
+  });
 }

@@ -21,8 +21,11 @@ bool PlaySystemSound(const std::string& alias) {
   return PlaySoundW(Widen(alias).c_str(), nullptr, SND_ALIAS | SND_ASYNC | SND_NODEFAULT) != FALSE;
 }
 
-bool OpenInDefaultProgram(const std::string& path) {
+// The shell decides at once (SE_ERR_NOASSOC where nothing is registered for the type) and
+// starts the program without waiting for it, so notOpened is never needed here. The default
+// verb is the one the registered program put first.
+bool OpenInDefaultProgram(const std::string& path, std::function<void()>) {
   const HINSTANCE r =
-      ShellExecuteW(nullptr, L"open", Widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+      ShellExecuteW(nullptr, nullptr, Widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(r) > 32;
 }

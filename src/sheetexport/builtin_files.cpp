@@ -11,6 +11,7 @@
 #include "base/utf8_path.h"
 #include "platform/atomic_file.h"
 #include "platform/narrow_folder.h"
+#include "platform/stderr_capture.h"
 #include "sheetexport/builtin_format.h"
 
 namespace builtin {
@@ -193,6 +194,16 @@ void WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const TBook& book, const TS
   }
 }
 
+// The library's own diagnostics: the system's reason where it gives one, else its message.
+std::string LibraryReason(const std::string& printed) {
+  const std::string system = "System error = ";
+  if (const auto at = printed.find(system); at != std::string::npos)
+    return printed.substr(at + system.size(), printed.find('\n', at) - at - system.size());
+  const auto start = printed.find("]: ");
+  if (start == std::string::npos) return {};
+  return printed.substr(start + 3, printed.find('\n', start) - start - 3);
+}
+
 // The whole book through the library into the file of that narrow name; the library's
 // result. Rows go out one at a time in constant-memory mode; a merge over several rows needs the
 // whole sheet in the library's memory.
@@ -240,6 +251,8 @@ void WriteXlsx(const TBook& book, const std::string& path) {
       if (IsLostWriteErrno(errno)) file.FailErrno(errno);
     };
     {
+      // The library prints its errors to standard error; they become this error's text instead.
+      TStderrCapture diagnostics;
       const TNarrowFolder folder(file.Folder());
       errno = 0;
       const lxw_error e = WriteBook(book, folder.Name(file.Temp().filename().string()),
@@ -247,8 +260,11 @@ void WriteXlsx(const TBook& book, const std::string& path) {
       checkWrites();
       // A file the library could not open has the system's reason; other failures its own.
       if (e == LXW_ERROR_CREATING_XLSX_FILE && errno != 0) file.FailErrno(errno);
-      if (e != LXW_NO_ERROR)
-        throw ESheetAppError(CannotWriteFileText(Utf8Path(path), lxw_strerror(e)));
+      if (e != LXW_NO_ERROR) {
+        const std::string reason = LibraryReason(diagnostics.Text());
+        throw ESheetAppError(
+            CannotWriteFileText(Utf8Path(path), reason.empty() ? lxw_strerror(e) : reason));
+      }
     }
     file.Commit();
   } catch (const EOSError& e) {

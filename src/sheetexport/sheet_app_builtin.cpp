@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <list>
 
@@ -12,6 +13,7 @@
 #include "sheetexport/builtin_book.h"
 #include "sheetexport/builtin_files.h"
 #include "sheetexport/builtin_format.h"
+#include "sheetexport/builtin_handover.h"
 
 using namespace builtin;
 
@@ -22,8 +24,7 @@ constexpr int kMaxColumns = 16384;
 
 struct TServices {
   FormatSettings Settings;
-  std::shared_ptr<TDesktop> Desktop;
-  std::function<void(const std::string&)> TellUser;
+  THandOver HandOver;
 };
 
 struct TAppState {
@@ -39,48 +40,9 @@ struct TAppState {
   }
 };
 
-std::string FileBaseName(const TBook& book) {
-  std::string name = book.Sheets.empty() ? "Book" : book.Sheets[book.Active]->Name;
-  for (char& c : name)
-    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
-  return name.empty() ? "Book" : name;
-}
-
-// Writes the workbook to a new file of the cache folder, never over an existing one, and
-// opens it in the desktop's program. Returns false when no file could be written.
-bool HandOver(TBook& book, TServices& services, bool markSaved) {
-  std::string tell;
-  std::filesystem::path file;
-  try {
-    const auto folder = services.Desktop->UserCacheFolder() / "quarrow2excel";
-    std::filesystem::create_directories(folder);
-    for (int n = 1; file.empty(); ++n) {
-      if (n > 100000) throw ESheetAppError("No free file name in " + PathUtf8(folder));
-      const auto candidate =
-          folder / Utf8Path(FileBaseName(book) + "-" + std::to_string(n) + ".xlsx");
-      // Created here and now, so an existing file is never taken over.
-      if (CreateNewFile(candidate)) file = candidate;
-    }
-    WriteXlsx(book, PathUtf8(file));
-    if (markSaved) book.Dirty = false;
-    std::string error;
-    if (!services.Desktop->OpenFile(file, error))
-      tell = "The workbook was saved as " + PathUtf8(file) + " (" + error + ").";
-  } catch (const std::exception& e) {
-    // The reserved name goes again with the failure; nothing half-written is left there.
-    std::error_code ec;
-    if (!file.empty()) std::filesystem::remove(file, ec);
-    tell = std::string("The workbook could not be saved: ") + e.what();
-    if (services.TellUser) services.TellUser(tell);
-    return false;
-  }
-  if (!tell.empty() && services.TellUser) services.TellUser(tell);
-  return true;
-}
-
 void HandOverUnsaved(TAppState& st) {
   for (auto& book : st.Books)
-    if (book->Dirty) HandOver(*book, *st.Services, true);
+    if (book->Dirty && HandOver(*book, st.Services->HandOver)) book->Dirty = false;
 }
 
 // Old style index to new, for one operation over many cells.
@@ -459,7 +421,7 @@ class Worksheet : public TSheetWorksheet {
     return std::make_shared<::PageSetup>(sheet_);
   }
   // The desktop's spreadsheet program shows a copy; the workbook stays unsaved.
-  void PrintPreview() override { HandOver(*book_, *services_, false); }
+  void PrintPreview() override { HandOver(*book_, services_->HandOver); }
   void SaveAs(const std::string& path) override { SaveAs(path, 51); }
   void SaveAs(const std::string& path, int format) override {
     if (format == 51) {
@@ -732,8 +694,7 @@ class BuiltinSystem : public TSheetSystem {
 std::shared_ptr<TSheetSystem> CreateBuiltinSheetSystem(TBuiltinSheetOptions options) {
   auto services = std::make_shared<TServices>();
   services->Settings = options.Settings;
-  services->Desktop =
-      options.Desktop ? options.Desktop : std::shared_ptr<TDesktop>(CreateSystemDesktop());
-  services->TellUser = std::move(options.TellUser);
+  services->HandOver = {std::move(options.Desktop), std::move(options.TellUser),
+                        std::move(options.Now)};
   return std::make_shared<BuiltinSystem>(std::move(services));
 }

@@ -1,7 +1,6 @@
-#include "sheetexport/sheet_app_builtin.h"
 #include "sheetexport/sheet_system.h"
 
-std::shared_ptr<TSheetSystem> CreateSystemSheetSystem(TSystemSheetOptions options) {
-  return CreateBuiltinSheetSystem(
-      {std::move(options.Settings), nullptr, std::move(options.TellUser)});
+// The desktop's spreadsheet programs take files, not automation.
+std::shared_ptr<TSheetSystem> InstalledSheetSystem(const FormatSettings&) {
+  return nullptr;
 }

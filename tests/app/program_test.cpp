@@ -6,8 +6,10 @@
 namespace {
 
 TEST(Program, SystemServicesHoldTheSpreadsheetStoreAndLocale) {
-  const TMainServices services = SystemServices([](const std::string&) {});
-  EXPECT_NE(services.Sheets, nullptr);
+  const TMainServices services = SystemServices([](const std::string&) {}, TDesktopUse::HandOver);
+  ASSERT_NE(services.Sheets, nullptr);
+  // Every machine can export: Excel where it is installed, the built-in workbook elsewhere.
+  EXPECT_NE(TsxExcelExport(services.Sheets, *services.Format).ExcelVersion(), 0);
   EXPECT_TRUE(services.Registry);
   ASSERT_NE(services.Format, nullptr);
   EXPECT_NE(services.Format->DecimalSeparator, '\0');

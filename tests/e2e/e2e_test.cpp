@@ -439,4 +439,33 @@ TEST_F(EndToEnd, ExportsReplaceTheirTargetsWholeOrLeaveThemAsTheyWere) {
   for (const pid_t p : {sim, small}) kill(p, SIGTERM);
 }
 
+TEST_F(EndToEnd, AWorkbookThatCannotBeWrittenIsOurErrorAndNothingGoesToTheDesktop) {
+  // An opener first on PATH that would hold the reader up if it were ever started.
+  fs::create_directories(root_ / "bin");
+  std::ofstream(root_ / "bin" / "xdg-open")
+      << "#!/bin/sh\ntouch '" << (root_ / "opened").string() << "'\nexec sleep 30\n";
+  fs::permissions(root_ / "bin" / "xdg-open", fs::perms::owner_all);
+  const std::string oldPath = std::getenv("PATH");
+  setenv("PATH", ((root_ / "bin").string() + ":" + oldPath).c_str(), 1);
+
+  const pid_t sim = Sim("tester", {"--archive", WriteArchive(MakeArchive(3, 2), "a.bin").string()});
+  const auto port = root_ / "run" / "quarrow2excel" / "ports" / "tester" / "tty";
+  const fs::path missing = root_ / "no" / "such" / "book.xlsx";
+  EXPECT_EQ(Wait(Reader({"--port", port.string(), "--xlsx", missing.string()}), 30s), 6) << Log();
+  const std::string log = Log();
+  EXPECT_NE(log.find("Cannot create file \"" + missing.string() + "\". No such file or directory"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << "the library's own output: " << log;
+  EXPECT_FALSE(fs::exists(missing.parent_path()));
+
+  const fs::path book = root_ / "book.xlsx";
+  EXPECT_EQ(Wait(Reader({"--port", port.string(), "--xlsx", book.string()}), 30s), 0) << Log();
+  EXPECT_TRUE(XlsxFile(book.string()).Ok());
+  setenv("PATH", oldPath.c_str(), 1);
+  EXPECT_FALSE(fs::exists(root_ / "opened")) << "the reader hands nothing to the desktop";
+  kill(sim, SIGTERM);
+  EXPECT_EQ(Wait(sim, 5s), 0);
+}
+
 }  // namespace

@@ -16,19 +16,6 @@ namespace {
 
 class ExportsTest : public ::testing::Test, public FormFixture {
  protected:
-  // The window in DataReady over an archive of records with the given impact counts, without
-  // any serial line: what the reading leaves behind.
-  TForm_Main& Loaded(const std::vector<unsigned>& q) {
-    TForm_Main& f = form ? *form : Start();
-    f.Archive.Resize(static_cast<std::uint32_t>(q.size()));
-    for (std::size_t i = 0; i < q.size(); ++i) {
-      const auto r = TestRecord(static_cast<unsigned>(i + 1), q[i]);
-      f.Archive.StoreRecord(r.data(), r.size());
-    }
-    f.SessionPhase = phComplete;
-    f.SetStateDataReady();
-    return f;
-  }
   headless::TSaveDialog& Dialog() { return static_cast<headless::TSaveDialog&>(*form->SaveAsText); }
 };
 
@@ -244,11 +231,11 @@ TEST_F(ExportsTest, ExportToExcelWritesTheTitledSheetAndLetsTheWorkbookGo) {
   // Single-value rows are grouped under their record.
   EXPECT_NE(sheet.RowAttributes.at(8).find("outlineLevel=\"1\""), std::string::npos);
 
-  // Without a save the visible workbook goes to the cache folder for the desktop to open.
+  // Without a save the visible workbook goes to the documents folder for the desktop to open.
   f.OnWorkbookWritten = nullptr;
   ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());
   ASSERT_EQ(desktop->Opened.size(), 1u);
-  EXPECT_EQ(desktop->Opened[0].string().rfind((Root() / "cache").string(), 0), 0u);
+  EXPECT_EQ(desktop->Opened[0].parent_path(), Root() / "handed");
   EXPECT_EQ(told.size(), 1u);
 }
 

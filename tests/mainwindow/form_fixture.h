@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "../core/test_link.h"
+#include "../core/test_record.h"
 #include "../sheetexport/fake_desktop.h"
 #include "mainwindow/main_form.h"
 #include "platform/virtual_ports.h"
@@ -27,29 +28,6 @@
 #include "ui/headless/headless.h"
 
 namespace fs = std::filesystem;
-
-// A record of the test archive: number n gives R = 20 + n MPa and q single values.
-inline std::vector<std::uint8_t> TestRecord(unsigned n, unsigned q) {
-  std::vector<std::uint8_t> r(128, 0);
-  r[0] = 9;                             // day
-  r[1] = 12;                            // month
-  r[8] = 26;                            // year - 2000
-  r[7] = 14;                            // hour
-  r[2] = (1 << 4) | 2;                  // material 1, article 2
-  r[3] = static_cast<std::uint8_t>(q);  // impacts
-  const unsigned raw = 200 + 10 * n;    // R in tenths of MPa
-  r[18] = raw & 255;
-  r[19] = static_cast<std::uint8_t>(raw >> 8);
-  r[9] = 15;                                    // S 1.5
-  r[11] = 42;                                   // V 4.2
-  r[17] = 100;                                  // Kc 1.00
-  for (unsigned k = 0; k < q && k < 49; ++k) {  // a slot holds 49 values
-    const unsigned v = raw + k;
-    r[30 + 2 * k] = v & 255;
-    r[31 + 2 * k] = static_cast<std::uint8_t>(v >> 8);
-  }
-  return r;
-}
 
 // The tester's side of the link on a pseudo-terminal: "Z" back for "Z" while the line runs at
 // its own rate, the header for "V", record 1 for "n", the next record for every "O".
@@ -205,9 +183,9 @@ class FormFixture {
     return s;
   }
 
-  // A desktop that opens nothing, with its cache folder in the test's folder.
+  // A desktop that opens nothing, with its documents folder in the test's folder.
   std::shared_ptr<FakeDesktop> NoDesktop() {
-    auto d = std::make_shared<FakeDesktop>(root_ / "cache");
+    auto d = std::make_shared<FakeDesktop>(root_ / "handed");
     d->Opens = false;
     return d;
   }
@@ -215,6 +193,20 @@ class FormFixture {
   TForm_Main& Start() {
     form = std::make_unique<TForm_Main>(factory, Services());
     return *form;
+  }
+
+  // The window in DataReady over an archive of records with the given impact counts, without
+  // any serial line: what the reading leaves behind.
+  TForm_Main& Loaded(const std::vector<unsigned>& q) {
+    TForm_Main& f = form ? *form : Start();
+    f.Archive.Resize(static_cast<std::uint32_t>(q.size()));
+    for (std::size_t i = 0; i < q.size(); ++i) {
+      const auto r = TestRecord(static_cast<unsigned>(i + 1), q[i]);
+      f.Archive.StoreRecord(r.data(), r.size());
+    }
+    f.SessionPhase = phComplete;
+    f.SetStateDataReady();
+    return f;
   }
 
   template <class T>

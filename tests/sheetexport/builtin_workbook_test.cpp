@@ -1,12 +1,12 @@
 // The built-in workbook: whole exports through the engine written to .xlsx and read back, the
 // handing over of unsaved work to the desktop, CSV files, formats and a real reader.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <regex>
 #include <sstream>
 
@@ -23,14 +23,16 @@ namespace {
 class BuiltinWorkbook : public ::testing::Test {
  protected:
   void SetUp() override {
-    char name[] = "/tmp/q2e_builtin_XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    dir_ = name;
-    desktop_ = std::make_shared<FakeDesktop>(dir_ / "cache");
+    dir_ = fs::temp_directory_path() /
+           ("q2e_builtin_" + std::to_string(std::random_device{}()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    desktop_ = std::make_shared<FakeDesktop>(dir_ / "Documents");
     TBuiltinSheetOptions options;
     options.Settings = settings_;
     options.Desktop = desktop_;
     options.TellUser = [this](const std::string& text) { told_.push_back(text); };
+    options.Now = [] { return EncodeDateTime(2026, 12, 9, 14, 5, 30, 0); };
     system_ = CreateBuiltinSheetSystem(options);
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -170,8 +172,9 @@ TEST_F(BuiltinWorkbook, LettingGoOfAVisibleUnsavedWorkbookHandsItToTheDesktop) {
   }
   ASSERT_EQ(desktop_->Opened.size(), 2u);
   EXPECT_NE(desktop_->Opened[0], desktop_->Opened[1]) << "never over an earlier file";
-  EXPECT_EQ(desktop_->Opened[0].parent_path(), dir_ / "cache" / "quarrow2excel");
-  EXPECT_EQ(desktop_->Opened[0].filename(), "Quarrow VORNEX-1.xlsx");
+  EXPECT_EQ(desktop_->Opened[0].parent_path(), dir_ / "Documents");
+  EXPECT_EQ(desktop_->Opened[0].filename(), "Quarrow VORNEX 2026-12-09 14-05.xlsx");
+  EXPECT_EQ(desktop_->Opened[1].filename(), "Quarrow VORNEX 2026-12-09 14-05 (2).xlsx");
   const XlsxSheet s = XlsxFile(desktop_->Opened[1].string()).Sheet(1);
   EXPECT_EQ(s.Text("A9"), "3");
   EXPECT_TRUE(told_.empty());
@@ -188,6 +191,10 @@ TEST_F(BuiltinWorkbook, LettingGoOfAVisibleUnsavedWorkbookHandsItToTheDesktop) {
   ASSERT_EQ(told_.size(), 1u);
   EXPECT_NE(told_[0].find(desktop_->Opened.back().string()), std::string::npos)
       << "the user learns where the file is";
+  // An opener that was started and reports later that nothing opened the file.
+  desktop_->NotOpened[1]();
+  ASSERT_EQ(told_.size(), 2u);
+  EXPECT_NE(told_[1].find(desktop_->Opened[1].string()), std::string::npos);
 
   {
     TsxExcelExport x(system_, settings_);

@@ -1,8 +1,10 @@
-// A desktop for the built-in workbook's tests: a cache folder of the test's choosing, and a
-// record of the files it was asked to open (which it opens or refuses as told).
+// A desktop for the built-in workbook's tests: a documents folder of the test's choosing, and a
+// record of the files it was asked to open (which it starts opening or refuses as told; the
+// opener's late reports wait in NotOpened until the test delivers them).
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,16 +12,20 @@
 
 class FakeDesktop : public TDesktop {
  public:
-  explicit FakeDesktop(std::filesystem::path cache) : cache_(std::move(cache)) {}
-  std::filesystem::path UserCacheFolder() override { return cache_; }
-  bool OpenFile(const std::filesystem::path& file, std::string& error) override {
+  explicit FakeDesktop(std::filesystem::path docs) : docs_(std::move(docs)) {}
+  std::string DocumentsFolder() override {
+    std::filesystem::create_directories(docs_);
+    return docs_.string();
+  }
+  bool OpenFile(const std::string& file, std::function<void()> notOpened) override {
     Opened.push_back(file);
-    if (!Opens) error = "no program";
+    NotOpened.push_back(std::move(notOpened));
     return Opens;
   }
   std::vector<std::filesystem::path> Opened;
+  std::vector<std::function<void()>> NotOpened;
   bool Opens = true;
 
  private:
-  std::filesystem::path cache_;
+  std::filesystem::path docs_;
 };

@@ -1,20 +1,54 @@
 #include "xlsx_reader.h"
 
-#include <cstdio>
+#include <zlib.h>
+
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 
 namespace {
 
-std::string Run(const std::string& command) {
-  std::string out;
-  if (std::FILE* p = popen(command.c_str(), "r")) {
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
+std::uint32_t Le(const std::string& s, std::size_t at, int bytes) {
+  std::uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[at + i]);
+  return v;
+}
+
+// One member of a zip archive, stored or deflated; empty when missing or damaged.
+std::string ZipMember(const std::string& zip, const std::string& name) {
+  if (zip.size() < 22) return {};
+  std::size_t end = zip.size() - 22;
+  while (end > 0 && Le(zip, end, 4) != 0x06054b50) --end;
+  if (Le(zip, end, 4) != 0x06054b50) return {};
+  std::size_t at = Le(zip, end + 16, 4);
+  for (std::uint32_t i = 0, n = Le(zip, end + 10, 2); i < n; ++i) {
+    if (at + 46 > zip.size() || Le(zip, at, 4) != 0x02014b50) return {};
+    const std::uint32_t method = Le(zip, at + 10, 2), packed = Le(zip, at + 20, 4),
+                        size = Le(zip, at + 24, 4), nameLength = Le(zip, at + 28, 2),
+                        local = Le(zip, at + 42, 4);
+    const std::size_t next = at + 46 + nameLength + Le(zip, at + 30, 2) + Le(zip, at + 32, 2);
+    if (zip.compare(at + 46, nameLength, name) != 0) {
+      at = next;
+      continue;
+    }
+    const std::size_t data = local + 30 + Le(zip, local + 26, 2) + Le(zip, local + 28, 2);
+    if (data + packed > zip.size()) return {};
+    if (method == 0) return zip.substr(data, packed);
+    std::string out(size, '\0');
+    z_stream z{};
+    if (method != 8 || inflateInit2(&z, -MAX_WBITS) != Z_OK) return {};
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zip.data() + data));
+    z.avail_in = packed;
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = size;
+    const int rc = inflate(&z, Z_FINISH);
+    inflateEnd(&z);
+    return rc == Z_STREAM_END && z.total_out == size ? out : std::string();
   }
-  return out;
+  return {};
 }
 
 std::string Unescape(std::string s) {
@@ -89,7 +123,9 @@ XlsxFile::XlsxFile(const std::string& path) : path_(path) {
 }
 
 std::string XlsxFile::Part(const std::string& name) const {
-  return Run("unzip -p '" + path_ + "' '" + name + "' 2>/dev/null");
+  std::ifstream in(std::filesystem::u8path(path_), std::ios::binary);
+  const std::string zip((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return ZipMember(zip, name);
 }
 
 XlsxSheet XlsxFile::Sheet(int index) const {

@@ -1,5 +1,6 @@
-// Reads back what a test needs of an .xlsx file: its parts through `unzip -p`, cells with
-// their value and style, the styles' number formats and fonts, rows' outline attributes.
+// Reads back what a test needs of an .xlsx file (its path in UTF-8): its parts, unzipped with
+// zlib, cells with their value and style, the styles' number formats and fonts, rows' outline
+// attributes.
 #pragma once
 
 #include <map>

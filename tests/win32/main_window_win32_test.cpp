@@ -10,7 +10,11 @@
 
 #include "../serial/fake_serial_api.h"
 #include "base/utf8_path.h"
+#include "../core/test_record.h"
+#include "../sheetexport/xlsx_reader.h"
 #include "mainwindow/main_form.h"
+#include "platform/shell.h"
+#include "sheetexport/sheet_system.h"
 #include "ui/win32/win32_binding.h"
 #include "win32_probe.h"
 
@@ -107,8 +111,10 @@ class Win32Window : public ::testing::Test {
   }
 
   std::unique_ptr<TForm_Main> Open(std::shared_ptr<TsrDeviceDatabase> devices = nullptr,
-                                   std::shared_ptr<TSerialApi> api = nullptr) {
+                                   std::shared_ptr<TSerialApi> api = nullptr,
+                                   std::shared_ptr<TSheetSystem> sheets = nullptr) {
     TMainServices services;
+    services.Sheets = std::move(sheets);
     services.Registry = [base = base_] { return std::make_unique<TRedirectedRegistry>(base); };
     services.Devices = devices ? devices : std::make_shared<TNoDevices>();
     services.SerialApi = api;
@@ -278,6 +284,36 @@ TEST_F(Win32Window, PortHeldByAnotherProgramIsToldUnderTheWaitingText) {
   form->Timer_CheckWorkTimer(nullptr);
   app_.ProcessMessages();
   EXPECT_FALSE(probe::Shown(notice));
+}
+
+TEST_F(Win32Window, WithoutExcelTheBuiltInWorkbookExportsAndSaysWhereItIsWhenNothingOpensIt) {
+  std::vector<std::string> told;
+  auto form = Open(nullptr, nullptr, CreateSystemSheetSystem(
+      {FormatSettings{}, [&](const std::string& text) { told.push_back(text); }}));
+  form->Archive.Resize(3);
+  for (unsigned n = 1; n <= 3; ++n) {
+    const auto r = TestRecord(n, n == 1 ? 2 : 0);
+    form->Archive.StoreRecord(r.data(), r.size());
+  }
+  form->SessionPhase = phComplete;
+  form->SetStateDataReady();
+  app_.ProcessMessages();
+  EXPECT_TRUE(probe::Shown(W(form->B_Excel)));
+  EXPECT_TRUE(probe::Enabled(W(form->B_Excel)));
+
+  // Nothing is registered for .xlsx here: the user learns where the workbook went.
+  form->B_ExcelClick(nullptr);
+  ASSERT_EQ(told.size(), 1u);
+  const std::string before = "The workbook was saved as ", after = ". No program opened it.";
+  ASSERT_EQ(told[0].rfind(before, 0), 0u) << told[0];
+  ASSERT_GT(told[0].size(), before.size() + after.size());
+  const std::string file =
+      told[0].substr(before.size(), told[0].size() - before.size() - after.size());
+  EXPECT_EQ(Utf8Path(file).parent_path(), Utf8Path(GetSpecialPath(CSIDL_PERSONAL)));
+  EXPECT_EQ(XlsxFile(file).Sheet(1).Text("A7"), "1");
+  EXPECT_EQ(XlsxFile(file).Sheet(1).Text("O9"), "21.1");
+  std::error_code ec;
+  fs::remove(file, ec);
 }
 
 }  // namespace

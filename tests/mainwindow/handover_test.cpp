@@ -124,6 +124,7 @@ class TVersion11 : public TSheetSystem {
   bool CurrentUserKeyExists(const std::string& key) override {
     return key == "\\Software\\Microsoft\\Office\\11.0\\Excel";
   }
+  std::string ClassCurrentVersion(const std::string&) override { return {}; }
 
  private:
   std::shared_ptr<TSheetSystem> inner_;

@@ -78,9 +78,11 @@ bool SameOptions(const TSimOptions& a, const TSimOptions& b) {
   return a.Archive == b.Archive && a.Records == b.Records && a.Seed == b.Seed &&
          a.Singles == b.Singles && a.Baud == b.Baud && a.Name == b.Name &&
          a.SlowLineMicros == b.SlowLineMicros && a.Once == b.Once && a.Capture == b.Capture &&
-         a.Help == b.Help && f.SpoilRecord == g.SpoilRecord && f.SilentBefore == g.SilentBefore &&
-         f.HangUpBefore == g.HangUpBefore && f.Empty == g.Empty &&
-         f.RejectHeader == g.RejectHeader && f.Noise == g.Noise;
+         a.Help == b.Help && a.Version == b.Version && f.SpoilRecord == g.SpoilRecord &&
+         f.SilentBefore == g.SilentBefore && f.HangUpBefore == g.HangUpBefore &&
+         f.Empty == g.Empty && f.RejectHeader == g.RejectHeader && f.Noise == g.Noise &&
+         f.RepeatHeader == g.RepeatHeader && f.RepeatRecord == g.RepeatRecord &&
+         f.JoinRecords == g.JoinRecords && f.ChatterBefore == g.ChatterBefore;
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST(ExcelSystem, WithoutExcelStartingRaises) {
   const bool registered = ExcelRegistered();
   if (SUCCEEDED(entered)) CoUninitialize();
   if (registered) GTEST_SKIP() << "Excel is installed here";
-  auto system = CreateSystemSheetSystem({});
+  auto system = CreateExcelSheetSystem();
   for (int attach = 0; attach < 2; ++attach) {
     try {
       if (attach)

@@ -829,7 +829,8 @@ class TWin32SaveDialog : public TSaveDialog {
     ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
-    ofn.Flags = SaveDialogFlags(Options()) | OFN_EXPLORER;
+    // The program's current folder stays where it was, whatever folder the user picks.
+    ofn.Flags = SaveDialogFlags(Options()) | OFN_EXPLORER | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&ofn)) return false;
     SetFileName(WithDefaultExt(Narrow(file.c_str())));
     return true;

@@ -10,6 +10,14 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
 
+// Before the temporary file exists the target could not be created; after, not written.
+[[noreturn]] void Raise(bool created, const std::filesystem::path& target,
+                        const std::string& reason, int code) {
+  throw EOSError(
+      created ? CannotWriteFileText(target, reason) : CannotCreateFileText(target, reason),
+      static_cast<unsigned>(code));
+}
+
 }  // namespace
 
 void TAtomicFile::Write(const void* data, std::size_t size) {
@@ -33,11 +41,12 @@ void TAtomicFile::Commit() {
   file_.Commit();
 }
 
+void TFileReplacement::Fail(int code) const {
+  Raise(created_, target_, SysErrorMessage(code), code);
+}
+
 void TFileReplacement::FailErrno(int code) const {
-  const std::string reason = std::strerror(code);
-  throw EOSError(
-      created_ ? CannotWriteFileText(target_, reason) : CannotCreateFileText(target_, reason),
-      static_cast<unsigned>(code));
+  Raise(created_, target_, std::strerror(code), code);
 }
 
 std::string CannotCreateFileText(const std::filesystem::path& file, const std::string& reason) {

@@ -88,13 +88,6 @@ TFileReplacement::~TFileReplacement() {
   if (created_ && !committed_) unlink(temp_.c_str());
 }
 
-void TFileReplacement::Fail(int code) const {
-  const std::string reason = SysErrorMessage(code);
-  throw EOSError(
-      created_ ? CannotWriteFileText(target_, reason) : CannotCreateFileText(target_, reason),
-      static_cast<unsigned>(code));
-}
-
 void TFileReplacement::WriteAll(const char* p, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(static_cast<int>(handle_), p, size);

@@ -92,13 +92,6 @@ TFileReplacement::~TFileReplacement() {
   if (created_ && !committed_) DeleteFileW(temp_.c_str());
 }
 
-void TFileReplacement::Fail(int code) const {
-  const std::string reason = SysErrorMessage(code);
-  throw EOSError(
-      created_ ? CannotWriteFileText(target_, reason) : CannotCreateFileText(target_, reason),
-      static_cast<unsigned>(code));
-}
-
 void TFileReplacement::WriteAll(const char* p, std::size_t size) {
   while (size > 0) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));

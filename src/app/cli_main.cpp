@@ -14,15 +14,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
   };
+  UseUserLanguage();
   TCliOptions options;
   try {
     options = ParseCliOptions(ProgramArguments(argc, argv));
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "quarrow2excel-cli: %s\n\n%s", e.what(), kCliUsage);
+    std::fprintf(stderr, "quarrow2excel-cli: %s\n\n%s", e.what(), CliUsage().c_str());
     return kExitUsage;
   }
+  if (!options.Language.empty()) UseUserLanguage(options.Language);
   if (options.Help) {
-    std::fputs(kCliUsage, stdout);
+    std::fputs(CliUsage().c_str(), stdout);
     return kExitOk;
   }
   if (options.Version) {

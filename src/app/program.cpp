@@ -1,7 +1,6 @@
 #include "program.h"
 
-#include <iostream>
-
+#include "platform/console_text.h"
 #include "platform/locale_settings.h"
 #include "platform/main_thread.h"
 #include "platform/user_language.h"
@@ -84,7 +83,7 @@ std::shared_ptr<TsrDeviceDatabase> SinglePortDevices(const std::string& path) {
 }
 
 int ReportRunningWindow(bool raised) {
-  std::cerr << kWindowProgram << ": " << Str(raised ? TS::AlreadyRunningRaised : TS::AlreadyRunning)
-            << std::endl;
+  PrintText(TStream::Error, std::string(kWindowProgram) + ": " +
+                                Str(raised ? TS::AlreadyRunningRaised : TS::AlreadyRunning) + "\n");
   return 0;
 }

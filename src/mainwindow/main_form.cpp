@@ -98,6 +98,12 @@ void TForm_Main::CreateElements(TElementFactory& f) {
                               .Items = units,
                               .ItemIndex = 0,
                               .ItemHeight = 20});
+  // A word for the unit longer than the design's moves the list right, never under the label.
+  const TBounds label = L_Unit->Bounds();
+  if (TBounds list = CB_Unit->Bounds(); label.Left + label.Width + 8 > list.Left) {
+    list.Left = label.Left + label.Width + 8;
+    CB_Unit->SetBounds(list);
+  }
   B_Next = f.CreateButton(form, nullptr,
                           {.Name = "B_Next",
                            .Bounds = {312, 156, 182, 30},

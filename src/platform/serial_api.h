@@ -107,9 +107,8 @@ constexpr std::uint32_t EV_RXCHAR = 0x1, EV_RXFLAG = 0x2, EV_TXEMPTY = 0x4, EV_C
 constexpr std::uint32_t CE_RXOVER = 0x1, CE_OVERRUN = 0x2, CE_RXPARITY = 0x4, CE_FRAME = 0x8,
                         CE_BREAK = 0x10;
 constexpr std::uint32_t ERROR_SUCCESS = 0, ERROR_INVALID_FUNCTION = 1, ERROR_FILE_NOT_FOUND = 2,
-                        ERROR_PATH_NOT_FOUND = 3, ERROR_ACCESS_DENIED = 5,
-                        ERROR_INVALID_HANDLE = 6, ERROR_NOT_ENOUGH_MEMORY = 8,
-                        ERROR_BAD_COMMAND = 22, ERROR_GEN_FAILURE = 31,
+                        ERROR_PATH_NOT_FOUND = 3, ERROR_ACCESS_DENIED = 5, ERROR_INVALID_HANDLE = 6,
+                        ERROR_NOT_ENOUGH_MEMORY = 8, ERROR_BAD_COMMAND = 22, ERROR_GEN_FAILURE = 31,
                         ERROR_SHARING_VIOLATION = 32, ERROR_NOT_SUPPORTED = 50, ERROR_BUSY = 170,
                         ERROR_INVALID_PARAMETER = 87, ERROR_OPERATION_ABORTED = 995,
                         ERROR_IO_INCOMPLETE = 996, ERROR_IO_PENDING = 997,

@@ -6,19 +6,17 @@
 #include "app/program.h"
 #include "base/exceptions.h"
 #include "base/version.h"
+#include "platform/console_text.h"
 #include "platform/program_args.h"
 #include "serial/srclasses.h"
 
 int main(int argc, char** argv) {
-  const auto say = [](const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
-  };
+  const auto say = [](const std::string& text) { WriteStderr(text + "\n"); };
   TCliOptions options;
   try {
     options = ParseCliOptions(ProgramArguments(argc, argv));
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "quarrow2excel-cli: %s\n\n%s", e.what(), kCliUsage);
+    WriteStderr("quarrow2excel-cli: " + std::string(e.what()) + "\n\n" + kCliUsage);
     return kExitUsage;
   }
   if (options.Help) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/utf8_path.h"
 #include "platform/port_fault.h"
 
 namespace {
@@ -21,7 +22,7 @@ std::string Say(const char* text, const std::string& path) {
 
 std::optional<std::string> NotASerialPort(const std::string& path, TSerialApi& api) {
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
+  const auto status = std::filesystem::status(Utf8Path(path), ec);
   if (std::filesystem::is_directory(status)) return Say(kTextFolder, path);
   if (std::filesystem::is_regular_file(status)) return Say(kTextFile, path);
   // Opened the way the serial component opens it, and let go at once.

@@ -1,5 +1,4 @@
 // quarrow2excel-cli: reads a Quarrow tester without a window, for scripts and batches.
-#include <cstdio>
 #include <string>
 
 #include "app/cli_reader.h"
@@ -11,20 +10,22 @@
 #include "serial/srclasses.h"
 
 int main(int argc, char** argv) {
-  const auto say = [](const std::string& text) { WriteStderr(text + "\n"); };
+  const auto say = [](const std::string& text) { PrintText(TStream::Error, text + "\n"); };
+  UseUserLanguage();
   TCliOptions options;
   try {
     options = ParseCliOptions(ProgramArguments(argc, argv));
   } catch (const std::exception& e) {
-    WriteStderr("quarrow2excel-cli: " + std::string(e.what()) + "\n\n" + kCliUsage);
+    PrintText(TStream::Error, "quarrow2excel-cli: " + std::string(e.what()) + "\n\n" + CliUsage());
     return kExitUsage;
   }
+  if (!options.Language.empty()) UseUserLanguage(options.Language);
   if (options.Help) {
-    std::fputs(kCliUsage, stdout);
+    PrintText(TStream::Output, CliUsage());
     return kExitOk;
   }
   if (options.Version) {
-    std::printf("quarrow2excel-cli %s\n", kProgramVersion);
+    PrintText(TStream::Output, std::string("quarrow2excel-cli ") + kProgramVersion + "\n");
     return kExitOk;
   }
   SetSerialErrorBox(say);

@@ -1,7 +1,11 @@
-// The program's UTF-8 text on its standard error: a console shows it in its own characters,
-// whatever its code page; a file or a pipe receives the UTF-8 bytes.
+// Writes the program's UTF-8 text to standard output or standard error so that a terminal shows
+// its letters: a Windows console takes it as wide characters, whatever its code page; a file or a
+// pipe gets the UTF-8 bytes unchanged.
+//   PrintText(TStream::Error, "Получено записей: 25.\n");
 #pragma once
 
 #include <string_view>
 
-void WriteStderr(std::string_view utf8);
+enum class TStream { Output, Error };
+
+void PrintText(TStream stream, std::string_view utf8);

@@ -2,7 +2,8 @@
 
 #include "platform/console_text.h"
 
-void WriteStderr(std::string_view utf8) {
-  std::fwrite(utf8.data(), 1, utf8.size(), stderr);
-  std::fflush(stderr);
+void PrintText(TStream stream, std::string_view utf8) {
+  std::FILE* f = stream == TStream::Output ? stdout : stderr;
+  std::fwrite(utf8.data(), 1, utf8.size(), f);
+  std::fflush(f);
 }

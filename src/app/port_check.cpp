@@ -2,12 +2,13 @@
 
 #include <filesystem>
 
+#include "base/utf8_path.h"
 #include "platform/port_fault.h"
 #include "text/string_table.h"
 
 std::optional<std::string> NotASerialPort(const std::string& path, TSerialApi& api) {
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
+  const auto status = std::filesystem::status(Utf8Path(path), ec);
   if (std::filesystem::is_directory(status)) return Str(TS::PortIsFolder, {path});
   if (std::filesystem::is_regular_file(status)) return Str(TS::PortIsFile, {path});
   // Opened the way the serial component opens it, and let go at once.

@@ -24,6 +24,7 @@
 #include "../sheetexport/xlsx_reader.h"
 #include "platform/virtual_ports.h"
 #include "report_check.h"
+#include "workbook_check.h"
 
 extern char** environ;
 
@@ -163,11 +164,12 @@ TEST_F(EndToEnd, ReadsArchivesAndWritesTheReportAsTheArchiveSays) {
     unsigned records;
     bool singles;
     std::vector<std::string> simOptions;
+    bool workbook;  // the workbook too, checked as the report is
   } cases[] = {
-      {3, true, {}},
-      {1000, true, {}},
-      {40, false, {"--noise"}},
-      {5, true, {"--baud", "9600"}},  // found only once the walk has wrapped
+      {3, true, {}, true},
+      {1000, true, {}, false},
+      {40, false, {"--noise"}, true},
+      {5, true, {"--baud", "9600"}, false},  // found only once the walk has wrapped
   };
   unsigned seed = 7;
   for (const Case& c : cases) {
@@ -178,9 +180,12 @@ TEST_F(EndToEnd, ReadsArchivesAndWritesTheReportAsTheArchiveSays) {
     simArgs.insert(simArgs.end(), c.simOptions.begin(), c.simOptions.end());
     Sim("tester", simArgs);
     const fs::path report = root_ / "report.txt";
+    const fs::path book = root_ / "book.xlsx";
+    std::vector<std::string> args = {"--text", report.string(),
+                                     c.singles ? "--singles" : "--no-singles", "--timeout", "30"};
+    if (c.workbook) args.insert(args.end(), {"--xlsx", book.string()});
     const auto t0 = std::chrono::steady_clock::now();
-    const pid_t cli = Reader(
-        {"--text", report.string(), c.singles ? "--singles" : "--no-singles", "--timeout", "30"});
+    const pid_t cli = Reader(args);
     ASSERT_EQ(Wait(cli, 40s), 0) << Log();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -189,6 +194,7 @@ TEST_F(EndToEnd, ReadsArchivesAndWritesTheReportAsTheArchiveSays) {
     EXPECT_NE(log.find(std::to_string(c.records) + " records received."), std::string::npos) << log;
     EXPECT_NE(log.find("Text report written to " + report.string()), std::string::npos);
     ExpectReportOf(report, archive, c.singles);
+    if (c.workbook) ExpectWorkbookOf(book.string(), archive, c.singles);
   }
 }
 

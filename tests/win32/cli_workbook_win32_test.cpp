@@ -8,8 +8,6 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +15,7 @@
 #include "../core/test_link.h"
 #include "../core/test_record.h"
 #include "../sheetexport/xlsx_reader.h"
+#include "reader_process.h"
 
 namespace fs = std::filesystem;
 
@@ -86,46 +85,6 @@ class TComTester {
   std::thread thread_;
 };
 
-// The reader beside this test program in the build tree.
-std::wstring ReaderPath() {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return (fs::path(self).parent_path().parent_path().parent_path() / "src" / "app" /
-          "quarrow2excel-cli.exe")
-      .wstring();
-}
-
-// Runs the reader with its output into log; the exit code, or -1 when it did not end in time.
-int RunReader(const std::wstring& args, const fs::path& log) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  const HANDLE out = CreateFileW(log.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                 CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = out;
-  si.hStdError = out;
-  PROCESS_INFORMATION pi{};
-  std::wstring command = L"\"" + ReaderPath() + L"\" " + args;
-  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &si, &pi);
-  CloseHandle(out);
-  if (!started) return -2;
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
-    GetExitCodeProcess(pi.hProcess, &code);
-  else
-    TerminateProcess(pi.hProcess, 9);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return static_cast<int>(code);
-}
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 TEST(Win32Reader, WritesTheWorkbookWithoutExcelAndReportsOneItCannotWrite) {
   std::string readerPort, testerPort;
   if (!PortPair(readerPort, testerPort)) GTEST_SKIP() << "Q2E_TEST_COM_PAIR names no port pair";
@@ -136,11 +95,10 @@ TEST(Win32Reader, WritesTheWorkbookWithoutExcelAndReportsOneItCannotWrite) {
   ASSERT_TRUE(tester.Open()) << testerPort;
   const std::wstring port(readerPort.begin(), readerPort.end());
 
-  const fs::path book = dir / "book.xlsx";
-  ASSERT_EQ(RunReader(L"--port " + port + L" --timeout 30 --xlsx \"" + book.wstring() + L"\"",
-                      dir / "ok.log"),
+  const fs::path book = dir / "book.xlsx", ok = dir / "ok.log", failed = dir / "failed.log";
+  ASSERT_EQ(RunReader(L"--port " + port + L" --timeout 30 --xlsx \"" + book.wstring() + L"\"", &ok),
             0)
-      << ReadAll(dir / "ok.log");
+      << ReadAll(ok);
   const XlsxSheet sheet = XlsxFile(book.string()).Sheet(1);
   EXPECT_EQ(sheet.Text("A2"), "Quarrow VORNEX");
   EXPECT_EQ(sheet.Text("F6"), "R, MPa");
@@ -153,9 +111,9 @@ TEST(Win32Reader, WritesTheWorkbookWithoutExcelAndReportsOneItCannotWrite) {
 
   const fs::path missing = dir / "no" / "such" / "book.xlsx";
   EXPECT_EQ(RunReader(L"--port " + port + L" --timeout 30 --xlsx \"" + missing.wstring() + L"\"",
-                      dir / "failed.log"),
+                      &failed),
             6);
-  const std::string log = ReadAll(dir / "failed.log");
+  const std::string log = ReadAll(failed);
   EXPECT_NE(log.find("Cannot create file \"" + missing.string() + "\""), std::string::npos) << log;
   EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << "the library's own output: " << log;
   EXPECT_FALSE(fs::exists(missing.parent_path()));

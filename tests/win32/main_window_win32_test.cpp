@@ -8,10 +8,10 @@
 #include <string>
 #include <thread>
 
-#include "../serial/fake_serial_api.h"
-#include "base/utf8_path.h"
 #include "../core/test_record.h"
+#include "../serial/fake_serial_api.h"
 #include "../sheetexport/xlsx_reader.h"
+#include "base/utf8_path.h"
 #include "mainwindow/main_form.h"
 #include "mainwindow/textreport.h"
 #include "platform/text_codec.h"
@@ -269,6 +269,11 @@ TEST_F(Win32Window, ReportsGoIntoFoldersOfAnyNameAndTheFolderIsStoredAsIs) {
   probe::PostClose(W(*form->Form));
   app_.Run();
   EXPECT_EQ(probe::ReadString(key_, "DefPath"), PathUtf8(later));
+  // The next start reads it back as it was and opens the dialog there.
+  form.reset();
+  const auto next = Open();
+  EXPECT_EQ(next->DefPath, PathUtf8(later));
+  EXPECT_EQ(next->SaveAsText->InitialDir(), PathUtf8(later));
 }
 
 TEST_F(Win32Window, PortHeldByAnotherProgramIsToldUnderTheWaitingText) {
@@ -290,8 +295,9 @@ TEST_F(Win32Window, PortHeldByAnotherProgramIsToldUnderTheWaitingText) {
 
 TEST_F(Win32Window, WithoutExcelTheBuiltInWorkbookExportsAndSaysWhereItIsWhenNothingOpensIt) {
   std::vector<std::string> told;
-  auto form = Open(nullptr, nullptr, CreateSystemSheetSystem(
-      {FormatSettings{}, [&](const std::string& text) { told.push_back(text); }}));
+  auto form = Open(nullptr, nullptr,
+                   CreateSystemSheetSystem(
+                       {FormatSettings{}, [&](const std::string& text) { told.push_back(text); }}));
   form->Archive.Resize(3);
   for (unsigned n = 1; n <= 3; ++n) {
     const auto r = TestRecord(n, n == 1 ? 2 : 0);

@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "../e2e/report_check.h"
+#include "../e2e/workbook_check.h"
 #include "archive_source.h"
+#include "base/utf8_path.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -182,21 +184,47 @@ class WineReading : public ::testing::Test {
     return dir_;
   }
 
-  // The command-line reader without a port: it finds the tester by itself.
+  // The command-line reader without a port: it finds the tester by itself and writes the report
+  // and the workbook into a folder and under names that no ANSI code page spells.
   void ReadWithTheCli(const TTester& tester) {
     const fs::path dir = Dir();
-    const fs::path report = dir / "report.txt";
+    // "Протоколы Ärger" and "отчёт №1"
+    const fs::path folder =
+        dir / Utf8Path(
+                  "\xD0\x9F\xD1\x80\xD0\xBE\xD1\x82\xD0\xBE\xD0\xBA\xD0\xBE\xD0\xBB\xD1\x8B "
+                  "\xC3\x84rger");
+    fs::create_directories(folder);
+    const std::string name =
+        "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96"
+        "1";
+    const fs::path report = folder / Utf8Path(name + ".txt");
+    const fs::path book = folder / Utf8Path(name + ".xlsx");
+    const auto t0 = std::chrono::steady_clock::now();
     Process cli(Program(QUARROW_CLI_PATH),
-                L"--singles --timeout 60 --text \"" + report.wstring() + L"\"", dir / "cli.log");
+                L"--singles --timeout 60 --text \"" + report.wstring() + L"\" --xlsx \"" +
+                    book.wstring() + L"\"",
+                dir / "cli.log");
     ASSERT_TRUE(cli.Started());
     const long code = cli.Wait(90s);
+    RecordProperty(
+        "seconds",
+        std::to_string(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count()));
     const std::string log = ReadAll(dir / "cli.log");
     ASSERT_EQ(code, 0) << log;
     EXPECT_NE(log.find(std::to_string(tester.Archive.size()) + " records received."),
               std::string::npos)
         << log;
-    EXPECT_NE(log.find("Text report written to"), std::string::npos) << log;
+    // The reader names the files as it was given them.
+    EXPECT_NE(log.find("Text report written to " + PathUtf8(report)), std::string::npos) << log;
+    EXPECT_NE(log.find("Workbook written to " + PathUtf8(book)), std::string::npos) << log;
     ExpectReportOf(report, tester.Archive, true);
+    ExpectWorkbookOf(PathUtf8(book), tester.Archive, true);
+    // Under their own names, and no temporary file of either is left beside them.
+    std::vector<fs::path> written;
+    for (const auto& e : fs::directory_iterator(folder)) written.push_back(e.path().filename());
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<fs::path>{report.filename(), book.filename()}));
   }
 
   std::vector<std::wstring> entries_;

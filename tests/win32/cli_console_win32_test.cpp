@@ -82,4 +82,46 @@ TEST(Win32ReaderOutput, NamesAPathOfAnyScriptInAFileAndOnAConsole) {
   fs::remove_all(dir, ec);
 }
 
+// The reader speaks the language it is told, from the catalogs built into the program, on a
+// console too.
+TEST(Win32ReaderOutput, SpeaksTheLanguageItIsTold) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("q2e_cli_lang_" + std::to_string(GetCurrentProcessId()));
+  const fs::path folder = dir / "ports";
+  fs::create_directories(folder);
+  const std::string quoted = "\"" + PathUtf8(folder) + "\"";
+  struct Case {
+    std::wstring lang;
+    std::string said;
+  } cases[] = {
+      {L"de", quoted + " ist ein Ordner, keine serielle Schnittstelle."},
+      {L"ru", quoted + " \u2014 \u043f\u0430\u043f\u043a\u0430, \u0430 \u043d\u0435 "
+                       "\u043f\u043e\u0441\u043b\u0435\u0434\u043e\u0432\u0430\u0442\u0435"
+                       "\u043b\u044c\u043d\u044b\u0439 \u043f\u043e\u0440\u0442."},
+      {L"es_ES", quoted + " es una carpeta, no un puerto serie."},
+      {L"C", quoted + " is a folder, not a serial port."},
+  };
+  // A log each: Wine may hold the last reader's handle on a log for a moment after it ended.
+  int run = 0;
+  for (const Case& c : cases) {
+    const fs::path log = dir / ("reader" + std::to_string(++run) + ".log");
+    EXPECT_EQ(RunReader(L"--lang " + c.lang + L" --port \"" + folder.wstring() + L"\"", &log), 2);
+    EXPECT_EQ(ReadAll(log), c.said + "\r\n");
+  }
+  const fs::path log = dir / "unknown.log";
+  EXPECT_EQ(RunReader(L"--lang xx", &log), 2);
+  EXPECT_EQ(
+      ReadAll(log).rfind("quarrow2excel-cli: unknown language \"xx\" (en, de, es, pl, ru)", 0), 0u)
+      << ReadAll(log);
+  {
+    TConsole console;
+    if (console.Ok()) {
+      EXPECT_EQ(RunReader(L"--lang ru --port \"" + folder.wstring() + L"\"", nullptr), 2);
+      EXPECT_NE(console.Screen().find(Utf8Path(cases[1].said).wstring()), std::wstring::npos);
+    }
+  }
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
 }  // namespace

@@ -346,7 +346,7 @@ bool FlushFileBuffers(std::uint32_t h) {
 bool GetCommProperties(std::uint32_t h, void* commProp) {
   return ::GetCommProperties(H(h), static_cast<COMMPROP*>(commProp)) != FALSE;
 }
-bool CommConfigDialog(const std::string& name, void* commConfig) {
+bool ShowPortDialog(const std::string& name, void* commConfig) {
   return ::CommConfigDialogW(Widen(name).c_str(), ::GetForegroundWindow(),
                              static_cast<COMMCONFIG*>(commConfig)) != FALSE;
 }

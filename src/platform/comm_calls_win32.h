@@ -48,7 +48,7 @@ bool CancelIo(std::uint32_t h);
 bool FlushFileBuffers(std::uint32_t h);
 bool GetCommProperties(std::uint32_t h, void* commProp);
 // The system's port configuration dialog, owned by the foreground window.
-bool CommConfigDialog(const std::string& name, void* commConfig);
+bool ShowPortDialog(const std::string& name, void* commConfig);
 std::uint32_t GetLastError();
 std::string ErrorText(std::uint32_t code);
 std::uint32_t GetTickCount();

@@ -68,7 +68,7 @@ class TWin32SerialApi final : public TSerialApi {
     return comm32::GetCommProperties(h, &prop);
   }
   bool CommConfigDialogW(const std::string& name, COMMCONFIG& cfg) override {
-    return comm32::CommConfigDialog(name, &cfg);
+    return comm32::ShowPortDialog(name, &cfg);
   }
   // The NT serial drivers refuse RTS_CONTROL_TOGGLE: the component raises RTS itself.
   bool DriverTogglesRts485() override { return false; }

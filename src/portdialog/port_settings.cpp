@@ -30,7 +30,7 @@ int IndexIn(unsigned value, unsigned first, unsigned count) {
   return value >= first && value < first + count ? static_cast<int>(value - first) : -1;
 }
 
-constexpr int kRow = 34, kTop = 12, kLabelLeft = 12, kLabelWidth = 180, kComboLeft = 200,
+constexpr int kRow = 34, kTop = 12, kLabelLeft = 12, kLabelWidth = 204, kComboLeft = 220,
               kComboWidth = 140, kHeight = 26;
 
 TElementSpec LabelAt(const char* name, int row, TS text) {
@@ -51,8 +51,8 @@ TElementSpec ComboAt(const char* name, int row, std::vector<std::string> items) 
 
 TForm_PortSettings::TForm_PortSettings(TElementFactory& factory, TForm* owner) {
   Form = factory.CreateForm({.Name = "Form_PortSettings",
-                             .ClientWidth = 352,
-                             .ClientHeight = 224,
+                             .ClientWidth = 372,
+                             .ClientHeight = 228,
                              .BorderStyle = bsDialog,
                              .Position = owner ? poOwnerFormCenter : poScreenCenter},
                             owner);
@@ -76,10 +76,10 @@ TForm_PortSettings::TForm_PortSettings(TElementFactory& factory, TForm* owner) {
       ComboAt("CB_Flow", 4, {Str(TS::FlowNone), Str(TS::FlowXonXoff), Str(TS::FlowHardware)}));
   B_Ok = factory.CreateButton(
       f, nullptr,
-      {.Name = "B_Ok", .Bounds = {166, 182, 85, 30}, .Caption = Str(TS::Ok), .Default = true});
+      {.Name = "B_Ok", .Bounds = {186, 186, 85, 30}, .Caption = Str(TS::Ok), .Default = true});
   B_Cancel = factory.CreateButton(f, nullptr,
                                   {.Name = "B_Cancel",
-                                   .Bounds = {255, 182, 85, 30},
+                                   .Bounds = {275, 186, 85, 30},
                                    .Caption = Str(TS::Cancel),
                                    .Cancel = true});
   B_Ok->OnClick = [this](TObject*) { Form->SetModalResult(mrOk); };

@@ -55,15 +55,30 @@ TEST_F(PortSettingsTest, DesignTextsAndKeys) {
   EXPECT_EQ(Combo("CB_ByteSize").Items(), (std::vector<std::string>{"5", "6", "7", "8"}));
   EXPECT_TRUE(form.Find<headless::TButton>("B_Ok")->Design().Default);
   EXPECT_TRUE(form.Find<headless::TButton>("B_Cancel")->Design().Cancel);
-  // Every label fits its text beside its combo box, and everything fits the form.
-  for (const TLabel* l :
-       {dialog.L_BaudRate, dialog.L_ByteSize, dialog.L_Parity, dialog.L_StopBits, dialog.L_Flow}) {
-    EXPECT_LE(l->TextWidth(l->Caption()), l->Bounds().Width) << l->Caption();
-    EXPECT_LT(l->Bounds().Left + l->Bounds().Width, dialog.CB_BaudRate->Bounds().Left);
-  }
   const TBounds cancel = dialog.B_Cancel->Bounds();
   EXPECT_LE(cancel.Left + cancel.Width, form.ClientWidth());
   EXPECT_LE(cancel.Top + cancel.Height, form.ClientHeight());
+}
+
+// In every language the program speaks, each label's text fits beside its combo box, and each
+// choice fits its box (less the arrow).
+TEST_F(PortSettingsTest, EveryLanguageFits) {
+  std::vector<std::string> languages = TStringTable::Languages();
+  languages.push_back("en");
+  for (const std::string& language : languages) {
+    SCOPED_TRACE(language);
+    UseLanguage(language);
+    TForm_PortSettings d(factory, main.get());
+    for (const TLabel* l : {d.L_BaudRate, d.L_ByteSize, d.L_Parity, d.L_StopBits, d.L_Flow}) {
+      EXPECT_LE(l->TextWidth(l->Caption()), l->Bounds().Width) << l->Caption();
+      EXPECT_LT(l->Bounds().Left + l->Bounds().Width, d.CB_BaudRate->Bounds().Left);
+    }
+    for (const TComboBox* cb : {d.CB_Parity, d.CB_StopBits, d.CB_Flow})
+      for (const std::string& item : cb->Items())
+        EXPECT_LE(d.L_Parity->TextWidth(item), cb->Bounds().Width - 30) << item;
+    EXPECT_EQ(d.B_Cancel->Caption() == "Cancel", language == "en");  // translated
+  }
+  EXPECT_GE(languages.size(), 5u);
 }
 
 TEST_F(PortSettingsTest, ShowsTheDcbAndOkWritesOnlyWhatWasChanged) {

@@ -8,10 +8,10 @@
 #include <string>
 #include <thread>
 
-#include "../serial/fake_serial_api.h"
-#include "base/utf8_path.h"
 #include "../core/test_record.h"
+#include "../serial/fake_serial_api.h"
 #include "../sheetexport/xlsx_reader.h"
+#include "base/utf8_path.h"
 #include "mainwindow/main_form.h"
 #include "platform/shell.h"
 #include "sheetexport/sheet_system.h"
@@ -288,8 +288,9 @@ TEST_F(Win32Window, PortHeldByAnotherProgramIsToldUnderTheWaitingText) {
 
 TEST_F(Win32Window, WithoutExcelTheBuiltInWorkbookExportsAndSaysWhereItIsWhenNothingOpensIt) {
   std::vector<std::string> told;
-  auto form = Open(nullptr, nullptr, CreateSystemSheetSystem(
-      {FormatSettings{}, [&](const std::string& text) { told.push_back(text); }}));
+  auto form = Open(nullptr, nullptr,
+                   CreateSystemSheetSystem(
+                       {FormatSettings{}, [&](const std::string& text) { told.push_back(text); }}));
   form->Archive.Resize(3);
   for (unsigned n = 1; n <= 3; ++n) {
     const auto r = TestRecord(n, n == 1 ? 2 : 0);

@@ -159,11 +159,12 @@ TEST_F(FakeComm, ConfigDialogGivesWhatIsAcceptedToThePort) {
 
     EXPECT_EQ(com.ConfigDialog(), c.answer == Accept);
     EXPECT_EQ(api->Called("CommConfigDialogW COM3"), !c.ownersDialog);
-    if (c.answer == NotShown)
+    if (c.answer == NotShown) {
       EXPECT_EQ(log.lines, (std::vector<std::string>{
                                "srComm: Port settings dialog of COM3 not shown: fake error 50"}));
-    else
+    } else {
       EXPECT_TRUE(log.lines.empty());
+    }
     if (c.answer != NotShown) {
       EXPECT_EQ(shownFor, "COM3");
       EXPECT_EQ(shownBaud, 9600u);

@@ -140,7 +140,9 @@ TEST(CommSettings, TheSystemsPortDialogIsTheOneLent) {
     });
     EXPECT_EQ(api->CommConfigDialogW("/dev/ttyUSB0", cfg), accept);
     EXPECT_EQ(shownFor, "/dev/ttyUSB0");
-    if (!accept) EXPECT_EQ(api->GetLastError(), ERROR_CANCELLED);
+    if (!accept) {
+      EXPECT_EQ(api->GetLastError(), ERROR_CANCELLED);
+    }
     EXPECT_EQ(cfg.dcb.BaudRate, accept ? 115200u : 9600u);
   }
   SetCommConfigDialog({});

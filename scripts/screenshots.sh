@@ -1,10 +1,11 @@
 #!/bin/sh
 # Takes the pictures of the window that the README shows, under a virtual X server: Wait (no
-# tester), DataReady (after reading a simulated tester), the information dialog grown for a
-# long message (the path of a handed-over workbook where no program of the desktop opens it), the
-# port settings dialog (which the window itself never opens: the Qt test shows it for a serial
-# component and keeps its picture) and, when run as root, Wait at a port that the user may not
-# open (the window runs as nobody). Needs a build (scripts/build.sh).
+# tester), DataReady (after reading a simulated tester), both also in Russian and German with
+# the first lines of a Russian report, the information dialog grown for a long message (the path
+# of a handed-over workbook where no program of the desktop opens it), the port settings dialog
+# (which the window itself never opens: the Qt test shows it for a serial component and keeps its
+# picture) and, when run as root, Wait at a port that the user may not open (the window runs as
+# nobody). Needs a build (scripts/build.sh).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/apt-install.sh xvfb x11-utils imagemagick xdotool util-linux
@@ -18,8 +19,8 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 sleep 1
 
-shot() {  # name seconds-to-wait
-  build/src/app/quarrow2excel &
+shot() {  # name seconds-to-wait [language]
+  env ${3:+LANG=C.UTF-8 LANGUAGE=$3} build/src/app/quarrow2excel &
   app=$!
   sleep "$2"
   id=$(xwininfo -root -tree | awk '/"Quarrow VORNEX"/ {print $1; exit}')
@@ -28,11 +29,23 @@ shot() {  # name seconds-to-wait
   wait "$app" 2>/dev/null || true
 }
 
-shot window-wait 2
-build/tools/sim/quarrow-sim --records 120 --seed 5 --once 2>/dev/null &
+for lang in "" ru de; do
+  shot "window-wait${lang:+-$lang}" 2 "$lang"
+  build/tools/sim/quarrow-sim --records 120 --seed 5 --once 2>/dev/null &
+  sim=$!
+  sleep 0.5
+  shot "window-dataready${lang:+-$lang}" 6 "$lang"
+  kill "$sim" 2>/dev/null || true
+done
+
+# The first lines of a Russian report, as the reader writes it in a UTF-8 locale.
+build/tools/sim/quarrow-sim --records 12 --seed 5 --once --name report 2>"$work/sim.log" &
 sim=$!
 sleep 0.5
-shot window-dataready 6
+LC_ALL=C.UTF-8 build/src/app/quarrow2excel-cli --lang ru --timeout 30 --text "$work/report.txt" \
+  --port "$XDG_RUNTIME_DIR/quarrow2excel/ports/report/tty" \
+  2>"$work/cli.log" || { cat "$work/sim.log" "$work/cli.log"; exit 1; }
+head -n 12 "$work/report.txt" | tr -d '\r' >"$out/report-ru.txt"
 kill "$sim" 2>/dev/null || true
 
 # "Export to Excel" with no program to open the workbook (no xdg-open on the PATH): the window
@@ -54,7 +67,7 @@ kill "$app" "$sim" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
 Q2E_QT_TEST_PLATFORM=xcb Q2E_PORT_DIALOG_SHOT="$out/port-settings-dialog.png" \
   build/tests/ui/ui_qt_test --gtest_filter='*PortSettingsDialog*' >/dev/null
-echo "wrote $out/window-wait.png, $out/window-dataready.png, $out/info-long-message.png and" \
+echo "wrote $out/window-*.png, $out/report-ru.txt, $out/info-long-message.png and" \
   "$out/port-settings-dialog.png"
 
 [ "$(id -u)" = 0 ] || exit 0

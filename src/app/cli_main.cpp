@@ -1,32 +1,31 @@
 // quarrow2excel-cli: reads a Quarrow tester without a window, for scripts and batches.
-#include <cstdio>
 #include <string>
 
 #include "app/cli_reader.h"
 #include "app/program.h"
 #include "base/exceptions.h"
 #include "base/version.h"
+#include "platform/console_text.h"
 #include "platform/program_args.h"
 #include "serial/srclasses.h"
 
 int main(int argc, char** argv) {
-  const auto say = [](const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
-  };
+  const auto say = [](const std::string& text) { PrintText(TStream::Error, text + "\n"); };
+  UseUserLanguage();
   TCliOptions options;
   try {
     options = ParseCliOptions(ProgramArguments(argc, argv));
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "quarrow2excel-cli: %s\n\n%s", e.what(), kCliUsage);
+    PrintText(TStream::Error, "quarrow2excel-cli: " + std::string(e.what()) + "\n\n" + CliUsage());
     return kExitUsage;
   }
+  if (!options.Language.empty()) UseUserLanguage(options.Language);
   if (options.Help) {
-    std::fputs(kCliUsage, stdout);
+    PrintText(TStream::Output, CliUsage());
     return kExitOk;
   }
   if (options.Version) {
-    std::printf("quarrow2excel-cli %s\n", kProgramVersion);
+    PrintText(TStream::Output, std::string("quarrow2excel-cli ") + kProgramVersion + "\n");
     return kExitOk;
   }
   SetSerialErrorBox(say);

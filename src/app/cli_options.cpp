@@ -5,21 +5,8 @@
 #include <charconv>
 
 #include "base/exceptions.h"
-
-const char* const kCliUsage =
-    "Usage: quarrow2excel-cli [options]\n"
-    "Finds a Quarrow tester on the serial ports, reads its archive and writes the exports.\n"
-    "  --port PATH          read only from this port (both baud rates) instead of searching\n"
-    "  --unit UNIT          MPa, kg/cm2, N/mm2 or PSI (default MPa)\n"
-    "  --singles            include the single impact values (default)\n"
-    "  --no-singles         leave them out\n"
-    "  --text FILE          write the text report to FILE\n"
-    "  --xlsx FILE          write the workbook to FILE\n"
-    "  --timeout SECONDS    give up when no archive was read by then (default 60)\n"
-    "  --help               show this text\n"
-    "  --version            show the program's version\n"
-    "Exit codes: 0 read and written, 2 bad usage or a --port that is no serial port,\n"
-    "3 no archive before the timeout, 6 an export could not be written.\n";
+#include "text/language.h"
+#include "text/string_table.h"
 
 namespace {
 
@@ -29,7 +16,24 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// English, or a language the program carries; "C" and "POSIX" are English as in the locale.
+bool KnownLanguage(const std::string& code) {
+  const std::string l = Lower(code);
+  return l == "en" || l.rfind("en_", 0) == 0 || l.rfind("en-", 0) == 0 || l == "c" ||
+         l == "posix" || ChooseLanguage({code}, TStringTable::Languages()) != "en";
+}
+
+std::string LanguageList() {
+  std::string list = "en";
+  for (const auto& l : TStringTable::Languages()) list += ", " + l;
+  return list;
+}
+
 }  // namespace
+
+std::string CliUsage() {
+  return Str(TS::CliUsage);
+}
 
 std::optional<int> ParseUnit(const std::string& text) {
   std::string u = Lower(text);
@@ -45,7 +49,7 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) throw Exception("option " + a + " needs a value");
+      if (i + 1 >= args.size()) throw Exception(Str(TS::OptionNeedsValue, {a}));
       return args[++i];
     };
     if (a == "--help" || a == "-h") {
@@ -54,11 +58,11 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
       o.Version = true;
     } else if (a == "--port") {
       o.Port = value();
-      if (o.Port.empty()) throw Exception("--port needs a path");
+      if (o.Port.empty()) throw Exception(Str(TS::PortNeedsPath));
     } else if (a == "--unit") {
       const std::string& v = value();
       const auto unit = ParseUnit(v);
-      if (!unit) throw Exception("unknown unit \"" + v + "\" (MPa, kg/cm2, N/mm2 or PSI)");
+      if (!unit) throw Exception(Str(TS::UnknownUnit, {v}));
       o.Unit = *unit;
     } else if (a == "--singles") {
       o.Singles = true;
@@ -66,19 +70,23 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
       o.Singles = false;
     } else if (a == "--text") {
       o.Text = value();
-      if (o.Text.empty()) throw Exception("--text needs a file name");
+      if (o.Text.empty()) throw Exception(Str(TS::OptionNeedsFile, {a}));
     } else if (a == "--xlsx") {
       o.Xlsx = value();
-      if (o.Xlsx.empty()) throw Exception("--xlsx needs a file name");
+      if (o.Xlsx.empty()) throw Exception(Str(TS::OptionNeedsFile, {a}));
     } else if (a == "--timeout") {
       const std::string& v = value();
       unsigned seconds = 0;
       const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seconds);
       if (ec != std::errc() || end != v.data() + v.size() || seconds == 0 || seconds > 86400)
-        throw Exception("--timeout needs a number of seconds from 1 to 86400, not \"" + v + "\"");
+        throw Exception(Str(TS::BadTimeout, {v}));
       o.TimeoutSeconds = seconds;
+    } else if (a == "--lang") {
+      o.Language = value();
+      if (!KnownLanguage(o.Language))
+        throw Exception(Str(TS::UnknownLanguage, {o.Language, LanguageList()}));
     } else {
-      throw Exception("unknown option \"" + a + "\"");
+      throw Exception(Str(TS::UnknownOption, {a}));
     }
   }
   return o;

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-extern const char* const kCliUsage;
+// The --help text, in the language the program speaks.
+std::string CliUsage();
 
 struct TCliOptions {
   std::string Port;  // empty: discover the tester among the machine's ports
@@ -14,6 +15,7 @@ struct TCliOptions {
   std::string Text;  // the text report goes here; empty: none
   std::string Xlsx;  // the workbook goes here; empty: none
   unsigned TimeoutSeconds = 60;
+  std::string Language;  // --lang: the language to speak; empty: the user's
   bool Help = false;
   bool Version = false;
 };

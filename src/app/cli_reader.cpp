@@ -7,6 +7,7 @@
 #include "app/program.h"
 #include "base/utf8_path.h"
 #include "platform/registry.h"
+#include "text/string_table.h"
 #include "ui/headless/headless.h"
 
 namespace {
@@ -35,7 +36,7 @@ class TStatusEcho {
   explicit TStatusEcho(const std::function<void(const std::string&)>& say) : say_(say) {}
   void operator()(const std::string& text) {
     const auto now = std::chrono::steady_clock::now();
-    if (text.rfind(kProgress, 0) == 0) {
+    if (text.rfind(Str(TS::Receiving), 0) == 0) {
       if (now - last_ < std::chrono::milliseconds(200)) {
         held_ = text;
         return;
@@ -49,7 +50,6 @@ class TStatusEcho {
   }
 
  private:
-  static constexpr const char* kProgress = "Reception of the data...";
   const std::function<void(const std::string&)>& say_;
   std::chrono::steady_clock::time_point last_{};
   std::string held_;
@@ -57,7 +57,7 @@ class TStatusEcho {
 
 std::string FailureText() {
   const auto text = ErrorReportText(std::current_exception());
-  return text ? *text : std::string("Operation aborted");
+  return text ? *text : Str(TS::OperationAborted);
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
                  const std::function<void(const std::string&)>& say) {
   headless::TSteadyClock clock;
   headless::TApp app(clock);
-  app.SetTitle("Quarrow VORNEX");
+  app.SetTitle(Str(TS::Caption));
   app.OnError = [&](const std::string&, const std::string& text) { say(OneLine(text)); };
   headless::TFactory factory(app);
 
@@ -105,7 +105,7 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
     if (!app.DispatchPending()) app.WaitForWork();
   deadline->SetEnabled(false);
   if (form.SessionPhase != phComplete) {
-    say("No archive was read within " + std::to_string(o.TimeoutSeconds) + " seconds.");
+    say(Str(TS::NoArchiveWithin, {std::to_string(o.TimeoutSeconds)}));
     return kExitNoArchive;
   }
 
@@ -115,12 +115,12 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
         [&](headless::TSaveDialog&) -> std::optional<std::string> {
       const auto folder = Utf8Path(o.Text).parent_path();
       if (!folder.empty() && !std::filesystem::is_directory(folder))
-        throw Exception("Cannot create file \"" + o.Text + "\". The folder does not exist");
+        throw Exception(Str(TS::CannotCreateFile, {o.Text, Str(TS::FolderMissing)}));
       return o.Text;
     };
     try {
       form.B_TextClick(nullptr);
-      say("Text report written to " + form.SaveAsText->FileName());
+      say(Str(TS::TextReportWritten, {form.SaveAsText->FileName()}));
     } catch (...) {
       say(FailureText());
       code = kExitExportFailed;
@@ -129,10 +129,10 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
   if (!o.Xlsx.empty()) {
     try {
       if (!form.sxExcelExport1 || form.sxExcelExport1->ExcelVersion() == 0)
-        throw Exception("No spreadsheet application is available to write \"" + o.Xlsx + "\"");
+        throw Exception(Str(TS::NoSpreadsheetProgram, {o.Xlsx}));
       form.OnWorkbookWritten = [&](TsxExcelExport& x) { x.SaveAs(o.Xlsx, ffXLSX); };
       form.B_ExcelClick(nullptr);
-      say("Workbook written to " + o.Xlsx);
+      say(Str(TS::WorkbookWritten, {o.Xlsx}));
     } catch (const EExportIncomplete& e) {
       say(e.Reason);  // nothing of the workbook was kept
       code = kExitExportFailed;

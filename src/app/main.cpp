@@ -2,13 +2,16 @@
 #include "platform/serial_api_posix.h"
 #include "portdialog/port_settings.h"
 #include "program.h"
+#include "text/string_table.h"
 #include "ui/qt/qt_binding.h"
 
 int main(int argc, char** argv) {
   // One window a desktop: a second start brings the first forward and ends.
+  UseUserLanguage();
   TDesktopClaim claim = ClaimDesktop(kWindowProgram);
   if (!claim.Held) return ReportRunningWindow(claim.Raised);
   qtui::TApp app(argc, argv);
+  app.UseLanguage(Strings().Language());
   qtui::TFactory factory(app);
   // The system has no port configuration dialog: a serial component's ConfigDialog shows ours.
   SetCommConfigDialog(PortSettingsDialogOn(factory));

@@ -5,6 +5,7 @@
 
 int main() {
   // One window a desktop: a second start activates the first one's window and ends.
+  UseUserLanguage();
   TDesktopClaim claim = ClaimDesktop(kWindowProgram);
   if (!claim.Held) return ReportRunningWindow(claim.Raised);
   win32ui::TApp app;

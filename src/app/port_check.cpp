@@ -3,27 +3,13 @@
 #include <filesystem>
 
 #include "platform/port_fault.h"
-
-namespace {
-
-const char* const kTextFolder = "\"%s\" is a folder, not a serial port.";
-const char* const kTextFile = "\"%s\" is a file, not a serial port.";
-const char* const kTextMissing = "There is no port \"%s\".";
-const char* const kTextNotSerial = "\"%s\" is not a serial port.";
-
-std::string Say(const char* text, const std::string& path) {
-  std::string s = text;
-  s.replace(s.find("%s"), 2, path);
-  return s;
-}
-
-}  // namespace
+#include "text/string_table.h"
 
 std::optional<std::string> NotASerialPort(const std::string& path, TSerialApi& api) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
-  if (std::filesystem::is_directory(status)) return Say(kTextFolder, path);
-  if (std::filesystem::is_regular_file(status)) return Say(kTextFile, path);
+  if (std::filesystem::is_directory(status)) return Str(TS::PortIsFolder, {path});
+  if (std::filesystem::is_regular_file(status)) return Str(TS::PortIsFile, {path});
   // Opened the way the serial component opens it, and let go at once.
   const THandle h = api.CreateFileW("\\\\?\\" + path);
   TPortFault fault = TPortFault::None;
@@ -34,7 +20,7 @@ std::optional<std::string> NotASerialPort(const std::string& path, TSerialApi& a
     if (!api.GetCommState(h, dcb)) fault = TPortFault::NotSerial;
     api.CloseHandle(h);
   }
-  if (fault == TPortFault::Missing) return Say(kTextMissing, path);
-  if (fault == TPortFault::NotSerial) return Say(kTextNotSerial, path);
+  if (fault == TPortFault::Missing) return Str(TS::NoSuchPort, {path});
+  if (fault == TPortFault::NotSerial) return Str(TS::NotASerialPort, {path});
   return std::nullopt;
 }

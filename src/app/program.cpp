@@ -1,11 +1,13 @@
 #include "program.h"
 
-#include <iostream>
-
+#include "platform/console_text.h"
 #include "platform/locale_settings.h"
 #include "platform/main_thread.h"
+#include "platform/user_language.h"
 #include "serial/srclasses.h"
 #include "sheetexport/sheet_system.h"
+#include "text/language.h"
+#include "text/string_table.h"
 
 namespace {
 
@@ -38,14 +40,14 @@ TMainServices SystemServices(std::function<void(const std::string&)> tellUser, T
 }
 
 int RunWindow(TApplication& app, TElementFactory& factory, TWindowProgram program) {
-  app.SetTitle(kProgramTitle);
+  app.SetTitle(Str(TS::Caption));
   SetSerialErrorBox([&app](const std::string& text) {
     app.ShowException(std::make_exception_ptr(Exception(text)));
   });
   TForm_Main* window = nullptr;
   TMainServices services = SystemServices(
       [&window](const std::string& text) {
-        if (window) window->ShowInfo(text, "Information", "SystemDefault");
+        if (window) window->ShowInfo(text, Str(TS::Information), "SystemDefault");
       },
       TDesktopUse::HandOver);
   services.WatchDevices = true;
@@ -70,14 +72,18 @@ int RunWindow(TApplication& app, TElementFactory& factory, TWindowProgram progra
   return 0;
 }
 
+void UseUserLanguage(const std::string& requested) {
+  const std::vector<std::string> wanted =
+      requested.empty() ? UserLanguagePreferences() : std::vector<std::string>{requested};
+  UseLanguage(ChooseLanguage(wanted, TStringTable::Languages()));
+}
+
 std::shared_ptr<TsrDeviceDatabase> SinglePortDevices(const std::string& path) {
   return std::make_shared<TSinglePort>(path);
 }
 
 int ReportRunningWindow(bool raised) {
-  std::cerr << kWindowProgram
-            << (raised ? ": already running on this desktop; its window was brought to the front."
-                       : ": already running on this desktop.")
-            << std::endl;
+  PrintText(TStream::Error, std::string(kWindowProgram) + ": " +
+                                Str(raised ? TS::AlreadyRunningRaised : TS::AlreadyRunning) + "\n");
   return 0;
 }

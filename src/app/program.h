@@ -9,7 +9,6 @@
 #include "mainwindow/main_form.h"
 #include "platform/desktop_instance.h"
 
-constexpr const char* kProgramTitle = "Quarrow VORNEX";
 // The name the window program claims the desktop under.
 constexpr const char* kWindowProgram = "quarrow2excel";
 
@@ -39,6 +38,10 @@ int RunWindow(TApplication& app, TElementFactory& factory, TWindowProgram progra
 // A later start of the window program: tells on stderr that the running one was brought
 // forward (or is running but did not answer) and returns the exit code, 0.
 int ReportRunningWindow(bool raised);
+
+// Chooses the language the program speaks: requested (a code such as "de" or "ru_RU.UTF-8"),
+// or else the user's as the system states it. Called once at start, before any text is shown.
+void UseUserLanguage(const std::string& requested = {});
 
 // A port list holding just the port at path, as an adapter of the tester's kind, so that the
 // search walks only that port at both baud rates.

@@ -2,11 +2,12 @@
 
 #include "info_layout.h"
 #include "platform/shell.h"
+#include "text/string_table.h"
 
 TForm_Info::TForm_Info(TElementFactory& factory, TForm* owner, TSoundPlayer sound)
     : factory_(factory), sound_(sound ? std::move(sound) : TSoundPlayer(PlaySystemSound)) {
   Form = factory.CreateForm({.Name = "Form_Info",
-                             .Caption = "Information",
+                             .Caption = Str(TS::Information),
                              .ClientWidth = 346,
                              .ClientHeight = 109,
                              .BorderStyle = bsDialog,
@@ -23,7 +24,7 @@ TForm_Info::TForm_Info(TElementFactory& factory, TForm* owner, TSoundPlayer soun
                               {.Name = "B_Ok",
                                .Bounds = {133, 66, 85, 30},
                                .Anchors = akBottom,
-                               .Caption = "Ok",
+                               .Caption = Str(TS::Ok),
                                .Default = true,
                                .Cancel = true});
   Form->OnShow = [this](TObject* sender) { FormShow(sender); };

@@ -4,12 +4,9 @@
 #include <charconv>
 #include <cstring>
 
-namespace {
+#include "text/string_table.h"
 
-const char* const kTextDeviceFound = "Device found, request data...";
-const char* const kTextReception = "Reception of the data...";
-const char* const kTextBadData = "Error in received data!\r\nPlease check device and cable!";
-const char* const kTextEmpty = "Archive is empty!";
+namespace {
 
 // The header's count field is bytes 10..11; a header of exactly 11 bytes lacks byte 11.
 constexpr std::size_t kMinHeader = 11;
@@ -88,7 +85,7 @@ void TMainLink::DevConnect() {
   if (port == emptyReported_) return;
   emptyReported_ = port;
   StopTimers();
-  ShowInfo(kTextEmpty, "Information", "SystemDefault");
+  ShowInfo(Str(TS::ArchiveEmpty), Str(TS::Information), "SystemDefault");
 }
 
 void TMainLink::Send(char ch) {
@@ -144,7 +141,7 @@ void TMainLink::HandleHeader() {
     return;
   }
   RxActivity = true;
-  if (L_State) L_State->SetCaption(kTextDeviceFound);
+  if (L_State) L_State->SetCaption(Str(TS::DeviceFound));
   if (PB_Data) {
     PB_Data->SetPosition(0);
     PB_Data->SetMin(0);
@@ -158,7 +155,7 @@ void TMainLink::HandleHeader() {
 
 void TMainLink::BadData() {
   StopTimers();
-  ShowInfo(kTextBadData, "Error", "SystemHand");
+  ShowInfo(Str(TS::BadData), Str(TS::ErrorCaption), "SystemHand");
   SetStateWait();
 }
 
@@ -187,7 +184,7 @@ void TMainLink::HandleRecord() {
   if (L_State) {
     // Built in a buffer kept across frames: no allocation per record.
     char digits[32];
-    caption_.assign(kTextReception);
+    caption_.assign(Str(TS::Receiving));
     caption_ += " (";
     caption_.append(digits, std::to_chars(digits, digits + sizeof digits, done).ptr);
     caption_ += '/';

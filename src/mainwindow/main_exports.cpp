@@ -8,10 +8,6 @@
 
 namespace {
 
-const char* const kSheetCaption = "Quarrow VORNEX";
-const char* const kIncompleteWorkbook =
-    "The workbook is incomplete: it holds only the rows written before this error.";
-
 TxlFont DesignFont(int height, TFontStyles style, THAlignment alignment) {
   TxlFont f;
   f.Name = "Tahoma";
@@ -46,7 +42,7 @@ bool KeepPartialWorkbook(TsxExcelExport& x) {
 }  // namespace
 
 EExportIncomplete::EExportIncomplete(const std::string& reason)
-    : Exception(WithFullStop(reason) + " " + kIncompleteWorkbook), Reason(reason) {}
+    : Exception(WithFullStop(reason) + " " + Str(TS::WorkbookIncomplete)), Reason(reason) {}
 
 void TForm_Main::ConfigureExport() {
   if (!services_.Sheets) return;
@@ -168,8 +164,8 @@ void TForm_Main::B_ExcelClick(TObject*) {
     x.SetConnectTo(ctNewExcel);
     x.SetDataPipe(dpCustom);
     x.SetGroupFields(Singles ? TsxExcelExport::TStrings{"N"} : TsxExcelExport::TStrings{});
-    x.SetWorksheetName(kSheetCaption);
-    x.SetHeaderText({" ", kSheetCaption, " ", DateTimeText(services_.Now(), Format())});
+    x.SetWorksheetName(Str(TS::Caption));
+    x.SetHeaderText({" ", Str(TS::Caption), " ", DateTimeText(services_.Now(), Format())});
     x.BorderTitles().LineStyle = blContinuous;
     x.BorderData().LineStyle = blContinuous;
     x.BorderGroup().LineStyle = blContinuous;

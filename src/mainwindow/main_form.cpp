@@ -12,12 +12,6 @@
 
 namespace {
 
-const char* const kCaption = "Quarrow VORNEX";
-const char* const kTextWaiting = "Waiting for device connected...";
-const char* const kTextReceived = " records received.";
-const char* const kTextSelectUnit = "Please select unit and save file.";
-const char* const kTextExporting = "Export in progress...";
-
 // A step whose failure the window absorbs: the port, the registry, an element's setting.
 template <class F>
 void Absorb(F&& step) {
@@ -56,7 +50,7 @@ TForm_Main::~TForm_Main() {
 
 void TForm_Main::CreateElements(TElementFactory& f) {
   Form = f.CreateForm({.Name = "Form_Main",
-                       .Caption = kCaption,
+                       .Caption = Str(TS::Caption),
                        .ClientWidth = 616,
                        .ClientHeight = 194,
                        .BorderStyle = bsSingle,
@@ -82,18 +76,19 @@ void TForm_Main::CreateElements(TElementFactory& f) {
                             .WordWrap = true});
   B_Excel = f.CreateButton(
       form, P_General,
-      {.Name = "B_Excel", .Bounds = {88, 59, 180, 45}, .Caption = "Export to Excel"});
+      {.Name = "B_Excel", .Bounds = {88, 59, 180, 45}, .Caption = Str(TS::ExportToExcel)});
   B_Text = f.CreateButton(
-      form, P_General, {.Name = "B_Text", .Bounds = {346, 59, 180, 45}, .Caption = "Save as text"});
+      form, P_General,
+      {.Name = "B_Text", .Bounds = {346, 59, 180, 45}, .Caption = Str(TS::SaveAsText)});
   PB_Data = f.CreateProgressBar(form, P_General, {.Name = "PB_Data", .Bounds = {8, 63, 600, 32}});
   ChB_Singles = f.CreateCheckBox(
       form, nullptr,
-      {.Name = "ChB_Singles", .Bounds = {8, 120, 337, 31}, .Caption = "Include single values"});
+      {.Name = "ChB_Singles", .Bounds = {8, 120, 337, 31}, .Caption = Str(TS::IncludeSingles)});
   L_Unit = f.CreateLabel(form, nullptr,
                          {.Name = "L_Unit",
                           .Bounds = {8, 163, 29, 19},
                           .Anchors = akLeft | akBottom,
-                          .Caption = "Unit",
+                          .Caption = Str(TS::UnitLabel),
                           .AutoSize = true});
   std::vector<std::string> units;
   for (int u = 0; u < UnitCount; ++u) units.push_back(UnitComboText(u));
@@ -103,16 +98,22 @@ void TForm_Main::CreateElements(TElementFactory& f) {
                               .Items = units,
                               .ItemIndex = 0,
                               .ItemHeight = 20});
+  // A word for the unit longer than the design's moves the list right, never under the label.
+  const TBounds label = L_Unit->Bounds();
+  if (TBounds list = CB_Unit->Bounds(); label.Left + label.Width + 8 > list.Left) {
+    list.Left = label.Left + label.Width + 8;
+    CB_Unit->SetBounds(list);
+  }
   B_Next = f.CreateButton(form, nullptr,
                           {.Name = "B_Next",
                            .Bounds = {312, 156, 182, 30},
                            .Anchors = akRight | akBottom,
-                           .Caption = "Read next"});
+                           .Caption = Str(TS::ReadNext)});
   B_Exit = f.CreateButton(form, nullptr,
                           {.Name = "B_Exit",
                            .Bounds = {508, 156, 100, 30},
                            .Anchors = akRight | akBottom,
-                           .Caption = "Exit"});
+                           .Caption = Str(TS::Exit)});
   Timer_CheckWork =
       f.CreateTimer(form, {.Name = "Timer_CheckWork", .Enabled = false, .Interval = 3000});
   Timer_DeviceRefresh =
@@ -120,7 +121,7 @@ void TForm_Main::CreateElements(TElementFactory& f) {
   SaveAsText = f.CreateSaveDialog(
       form, {.Name = "SaveAsText",
              .DefaultExt = "txt",
-             .Filter = "Text files (*.txt)|*.txt|All Files (*.*)|*.*",
+             .Filter = Str(TS::TextFilesFilter),
              .Options = ofOverwritePrompt | ofPathMustExist | ofHideReadOnly | ofEnableSizing});
 
   Form->OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
@@ -278,7 +279,7 @@ void TForm_Main::SetStateWait() {
   B_Excel->SetVisible(false);
   B_Text->SetVisible(false);
   B_Next->SetVisible(false);
-  L_State->SetCaption(kTextWaiting);
+  L_State->SetCaption(Str(TS::WaitingForDevice));
   ChB_Singles->SetVisible(false);
   L_Unit->SetVisible(false);
   CB_Unit->SetVisible(false);
@@ -302,8 +303,8 @@ void TForm_Main::SetStateDataReady() {
   ChB_Singles->SetVisible(true);
   L_Unit->SetVisible(true);
   CB_Unit->SetVisible(true);
-  L_State->SetCaption(std::to_string(Archive.RecCount()) + kTextReceived + "\r\n" +
-                      kTextSelectUnit);
+  L_State->SetCaption(Str(TS::RecordsReceived, {std::to_string(Archive.RecCount())}) + "\r\n" +
+                      Str(TS::SelectUnitAndSave));
   B_Excel->SetVisible(true);
   bool installed = false;
   if (sxExcelExport1) Absorb([&] { installed = sxExcelExport1->ExcelVersion() > 0; });
@@ -314,7 +315,7 @@ void TForm_Main::SetStateDataReady() {
 
 void TForm_Main::SetStateExport() {
   B_Exit->SetEnabled(false);
-  L_State->SetCaption(kTextExporting);
+  L_State->SetCaption(Str(TS::ExportInProgress));
   B_Excel->SetVisible(false);
   B_Text->SetVisible(false);
   B_Next->SetVisible(false);

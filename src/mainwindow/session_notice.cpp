@@ -2,29 +2,14 @@
 
 #include <algorithm>
 
-namespace {
-
-const char* const kTextNoPermission = "No permission to open %port%.";
-const char* const kTextDialout = "Please add your user to the dialout group and log in again.";
-const char* const kTextInUse = "%port% is in use by another program.";
-const char* const kTextCloseOther = "Please close the other program using it.";
-const char* const kTextStopped = "The last reading stopped after %done% of %total% records.";
-const char* const kTextConnectAgain = "Please connect the tester again.";
-
-std::string Fill(std::string text, const std::string& field, const std::string& value) {
-  if (const auto at = text.find(field); at != std::string::npos)
-    text.replace(at, field.size(), value);
-  return text;
-}
-
-}  // namespace
+#include "text/string_table.h"
 
 std::string PortFaultText(const std::string& port, TPortFault fault) {
   switch (fault) {
     case TPortFault::NoPermission:
-      return Fill(kTextNoPermission, "%port%", port) + "\r\n" + kTextDialout;
+      return Str(TS::NoPermission, {port}) + "\r\n" + Str(TS::AddToDialout);
     case TPortFault::InUse:
-      return Fill(kTextInUse, "%port%", port) + "\r\n" + kTextCloseOther;
+      return Str(TS::PortInUse, {port}) + "\r\n" + Str(TS::CloseOtherProgram);
     default:
       return {};
   }
@@ -53,9 +38,8 @@ void TSessionNotice::KeepPorts(const std::vector<std::string>& ports) {
 }
 
 std::string TSessionNotice::BrokenOff(std::uint32_t done, std::uint32_t total) {
-  brokenOff_ =
-      Fill(Fill(kTextStopped, "%done%", std::to_string(done)), "%total%", std::to_string(total)) +
-      "\r\n" + kTextConnectAgain;
+  brokenOff_ = Str(TS::ReadingStopped, {std::to_string(done), std::to_string(total)}) + "\r\n" +
+               Str(TS::ConnectAgain);
   return brokenOff_;
 }
 

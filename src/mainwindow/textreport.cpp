@@ -14,7 +14,6 @@ namespace {
 // Expanded lines go to the file in chunks of about this size: large enough to go straight to
 // the system, small enough to stay in the cache.
 constexpr std::size_t kChunk = 1u << 20;
-const char* const kCaption = "Quarrow VORNEX";
 const char* const kEol = "\r\n";
 
 int Len(const std::string& s) {
@@ -51,8 +50,8 @@ bool IsAscii(std::string_view s) {
 
 }  // namespace
 
-TTextReport::TTextReport(const FormatSettings& fs, int unit, bool singles)
-    : fs_(fs), unit_(NormalizeUnit(unit)), singles_(singles), strengths_(65536) {
+TTextReport::TTextReport(const FormatSettings& fs, int unit, bool singles, const TStringTable& tr)
+    : fs_(fs), tr_(&tr), unit_(NormalizeUnit(unit)), singles_(singles), strengths_(65536) {
   for (int c = 0; c < ColRpr; ++c) Cell(blank_prefix_, int2space(W(c)));
 }
 
@@ -79,15 +78,15 @@ const std::string& TTextReport::Strength(std::uint16_t raw) {
 
 void TTextReport::AddHeader(TDateTime now) {
   AppendLine(" ");
-  AppendLine(kCaption);
+  AppendLine(tr_->Text(TS::Caption));
   AppendLine(" ");
   AppendLine(DateTimeText(now, fs_));
   AppendLine(" ");
   line_.clear();
   const int last = singles_ ? ColRpr : ColRpr - 1;
   for (int c = 0; c <= last; ++c) {
-    std::string title = ColumnTitle(c);
-    if (c == ColR || c == ColS) title += UnitReportText(unit_);
+    std::string title = ColumnTitle(c, *tr_);
+    if (c == ColR || c == ColS) title += UnitReportText(unit_, *tr_);
     Center(line_, W(c), title);
   }
   AppendLine(line_);
@@ -97,15 +96,15 @@ void TTextReport::AddRecord(const ArchiveSlot& slot, std::size_t index) {
   line_.clear();
   Right(line_, W(0), std::to_string(index + 1));
   Center(line_, W(1), DateTimeText(RecordDateTime(slot), fs_));
-  Left(line_, W(2), MaterialLabel(Material(slot)));
-  Left(line_, W(3), ArticleLabel(Article(slot)));
-  Center(line_, W(4), DirWord(Dir(slot)));
+  Left(line_, W(2), MaterialLabel(Material(slot), *tr_));
+  Left(line_, W(3), ArticleLabel(Article(slot), *tr_));
+  Center(line_, W(4), DirWord(Dir(slot), *tr_));
   Right(line_, W(5), Strength(RawR(slot)));
   Right(line_, W(6), Strength(RawS(slot)));
   Right(line_, W(7), VText(V(slot), fs_));
-  Center(line_, W(8), AgeLabel(Age(slot)));
-  Center(line_, W(9), CondLabel(Cond(slot)));
-  Center(line_, W(10), OtbrakLabel(Otbrak(slot)));
+  Center(line_, W(8), AgeLabel(Age(slot), *tr_));
+  Center(line_, W(9), CondLabel(Cond(slot), *tr_));
+  Center(line_, W(10), OtbrakLabel(Otbrak(slot), *tr_));
   Center(line_, W(11), std::to_string(Limit(slot)));
   Right(line_, W(12), KcText(Kc(slot), fs_));
   Center(line_, W(13), std::to_string(Q(slot)));
@@ -187,10 +186,29 @@ void TTextReport::Clear() {
   size_ = 0;
 }
 
+const TStringTable& ReportStrings(const TStringTable& tr) {
+  TAnsiEncoder encoder;
+  return ReportStrings(tr, encoder);
+}
+
+const TStringTable& ReportStrings(const TStringTable& tr, TAnsiEncoder& encoder) {
+  if (encoder.Identity()) return tr;
+  // Every code a label lookup answers, the "Error" label for codes out of range included.
+  constexpr int kCodes = 20;
+  bool held = encoder.Holds(tr.Text(TS::Caption));
+  for (int c = 0; c < ColumnCount && held; ++c) held = encoder.Holds(ColumnTitle(c, tr));
+  for (int u = 0; u < UnitCount && held; ++u) held = encoder.Holds(UnitReportText(u, tr));
+  for (int code = 0; code < kCodes && held; ++code)
+    held = encoder.Holds(MaterialLabel(code, tr) + ArticleLabel(code, tr) + AgeLabel(code, tr) +
+                         DirWord(code, tr) + CondLabel(code, tr) + OtbrakLabel(code, tr));
+  return held ? tr : TStringTable::English();
+}
+
 TTextReport BuildTextReport(const TArchive& archive, int unit, bool singles,
                             const FormatSettings& fs, TDateTime now,
-                            const std::function<void(std::size_t)>& progress) {
-  TTextReport report(fs, unit, singles);
+                            const std::function<void(std::size_t)>& progress,
+                            const TStringTable& tr) {
+  TTextReport report(fs, unit, singles, tr);
   report.AddHeader(now);
   const std::size_t total = archive.RecTotal();
   for (std::size_t i = 0; i < total; ++i) {

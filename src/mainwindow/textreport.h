@@ -13,11 +13,15 @@
 #include "base/datetime.h"
 #include "base/format_settings.h"
 #include "mainwindow/archive.h"
+#include "platform/text_codec.h"
+#include "text/string_table.h"
 
 class TTextReport {
  public:
-  // unit: strength unit index (titles and values); singles: one line per single value.
-  TTextReport(const FormatSettings& fs, int unit, bool singles);
+  // unit: strength unit index (titles and values); singles: one line per single value;
+  // tr: the language of the caption, titles and labels.
+  TTextReport(const FormatSettings& fs, int unit, bool singles,
+              const TStringTable& tr = TStringTable::English());
 
   // Lines 1-6: blank, caption, blank, the date-time now, blank, the title line.
   void AddHeader(TDateTime now);
@@ -49,6 +53,7 @@ class TTextReport {
   void Expand(Emit&& emit) const;
 
   FormatSettings fs_;
+  const TStringTable* tr_;
   int unit_;
   bool singles_;
   std::string blank_prefix_;
@@ -59,7 +64,14 @@ class TTextReport {
   std::uint64_t size_ = 0;
 };
 
+// The language a report is written in: the program's, where the system's code page holds all of
+// its report texts; English otherwise, since a report of question marks helps no one.
+const TStringTable& ReportStrings(const TStringTable& tr = Strings());
+// The same for the code page of encoder.
+const TStringTable& ReportStrings(const TStringTable& tr, TAnsiEncoder& encoder);
+
 // The whole report of the archive's first RecTotal slots; progress(records done) after each.
 TTextReport BuildTextReport(const TArchive& archive, int unit, bool singles,
                             const FormatSettings& fs, TDateTime now,
-                            const std::function<void(std::size_t)>& progress = {});
+                            const std::function<void(std::size_t)>& progress = {},
+                            const TStringTable& tr = ReportStrings());

@@ -5,6 +5,7 @@
 
 #include "base/exceptions.h"
 #include "base/utf8_path.h"
+#include "text/string_table.h"
 
 namespace {
 
@@ -50,9 +51,9 @@ void TFileReplacement::FailErrno(int code) const {
 }
 
 std::string CannotCreateFileText(const std::filesystem::path& file, const std::string& reason) {
-  return "Cannot create file \"" + PathUtf8(file) + "\". " + reason;
+  return Str(TS::CannotCreateFile, {PathUtf8(file), reason});
 }
 
 std::string CannotWriteFileText(const std::filesystem::path& file, const std::string& reason) {
-  return "Cannot write file \"" + PathUtf8(file) + "\". " + reason;
+  return Str(TS::CannotWriteFile, {PathUtf8(file), reason});
 }

@@ -187,10 +187,10 @@ TDesktopClaim ClaimDesktop(const std::string& program) {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   const char* x11 = std::getenv("DISPLAY");
   const std::string display = wayland && *wayland ? wayland : x11 ? x11 : "";
-  const fs::path folder = VirtualPortsFolder().parent_path();
-  const fs::path base = folder / DesktopClaimName(program, display);
-  std::error_code ec;
-  fs::create_directories(folder, ec);
+  const fs::path ports = VirtualPortsFolder();
+  const fs::path base = ports.parent_path() / DesktopClaimName(program, display);
+  // The claim lives beside the ports, in a folder that must stay the user's alone.
+  CreateVirtualPortsFolder(ports);
   const int lock = open((base.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   // Without a place for the claim the program runs as the only one.
   if (lock < 0) return {std::make_unique<TPosixInstance>(-1, fs::path()), false};

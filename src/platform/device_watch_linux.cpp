@@ -11,6 +11,7 @@
 
 #include "base/exceptions.h"
 #include "device_watch.h"
+#include "virtual_ports.h"
 
 namespace {
 constexpr uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB;
@@ -61,8 +62,7 @@ TDeviceWatch::TDeviceWatch(TCallback on_change, const std::filesystem::path& dev
                            const std::filesystem::path& ports_folder)
     : impl_(std::make_unique<TImpl>()) {
   impl_->on_change = std::move(on_change);
-  std::error_code ec;
-  std::filesystem::create_directories(ports_folder, ec);
+  CreateVirtualPortsFolder(ports_folder);
   impl_->inotify = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
   impl_->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (impl_->inotify < 0 || impl_->wake < 0)

@@ -22,6 +22,8 @@ class TAnsiEncoder {
   bool PassesUnchanged(std::string_view utf8) const;
   // True when every plain ASCII text comes out byte for byte unchanged.
   bool AsciiPassesUnchanged() const { return identity_ || ascii_compatible_; }
+  // True when the code page holds every character of utf8, so nothing would become '?'.
+  bool Holds(std::string_view utf8);
   // Appends the encoded form of utf8 to out.
   void Encode(std::string_view utf8, std::string& out);
 

@@ -77,3 +77,19 @@ void TAnsiEncoder::Encode(std::string_view utf8, std::string& out) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
 }
+
+bool TAnsiEncoder::Holds(std::string_view utf8) {
+  if (identity_) return true;
+  const auto cd = static_cast<iconv_t>(cd_);
+  char* in = const_cast<char*>(utf8.data());
+  std::size_t in_left = utf8.size();
+  char buf[4096];
+  bool held = true;
+  while (in_left > 0 && held) {
+    char* o = buf;
+    std::size_t o_left = sizeof buf;
+    held = iconv(cd, &in, &in_left, &o, &o_left) != static_cast<std::size_t>(-1) || errno == E2BIG;
+  }
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return held;
+}

@@ -2,6 +2,7 @@
 // '?' for what the code page lacks (no best-fit look-alikes: a report shows what it cannot say).
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -85,4 +86,21 @@ void TAnsiEncoder::Encode(std::string_view utf8, std::string& out) {
   const std::size_t at = out.size();
   out.resize(at + static_cast<std::size_t>(n));
   WideCharToMultiByte(cp, flags, wide.data(), len, out.data() + at, n, fallback, nullptr);
+}
+
+bool TAnsiEncoder::Holds(std::string_view utf8) {
+  if (identity_) return true;
+  const UINT cp = CodePage(cd_);
+  const std::wstring wide = Widen(utf8);
+  if (wide.empty()) return true;
+  const int len = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(cp, 0, wide.data(), len, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return false;
+  // Best-fit look-alikes count as lost: the text must come back as it went in.
+  std::string narrow(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(cp, 0, wide.data(), len, narrow.data(), n, nullptr, nullptr);
+  const int back = MultiByteToWideChar(cp, 0, narrow.data(), n, nullptr, 0);
+  std::wstring again(static_cast<std::size_t>(std::max(back, 0)), L'\0');
+  if (back > 0) MultiByteToWideChar(cp, 0, narrow.data(), n, again.data(), back);
+  return again == wide;
 }

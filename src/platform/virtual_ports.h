@@ -24,6 +24,10 @@ struct TVirtualPort {
 // $XDG_RUNTIME_DIR/quarrow2excel/ports, else a per-user folder in the temporary directory.
 std::filesystem::path VirtualPortsFolder();
 
+// Creates the folder, and any missing one above it, for the user alone; an existing one stays as
+// it is. Whatever else lives beside the ports (the window's desktop claim) is made with this.
+void CreateVirtualPortsFolder(const std::filesystem::path& folder);
+
 // Publishes the port (replacing an entry of the same name); throws EOSError on failure.
 void AnnounceVirtualPort(const std::filesystem::path& folder, const TVirtualPort& port);
 // Removes the entry; nothing happens when it does not exist.

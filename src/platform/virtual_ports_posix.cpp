@@ -79,6 +79,18 @@ void CreatePrivateFolders(const fs::path& folder) {
   }
 }
 
+}  // namespace
+
+void CreateVirtualPortsFolder(const fs::path& folder) {
+  try {
+    CreatePrivateFolders(folder);
+  } catch (const EOSError&) {
+    // Announcing and listing refuse a folder that is not the user's alone; nothing else to do.
+  }
+}
+
+namespace {
+
 // The whole small regular file name in the folder dirFd, not following a link; false otherwise.
 bool ReadSmallFile(int dirFd, const char* name, std::string& text) {
   TFd fd(::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));

@@ -25,6 +25,11 @@ std::filesystem::path VirtualPortsFolder() {
   return fs::temp_directory_path() / "quarrow2excel" / "ports";
 }
 
+void CreateVirtualPortsFolder(const fs::path& folder) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+}
+
 void AnnounceVirtualPort(const fs::path& folder, const TVirtualPort& port) {
   std::error_code ec;
   fs::create_directories(folder, ec);

@@ -7,15 +7,16 @@
 #include "base/utf8_path.h"
 #include "platform/atomic_file.h"
 #include "sheetexport/builtin_files.h"
+#include "text/string_table.h"
 
 namespace builtin {
 namespace {
 
 std::string SavedNotOpenedText(const std::string& file) {
-  return "The workbook was saved as " + file + ". No program opened it.";
+  return Str(TS::WorkbookSavedNotOpened, {file});
 }
 std::string NotSavedText(const std::string& reason) {
-  return "The workbook could not be saved: " + reason;
+  return Str(TS::WorkbookNotSaved, {reason});
 }
 
 }  // namespace
@@ -47,7 +48,7 @@ bool HandOver(const TBook& book, const THandOver& to) {
     const std::string sheet = book.Sheets.empty() ? "" : book.Sheets[book.Active]->Name;
     const TDateTime now = to.Now ? to.Now() : Now();
     for (int attempt = 1; file.empty(); ++attempt) {
-      if (attempt > 1000) throw ESheetAppError("no free file name in " + folder);
+      if (attempt > 1000) throw ESheetAppError(Str(TS::NoFreeFileName, {folder}));
       const auto candidate = Utf8Path(folder) / Utf8Path(HandOverFileName(sheet, now, attempt));
       // Created here and now, so an existing file is never taken over.
       if (CreateNewFile(candidate)) file = PathUtf8(candidate);

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/utf16_win32.h"
+#include "text/string_table.h"
 
 TOleVariant::TOleVariant(const TOleVariant& other) {
   VariantInit(&v_);
@@ -279,7 +280,7 @@ std::shared_ptr<TComApartment> TComApartment::Enter() {
   // the multithreaded apartment keeps it, and out-of-process calls work from there too.
   a->entered_ = SUCCEEDED(hr);
   if (FAILED(hr) && hr != RPC_E_CHANGED_MODE)
-    throw ESheetAppError("COM could not be started: " + HResultText(hr));
+    throw ESheetAppError(Str(TS::ComNotStarted, {HResultText(hr)}));
   current = a;
   return a;
 }

@@ -14,6 +14,7 @@
 #include "sheetexport/builtin_files.h"
 #include "sheetexport/builtin_format.h"
 #include "sheetexport/builtin_handover.h"
+#include "text/string_table.h"
 
 using namespace builtin;
 
@@ -430,8 +431,7 @@ class Worksheet : public TSheetWorksheet {
     } else if (format == 6) {
       WriteCsv(*sheet_, path);
     } else {
-      throw ESheetAppError("The built-in workbook does not write file format " +
-                           std::to_string(format));
+      throw ESheetAppError(Str(TS::FormatNotWritten, {std::to_string(format)}));
     }
   }
 
@@ -491,7 +491,7 @@ class Workbook : public TSheetWorkbook {
 // Reads a CSV file into a one-sheet workbook: numbers where a field is one, text otherwise.
 std::shared_ptr<TBook> ReadCsv(const std::string& path) {
   std::ifstream in(Utf8Path(path), std::ios::binary);
-  if (!in) throw ESheetAppError("Cannot open the file " + path);
+  if (!in) throw ESheetAppError(Str(TS::CannotOpenFile, {path}));
   auto book = std::make_shared<TBook>();
   std::string stem = PathUtf8(Utf8Path(path).stem());
   if (stem.empty() || Utf16Length(stem) > 31) stem = "Sheet1";
@@ -559,8 +559,7 @@ class Workbooks : public TSheetWorkbooks {
     std::string ext = PathUtf8(Utf8Path(path).extension());
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext != ".csv")
-      throw ESheetAppError("The built-in workbook opens CSV files only, not " + path);
+    if (ext != ".csv") throw ESheetAppError(Str(TS::OpensCsvOnly, {path}));
     return Adopt(ReadCsv(path));
   }
 

@@ -9,6 +9,7 @@
 #include "platform/utf16_win32.h"
 #include "sheetexport/a1_address.h"
 #include "sheetexport/dispatch_win32.h"
+#include "text/string_table.h"
 
 namespace {
 
@@ -341,8 +342,7 @@ class ExcelSystem : public TSheetSystem {
     IDispatch* app = nullptr;
     const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                                         reinterpret_cast<void**>(&app));
-    if (FAILED(hr) || !app)
-      throw ESheetAppError("Microsoft Excel could not be started: " + HResultText(hr));
+    if (FAILED(hr) || !app) throw ESheetAppError(Str(TS::ExcelNotStarted, {HResultText(hr)}));
     auto out = CreateExcelApplication(app);
     app->Release();
     return out;
@@ -398,7 +398,7 @@ class ExcelSystem : public TSheetSystem {
   static CLSID ClassId() {
     CLSID clsid{};
     const HRESULT hr = CLSIDFromProgID(L"Excel.Application", &clsid);
-    if (FAILED(hr)) throw ESheetAppError("Microsoft Excel is not installed: " + HResultText(hr));
+    if (FAILED(hr)) throw ESheetAppError(Str(TS::ExcelNotInstalled, {HResultText(hr)}));
     return clsid;
   }
 };

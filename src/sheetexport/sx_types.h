@@ -8,6 +8,7 @@
 
 #include "base/exceptions.h"
 #include "sheetexport/sheet_app.h"
+#include "text/string_table.h"
 
 enum TTypeLibrary { tlExcel97, tlExcel2000, tlExcelXP, tlExcel2010 };
 enum TDataPipe { dpDataSet, dpCustom };
@@ -104,32 +105,30 @@ class TGroupOptions {
 
 class EFileNotExists : public Exception {
  public:
-  explicit EFileNotExists(const std::string& file)
-      : Exception("File " + file + " does not exist") {}
+  explicit EFileNotExists(const std::string& file) : Exception(Str(TS::FileDoesNotExist, {file})) {}
 };
 class ENoDatasetConnected : public Exception {
  public:
-  ENoDatasetConnected() : Exception("No dataset is connected") {}
+  ENoDatasetConnected() : Exception(Str(TS::NoDatasetConnected)) {}
 };
 class EDatasetNotActive : public Exception {
  public:
-  EDatasetNotActive() : Exception("Dataset is not active") {}
+  EDatasetNotActive() : Exception(Str(TS::DatasetNotActive)) {}
 };
 class ENoActiveWorkbook : public Exception {
  public:
-  ENoActiveWorkbook() : Exception("No active workbook or no active Excel available") {}
+  ENoActiveWorkbook() : Exception(Str(TS::NoActiveWorkbook)) {}
 };
 class ENotSupported : public Exception {
  public:
-  ENotSupported() : Exception("This action is not supported in this Excel version") {}
+  ENotSupported() : Exception(Str(TS::NotSupportedInVersion)) {}
 };
 class EMaxColumnsReached : public Exception {
  public:
   explicit EMaxColumnsReached(int max)
-      : Exception("The maximum number of columns (" + std::to_string(max) + ") has been reached") {}
+      : Exception(Str(TS::MaxColumnsReached, {std::to_string(max)})) {}
 };
 class EMaxRowsReached : public Exception {
  public:
-  explicit EMaxRowsReached(int max)
-      : Exception("The maximum number of rows (" + std::to_string(max) + ") has been reached") {}
+  explicit EMaxRowsReached(int max) : Exception(Str(TS::MaxRowsReached, {std::to_string(max)})) {}
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/exceptions.h"
+#include "text/string_table.h"
 
 namespace {
 
@@ -45,8 +46,34 @@ TEST(CliOptions, BadUsageIsRefusedWithTheReason) {
       {"--timeout", "-3"}, {"--timeout", "5s"}, {"--timeout", "99999999999"},
       {"--port"},          {"--port", ""},      {"--text"},
       {"--xlsx", ""},      {"--verbose"},       {"extra"},
+      {"--lang"},          {"--lang", "xx"},    {"--lang", ""},
   };
   for (const auto& args : bad) EXPECT_THROW(ParseCliOptions(args), Exception) << args[0];
+}
+
+TEST(CliOptions, LanguagesTheProgramCarriesOrEnglish) {
+  for (const char* code : {"de", "ru", "es", "pl", "ru_RU.UTF-8", "en", "en_GB", "C", "POSIX"})
+    EXPECT_EQ(ParseCliOptions({"--lang", code}).Language, code);
+  try {
+    ParseCliOptions({"--lang", "fr"});
+    ADD_FAILURE() << "fr accepted";
+  } catch (const Exception& e) {
+    EXPECT_NE(e.Message().find("en, de"), std::string::npos) << e.Message();
+  }
+}
+
+// The help of every language names every option of the English one.
+TEST(CliOptions, EveryHelpNamesEveryOption) {
+  const std::string english = TStringTable::English().Text(TS::CliUsage);
+  for (const std::string& lang : TStringTable::Languages()) {
+    const std::string help = TStringTable::ForLanguage(lang)->Text(TS::CliUsage);
+    EXPECT_NE(help, english) << lang;
+    for (std::size_t at = english.find("  --"); at != std::string::npos;
+         at = english.find("  --", at + 1)) {
+      const std::string option = english.substr(at, english.find(' ', at + 2) - at);
+      EXPECT_NE(help.find(option + ' '), std::string::npos) << lang << ": " << option;
+    }
+  }
 }
 
 }  // namespace

@@ -150,6 +150,74 @@ TEST(TextReport, FailedWritesLeaveTheOldFile) {
   fs::remove_all(dir);
 }
 
+// A report is written in the program's language only where the code page holds its letters; a
+// Russian report on a Western code page would be question marks, so it falls back to English.
+TEST(TextReport, SpeaksTheLanguageTheCodePageCanHold) {
+  struct Case {
+    const char* charset;
+    const char* language;
+    const char* written;
+  } cases[] = {
+      // KOI8-R lacks the number sign of the Russian "N" column.
+      {"UTF-8", "ru", "ru"},      {"ISO-8859-1", "de", "de"}, {"ISO-8859-1", "es", "es"},
+      {"ISO-8859-1", "ru", "en"}, {"ISO-8859-1", "pl", "en"}, {"ISO-8859-2", "pl", "pl"},
+      {"KOI8-R", "ru", "en"},     {"CP1251", "ru", "ru"},     {"CP1251", "de", "en"},
+      {"ASCII", "de", "en"},
+  };
+  for (const Case& c : cases) {
+    const auto table = TStringTable::ForLanguage(c.language);
+    ASSERT_NE(table, nullptr) << c.language;
+    TAnsiEncoder encoder(c.charset);
+    EXPECT_EQ(ReportStrings(*table, encoder).Language(), c.written)
+        << c.language << " in " << c.charset;
+  }
+  TAnsiEncoder ascii("ASCII");
+  EXPECT_EQ(&ReportStrings(TStringTable::English(), ascii), &TStringTable::English());
+}
+
+TEST(TextReport, HoldsTellsWhatTheCodePageLacks) {
+  struct Case {
+    const char* charset;
+    const char* text;
+    bool held;
+  } cases[] = {
+      {"ISO-8859-1", "Schlagrichtung \u00E4", true},
+      {"ISO-8859-1", "\u041C\u041F\u0430", false},
+      {"ISO-8859-1", "\u0142", false},
+      {"ISO-8859-2", "\u0142", true},
+      {"CP1251", "\u041C\u041F\u0430 \u2116", true},
+      {"ASCII", "kg/cm2", true},
+      {"ASCII", "kg/cm\u00B2", false},
+      {"ISO-8859-1", "", true},
+  };
+  for (const Case& c : cases) {
+    TAnsiEncoder encoder(c.charset);
+    EXPECT_EQ(encoder.Holds(c.text), c.held) << c.charset << ": " << c.text;
+    // Holds must leave the converter as it found it.
+    std::string out;
+    encoder.Encode("N", out);
+    EXPECT_EQ(out, "N") << c.charset;
+  }
+}
+
+// A translated report keeps the English layout: every line as wide, the titles centred in the
+// same columns.
+TEST(TextReport, TranslatedReportsKeepTheLayout) {
+  const std::string english =
+      BuildTextReport(ThreeRecords(), 1, true, {}, kNow, {}, TStringTable::English()).Text();
+  const auto english_lines = SplitCrLf(english);
+  for (const std::string& lang : TStringTable::Languages()) {
+    const auto table = TStringTable::ForLanguage(lang);
+    const auto lines =
+        SplitCrLf(BuildTextReport(ThreeRecords(), 1, true, {}, kNow, {}, *table).Text());
+    ASSERT_EQ(lines.size(), english_lines.size()) << lang;
+    EXPECT_EQ(lines[1], table->Text(TS::Caption)) << lang;
+    for (std::size_t i = 5; i < lines.size(); ++i)
+      EXPECT_EQ(Utf16Length(lines[i]), Utf16Length(english_lines[i])) << lang << " line " << i;
+    EXPECT_NE(lines[5].find(table->Text(TS::TitleDateTime)), std::string::npos) << lang;
+  }
+}
+
 TEST(TextReport, PlainAsciiSkipsTheConversionOnlyWhereItIsExact) {
   TAnsiEncoder latin1("ISO-8859-1");
   EXPECT_TRUE(latin1.PassesUnchanged("N | 35.0 | \r\n"));

@@ -86,10 +86,13 @@ class EndToEnd : public ::testing::Test {
     argv.push_back(nullptr);
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + (root_ / "run").string(),
                                     "XDG_CONFIG_HOME=" + (root_ / "home").string(),
-                                    "XDG_CACHE_HOME=" + (root_ / "home").string(), "LC_ALL=C"};
+                                    "XDG_CACHE_HOME=" + (root_ / "home").string()};
+    env.insert(env.end(), locale_.begin(), locale_.end());
+    // The locale is the test's: none of the caller's language settings leak in.
     for (char** e = environ; *e; ++e) {
       const std::string s(*e);
-      if (s.rfind("XDG_", 0) != 0 && s.rfind("LC_ALL=", 0) != 0) env.push_back(s);
+      if (s.rfind("XDG_", 0) != 0 && s.rfind("LC_", 0) != 0 && s.rfind("LANG", 0) != 0)
+        env.push_back(s);
     }
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
@@ -152,6 +155,7 @@ class EndToEnd : public ::testing::Test {
 
   fs::path root_;
   std::vector<pid_t> children_;
+  std::vector<std::string> locale_ = {"LC_ALL=C"};
 };
 
 TEST_F(EndToEnd, ReadsArchivesAndWritesTheReportAsTheArchiveSays) {
@@ -380,6 +384,49 @@ TEST_F(EndToEnd, WorkbookOnTheNamedPortAndExitCodesOfFailures) {
   } usages[] = {{{"--unit", "bar"}}, {{"--timeout", "0"}}, {{"--port"}}, {{"--what"}}};
   for (const Usage& u : usages) EXPECT_EQ(Wait(Reader(u.args), 5s), 2) << u.args[0];
   EXPECT_NE(Log().find("Usage: quarrow2excel-cli"), std::string::npos);
+}
+
+// The reader speaks the language it is told, or the user's; its report does too where the
+// locale's character set holds the letters, and is English otherwise.
+TEST_F(EndToEnd, SpeaksTheUsersLanguageAndReportsInWhatTheCharacterSetHolds) {
+  struct Case {
+    std::vector<std::string> locale;
+    const char* lang;  // --lang, none when empty
+    const char* received;
+    const char* titles;
+  } cases[] = {
+      {{"LC_ALL=C"}, "", "3 records received.", "Date/Time"},
+      {{"LC_ALL=C"},
+       "ru",
+       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u043e "
+       "\u0437\u0430\u043f\u0438\u0441\u0435\u0439: 3.",
+       "Date/Time"},
+      {{"LC_ALL=C.UTF-8"},
+       "ru",
+       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u043e "
+       "\u0437\u0430\u043f\u0438\u0441\u0435\u0439: 3.",
+       "\u0414\u0430\u0442\u0430/\u0432\u0440\u0435\u043c\u044f"},
+      {{"LANG=C.UTF-8", "LANGUAGE=de:ru"}, "", "3 Datens\u00e4tze empfangen.", "Datum/Uhrzeit"},
+      {{"LC_ALL=C.UTF-8", "LANGUAGE=de"}, "es", "3 registros recibidos.", "Fecha/hora"},
+  };
+  const auto archive = MakeArchive(3, 11);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.lang) + " " + c.locale.back());
+    locale_ = c.locale;
+    const pid_t sim = Sim("tester", {"--archive", WriteArchive(archive, "a.bin").string()});
+    const auto port = root_ / "run" / "quarrow2excel" / "ports" / "tester" / "tty";
+    const fs::path report = root_ / "r.txt";
+    std::vector<std::string> args = {"--port", port.string(), "--text", report.string()};
+    if (*c.lang) args.insert(args.end(), {"--lang", c.lang});
+    ASSERT_EQ(Wait(Reader(args), 30s), 0) << Log();
+    EXPECT_NE(Log().find(c.received), std::string::npos) << Log();
+    std::ifstream in(report, std::ios::binary);
+    std::string line;
+    for (int i = 0; i < 6; ++i) std::getline(in, line);
+    EXPECT_NE(line.find(c.titles), std::string::npos) << line;
+    kill(sim, SIGTERM);
+    EXPECT_EQ(Wait(sim, 5s), 0);
+  }
 }
 
 // Both exports of the reader replace their targets whole: into folders and files of any name,

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "base/exceptions.h"
+#include "platform/device_watch.h"
 #include "platform/virtual_ports.h"
 #include "serial/device_db_sysfs.h"
 
@@ -81,6 +82,21 @@ TEST_F(VirtualPortFolder, IsCreatedForTheUserAloneAndRefusedWhenOthersMayEnterIt
   }
   ASSERT_EQ(chmod((root / "ports").c_str(), 0700), 0);
   EXPECT_EQ(ListVirtualPorts(root / "ports").size(), 1u);
+}
+
+// The window watches the folder and keeps its desktop claim beside it before any tester is
+// announced: what it creates must stay usable for announcing.
+TEST_F(VirtualPortFolder, WatchingAndClaimingFirstLeaveTheFolderTheUsersAlone) {
+  const fs::path ports = root / "run" / "quarrow2excel" / "ports";
+  TDeviceWatch watch([] {}, root, ports);
+  CreateVirtualPortsFolder(ports);
+  for (const fs::path& folder : {ports, ports.parent_path()}) {
+    struct stat st {};
+    ASSERT_EQ(stat(folder.c_str(), &st), 0) << folder;
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+  }
+  AnnounceVirtualPort(ports, Port("sim"));
+  EXPECT_EQ(ListVirtualPorts(ports).size(), 1u);
 }
 
 TEST_F(VirtualPortFolder, AFolderOfAnotherUserIsRefused) {

@@ -1,6 +1,7 @@
 // The real main window on the Win32 binding: its Wait state on screen, its settings in a
 // registry key of the test's own, and the two ways out (title bar and "Exit").
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "../sheetexport/xlsx_reader.h"
 #include "base/utf8_path.h"
 #include "mainwindow/main_form.h"
+#include "mainwindow/textreport.h"
 #include "platform/shell.h"
 #include "sheetexport/sheet_system.h"
 #include "ui/win32/win32_binding.h"
@@ -315,6 +317,21 @@ TEST_F(Win32Window, WithoutExcelTheBuiltInWorkbookExportsAndSaysWhereItIsWhenNot
   EXPECT_EQ(XlsxFile(file).Sheet(1).Text("O9"), "21.1");
   std::error_code ec;
   fs::remove(file, ec);
+}
+
+// The report is written in the system's ANSI code page: a language whose letters it lacks gives
+// an English report, not one of question marks.
+TEST(WindowsReport, SpeaksEnglishWhereTheCodePageLacksTheLetters) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the cases are for the Western code page";
+  struct Case {
+    const char* language;
+    const char* written;
+  } cases[] = {{"de", "de"}, {"es", "es"}, {"ru", "en"}, {"pl", "en"}};
+  for (const Case& c : cases) {
+    const auto table = TStringTable::ForLanguage(c.language);
+    ASSERT_NE(table, nullptr) << c.language;
+    EXPECT_EQ(ReportStrings(*table).Language(), c.written) << c.language;
+  }
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QThread>
+#include <QTranslator>
 #include <cmath>
 
 #include "qt_binding.h"
@@ -94,6 +96,18 @@ int TApp::Scaled(int pixels) const {
 int TApp::Unscaled(int pixels, bool round_up) const {
   const double design = pixels / scale_;
   return static_cast<int>(round_up ? std::ceil(design - 1e-9) : std::floor(design + 1e-9));
+}
+
+void TApp::UseLanguage(const std::string& language) {
+  if (translator_) QCoreApplication::removeTranslator(translator_.get());
+  translator_.reset();
+  if (language.empty() || language == "en") return;
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(QString::fromStdString("qtbase_" + language),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return;
+  QCoreApplication::installTranslator(translator.get());
+  translator_ = std::move(translator);
 }
 
 std::string TApp::FontFamily() const {

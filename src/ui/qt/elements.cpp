@@ -323,8 +323,11 @@ class TQtLabel : public TControlOf<TLabel, QLabel> {
     caption_ = text;
     Widget()->setText(Q(text).replace("\r\n", "\n"));
     // Where Tahoma is missing the desktop's font runs wider; the text must not be cut.
-    if (auto_size_ && Widget()->sizeHint().width() > Widget()->width())
-      Widget()->resize(Widget()->sizeHint().width(), Widget()->height());
+    if (auto_size_ && Widget()->sizeHint().width() > Widget()->width()) {
+      TBounds b = Bounds();
+      b.Width = app_.Unscaled(Widget()->sizeHint().width(), true);
+      SetBounds(b);
+    }
   }
   std::string Caption() const override { return caption_; }
   int TextWidth(const std::string& line) const override {

@@ -16,6 +16,8 @@ class QApplication;
 class QObject;
 class QWidget;
 
+class QTranslator;
+
 namespace qtui {
 
 class TApp : public TApplication, public TMainThread {
@@ -43,6 +45,9 @@ class TApp : public TApplication, public TMainThread {
   int Unscaled(int pixels, bool round_up = false) const;
   // The font of the forms: Tahoma where installed, else the desktop's sans font.
   std::string FontFamily() const;
+  // Qt's own texts (the file dialog, its questions) in the language ("de", "ru", ...) where the
+  // system has Qt's translations; English otherwise.
+  void UseLanguage(const std::string& language);
 
  protected:
   void ShowErrorBox(const std::string& text) override;
@@ -51,6 +56,7 @@ class TApp : public TApplication, public TMainThread {
   void End();
   std::unique_ptr<QApplication> qapp_;
   std::unique_ptr<QObject> context_;  // posted work runs in its thread, the main one
+  std::unique_ptr<QTranslator> translator_;
   std::string title_;
   double scale_ = 1.0;
   int busy_ = 0;

@@ -611,9 +611,11 @@ class TWin32Label : public TControlOf<::TLabel> {
     ReleaseDC(hwnd_, dc);
     RECT have;
     GetClientRect(hwnd_, &have);
-    if (need.right > have.right)
-      SetWindowPos(hwnd_, nullptr, 0, 0, need.right, have.bottom,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (need.right > have.right) {
+      TBounds b = Bounds();
+      b.Width = Unscaled(need.right);
+      SetBounds(b);
+    }
   }
 
   void Paint(HDC dc) {

@@ -370,8 +370,9 @@ TEST(QtBinding, PortSettingsDialogShowsForTheSerialComponent) {
     for (int y = 0; y < shot.height(); y += 2)
       for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
     EXPECT_GT(colours.size(), 20u);  // text, frames and buttons, not a blank surface
-    if (const char* file = std::getenv("Q2E_PORT_DIALOG_SHOT"); file && !accepted)
+    if (const char* file = std::getenv("Q2E_PORT_DIALOG_SHOT"); file && !accepted) {
       EXPECT_TRUE(shot.save(file));
+    }
   }
   SetCommConfigDialog({});
   App().SetMainForm(nullptr);

@@ -1,10 +1,11 @@
 #!/bin/sh
 # Takes the pictures of the window that the README shows, under a virtual X server: Wait (no
 # tester), DataReady (after reading a simulated tester), both also in Russian and German with
-# the first lines of a Russian report, the information dialog grown for a
-# long message (the path of a handed-over workbook where no program of the desktop opens it) and,
-# when run as root, Wait at a port that the user may not open (the window runs as nobody).
-# Needs a build (scripts/build.sh).
+# the first lines of a Russian report, the information dialog grown for a long message (the path
+# of a handed-over workbook where no program of the desktop opens it), the port settings dialog
+# (which the window itself never opens: the Qt test shows it for a serial component and keeps its
+# picture) and, when run as root, Wait at a port that the user may not open (the window runs as
+# nobody). Needs a build (scripts/build.sh).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/apt-install.sh xvfb x11-utils imagemagick xdotool util-linux
@@ -64,7 +65,10 @@ info=$(xwininfo -root -tree | awk '/"Information"/ {print $1; exit}')
 import -window "$info" "$out/info-long-message.png"
 kill "$app" "$sim" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
-echo "wrote $out/window-*.png, $out/report-ru.txt and $out/info-long-message.png"
+Q2E_QT_TEST_PLATFORM=xcb Q2E_PORT_DIALOG_SHOT="$out/port-settings-dialog.png" \
+  build/tests/ui/ui_qt_test --gtest_filter='*PortSettingsDialog*' >/dev/null
+echo "wrote $out/window-*.png, $out/report-ru.txt, $out/info-long-message.png and" \
+  "$out/port-settings-dialog.png"
 
 [ "$(id -u)" = 0 ] || exit 0
 # The simulated tester is announced in nobody's runtime folder; then its terminal is taken away

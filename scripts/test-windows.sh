@@ -19,8 +19,9 @@ scripts/apt-install.sh $pkgs
 cmake -S . -B "$build" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DQ2E_BUILD_BENCH=OFF >/dev/null
 targets="text_tests base_tests core_tests ports_tests sheetexport_tests sim_tests ui_headless_test
-ui_info_test app_tests win32_excel_tests win32_platform_tests win32_serial_tests win32_ui_tests
-win32_cli_tests win32_window_tests win32_e2e_tests quarrow2excel quarrow2excel-cli"
+ui_info_test ui_port_settings_test app_tests win32_excel_tests win32_platform_tests
+win32_serial_tests win32_ui_tests win32_cli_tests win32_window_tests win32_e2e_tests quarrow2excel
+quarrow2excel-cli"
 # shellcheck disable=SC2086
 cmake --build "$build" -j2 --target $targets
 # The simulated testers run on Linux, from the native build.

@@ -1,4 +1,6 @@
 // quarrow2excel: the window that finds a Quarrow tester, reads its archive and exports it.
+#include "platform/serial_api_posix.h"
+#include "portdialog/port_settings.h"
 #include "program.h"
 #include "text/string_table.h"
 #include "ui/qt/qt_binding.h"
@@ -11,5 +13,9 @@ int main(int argc, char** argv) {
   qtui::TApp app(argc, argv);
   app.UseLanguage(Strings().Language());
   qtui::TFactory factory(app);
-  return RunWindow(app, factory, {.Claim = std::move(claim.Held)});
+  // The system has no port configuration dialog: a serial component's ConfigDialog shows ours.
+  SetCommConfigDialog(PortSettingsDialogOn(factory));
+  const int code = RunWindow(app, factory, {.Claim = std::move(claim.Held)});
+  SetCommConfigDialog({});
+  return code;
 }

@@ -346,6 +346,10 @@ bool FlushFileBuffers(std::uint32_t h) {
 bool GetCommProperties(std::uint32_t h, void* commProp) {
   return ::GetCommProperties(H(h), static_cast<COMMPROP*>(commProp)) != FALSE;
 }
+bool ShowPortDialog(const std::string& name, void* commConfig) {
+  return ::CommConfigDialogW(Widen(name).c_str(), ::GetForegroundWindow(),
+                             static_cast<COMMCONFIG*>(commConfig)) != FALSE;
+}
 
 std::uint32_t GetLastError() {
   return ::GetLastError();

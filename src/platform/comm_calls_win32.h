@@ -47,6 +47,8 @@ bool HasCancelIo();
 bool CancelIo(std::uint32_t h);
 bool FlushFileBuffers(std::uint32_t h);
 bool GetCommProperties(std::uint32_t h, void* commProp);
+// The system's port configuration dialog, owned by the foreground window.
+bool ShowPortDialog(const std::string& name, void* commConfig);
 std::uint32_t GetLastError();
 std::string ErrorText(std::uint32_t code);
 std::uint32_t GetTickCount();

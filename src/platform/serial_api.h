@@ -112,7 +112,7 @@ constexpr std::uint32_t ERROR_SUCCESS = 0, ERROR_INVALID_FUNCTION = 1, ERROR_FIL
                         ERROR_SHARING_VIOLATION = 32, ERROR_NOT_SUPPORTED = 50, ERROR_BUSY = 170,
                         ERROR_INVALID_PARAMETER = 87, ERROR_OPERATION_ABORTED = 995,
                         ERROR_IO_INCOMPLETE = 996, ERROR_IO_PENDING = 997,
-                        ERROR_DEVICE_NOT_CONNECTED = 1167;
+                        ERROR_DEVICE_NOT_CONNECTED = 1167, ERROR_CANCELLED = 1223;
 constexpr std::uint32_t PURGE_TXABORT = 1, PURGE_RXABORT = 2, PURGE_TXCLEAR = 4, PURGE_RXCLEAR = 8;
 constexpr std::uint32_t SETXOFF = 1, SETXON = 2, SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6,
                         SETBREAK = 8, CLRBREAK = 9;
@@ -186,6 +186,10 @@ class TSerialApi {
   virtual bool CancelIo(THandle h) = 0;
   virtual bool FlushFileBuffers(THandle h) = 0;
   virtual bool GetCommProperties(THandle h, COMMPROP& prop) = 0;
+  // The system's port configuration dialog for the port name, owned by the foreground window,
+  // showing cfg: true when the user accepted (cfg updated); false with ERROR_CANCELLED when
+  // cancelled, or with the reason it could not be shown.
+  virtual bool CommConfigDialogW(const std::string& name, COMMCONFIG& cfg) = 0;
   // True when the driver raises RTS around each transmission by itself (RTS_CONTROL_TOGGLE).
   virtual bool DriverTogglesRts485() = 0;
 

@@ -1,5 +1,6 @@
 // The Linux serial operations with other sources of what the device tells: tests script the
-// modem lines that a pseudo-terminal does not have, and the driver's low-latency switch.
+// modem lines that a pseudo-terminal does not have, and the driver's low-latency switch. Linux
+// has no port configuration dialog of its own: the window program lends the one it shows.
 #pragma once
 
 #include <functional>
@@ -28,6 +29,13 @@ struct TLowLatencySwitch {
 
 // The system's switch: the driver from /sys/dev/char, the flag through TIOCGSERIAL/TIOCSSERIAL.
 TLowLatencySwitch SystemLowLatencySwitch();
+
+// Shows the port's settings in cfg for the user to edit: true when accepted (cfg updated).
+using TCommConfigDialog = std::function<bool(const std::string& name, COMMCONFIG& cfg)>;
+
+// The dialog that CommConfigDialogW shows, on the main thread; none (the default) makes it fail
+// with ERROR_NOT_SUPPORTED.
+void SetCommConfigDialog(TCommConfigDialog dialog);
 
 // A separate instance of the system's implementation that reads the lines through probe and
 // switches latency through lowLatency (the system's for what is left empty).

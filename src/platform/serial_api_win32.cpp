@@ -67,6 +67,9 @@ class TWin32SerialApi final : public TSerialApi {
   bool GetCommProperties(THandle h, COMMPROP& prop) override {
     return comm32::GetCommProperties(h, &prop);
   }
+  bool CommConfigDialogW(const std::string& name, COMMCONFIG& cfg) override {
+    return comm32::ShowPortDialog(name, &cfg);
+  }
   // The NT serial drivers refuse RTS_CONTROL_TOGGLE: the component raises RTS itself.
   bool DriverTogglesRts485() override { return false; }
   std::uint32_t GetLastError() override { return comm32::GetLastError(); }

@@ -85,6 +85,8 @@ std::string TPosixSerialApi::SysErrorMessage(std::uint32_t code) {
       return std::strerror(ECANCELED);
     case ERROR_IO_PENDING:
       return "Overlapped I/O operation is in progress";
+    case ERROR_CANCELLED:
+      return "The operation was canceled by the user";
     default:
       if (code & 0x20000000u) return std::strerror(static_cast<int>(code & 0xFFFF));
       return "Unknown error " + std::to_string(code);

@@ -131,6 +131,7 @@ class TPosixSerialApi final : public TSerialApi {
   bool CancelIo(THandle h) override;
   bool FlushFileBuffers(THandle h) override;
   bool GetCommProperties(THandle h, COMMPROP& prop) override;
+  bool CommConfigDialogW(const std::string& name, COMMCONFIG& cfg) override;
   bool DriverTogglesRts485() override { return false; }
   std::uint32_t GetLastError() override;
   std::string SysErrorMessage(std::uint32_t code) override;

@@ -58,12 +58,20 @@ class TsrCheckable : public TObject {
   TsrFreeNotices FreeNotices;
 };
 
-// The port settings dialog the owner provides; true when the user accepted cfg.
+// A port settings dialog that an owner puts in place of the system's; true when the user
+// accepted cfg (then updated).
 class TsrPortDialog {
  public:
   virtual ~TsrPortDialog() = default;
   virtual bool Execute(const std::string& comName, COMMCONFIG& cfg) = 0;
 };
+
+// The DCB flag word with its flow-control bits rebuilt for the protocol (RS485: RTS toggled by
+// the driver around transmissions); the other bits kept.
+std::uint32_t FlowControlFlags(std::uint32_t flags, TStreamProtocol protocol, bool rs485);
+// The protocol and RS485 mode that a flag word carries.
+TStreamProtocol StreamProtocolOf(std::uint32_t flags);
+bool RS485ModeOf(std::uint32_t flags);
 
 struct TCommLink;
 
@@ -231,6 +239,7 @@ class TsrCustomSerialComm : public TsrCustomComm {
   void SetRegistryFactory(std::function<std::unique_ptr<TRegistry>()> f) {
     registry_ = std::move(f);
   }
+  // The owner's port settings dialog; none (the default) shows the system's.
   void SetConfigDialog(TsrPortDialog* d) { dialog_ = d; }
 
   THandle DeviceOpen() override;
@@ -241,7 +250,8 @@ class TsrCustomSerialComm : public TsrCustomComm {
   void Update() override;
   void SaveConfig(TRootKey Root, const std::string& Key, const std::string& Name);
   void LoadConfig(TRootKey Root, const std::string& Key, const std::string& Name);
-  void ConfigDialog();
+  // Lets the user edit the port's settings; true when accepted, and then they are in effect.
+  bool ConfigDialog();
   void InitDeviceConnect();
   // Reads the identification string of a legacy serial Plug and Play device on the port (it
   // opens the port for it and leaves Active as it was); empty when the device gives none.

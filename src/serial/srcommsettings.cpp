@@ -85,18 +85,33 @@ std::uint32_t TsrCustomComm::EventMask() const {
   return mask;
 }
 
+std::uint32_t FlowControlFlags(std::uint32_t flags, TStreamProtocol protocol, bool rs485) {
+  flags &= 0x4CEA;
+  if (rs485) return flags | 0x3011;
+  switch (protocol) {
+    case spNone:
+      return flags | 0x1011;
+    case spXonXoff:
+      return flags | 0x1311;
+    default:
+      return flags | 0x2015;
+  }
+}
+
+TStreamProtocol StreamProtocolOf(std::uint32_t flags) {
+  if ((flags & 0x1311) == 0x1311) return spXonXoff;
+  if ((flags & 0x2015) == 0x2015) return spHardware;
+  return spNone;
+}
+
+bool RS485ModeOf(std::uint32_t flags) {
+  return (flags & 0x3011) == 0x3011;
+}
+
 void TsrCustomComm::ApplyDCB() {
   DCB& d = CommCfg.dcb;
   d.DCBlength = 28;
-  d.Flags &= 0x4CEA;
-  if (fRS485Mode)
-    d.Flags |= 0x3011;
-  else if (fProtocol == spNone)
-    d.Flags |= 0x1011;
-  else if (fProtocol == spXonXoff)
-    d.Flags |= 0x1311;
-  else
-    d.Flags |= 0x2015;
+  d.Flags = FlowControlFlags(d.Flags, fProtocol, fRS485Mode);
   d.XonLim = 80;
   d.XoffLim = 200;
   d.XonChar = 0x11;
@@ -111,9 +126,8 @@ void TsrCustomComm::ReadDeviceDCB() {
     api_->GetCommConfig(hPort, CommCfg);
     api_->GetCommState(hPort, CommCfg.dcb);
   }
-  const std::uint32_t f = CommCfg.dcb.Flags;
-  fProtocol = (f & 0x1311) == 0x1311 ? spXonXoff : (f & 0x2015) == 0x2015 ? spHardware : spNone;
-  fRS485Mode = (f & 0x3011) == 0x3011;
+  fProtocol = StreamProtocolOf(CommCfg.dcb.Flags);
+  fRS485Mode = RS485ModeOf(CommCfg.dcb.Flags);
 }
 
 void TsrCustomComm::ApplySettings() {

@@ -116,14 +116,23 @@ void TsrCustomSerialComm::LoadConfig(TRootKey Root, const std::string& Key,
   }
 }
 
-void TsrCustomSerialComm::ConfigDialog() {
+bool TsrCustomSerialComm::ConfigDialog() {
   ReadDeviceDCB();
-  if (!dialog_) return;
   COMMCONFIG cfg = CommCfg;
-  if (!dialog_->Execute(ComName(), cfg)) return;
+  const std::string name = ComName();
+  if (dialog_) {
+    if (!dialog_->Execute(name, cfg)) return false;
+  } else if (!api_->CommConfigDialogW(name, cfg)) {
+    if (const std::uint32_t e = api_->GetLastError(); e != ERROR_CANCELLED)
+      LogFormat(dlSimple, "Port settings dialog of %s not shown: %s", name.c_str(),
+                api_->SysErrorMessage(e).c_str());
+    return false;
+  }
   CommCfg = cfg;
   if (IsOpened()) api_->SetCommState(hPort, CommCfg.dcb);
+  // What the port took, and the flow control the dialog chose.
   ReadDeviceDCB();
+  return true;
 }
 
 void TsrCustomSerialComm::InitDeviceConnect() {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <functional>
 
 #include "fake_serial_api.h"
 #include "serial/srcomm.h"
@@ -111,6 +113,79 @@ TEST_F(FakeComm, RemovalClosesOnceFromTheEventThread) {
   EXPECT_EQ(closes.load(), 1);
   EXPECT_FALSE(com.Active());
   EXPECT_FALSE(api->Called("PurgeComm 15"));  // that close does not purge
+}
+
+// The owner's dialog, or without one the system's: what the user accepts reaches an open port
+// at once (a closed one at its next open) and the protocol follows; a dialog that is cancelled
+// or cannot be shown changes nothing.
+TEST_F(FakeComm, ConfigDialogGivesWhatIsAcceptedToThePort) {
+  struct TOwnersDialog : TsrPortDialog {
+    std::function<bool(const std::string&, COMMCONFIG&)> answer;
+    bool Execute(const std::string& name, COMMCONFIG& cfg) override { return answer(name, cfg); }
+  } owners;
+  TTestLog log;
+  com.SetLog(&log);
+  enum TAnswer { Accept, Cancel, NotShown };
+  struct Case {
+    const char* what;
+    bool ownersDialog, open;
+    TAnswer answer;
+  };
+  const Case cases[] = {
+      {"owner's, accepted", true, true, Accept},      {"owner's, cancelled", true, true, Cancel},
+      {"system's, accepted", false, true, Accept},    {"system's, cancelled", false, true, Cancel},
+      {"system's, not shown", false, true, NotShown}, {"closed, accepted", false, false, Accept},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    com.SetBaudRate(9600);
+    com.SetStreamProtocol(spHardware);
+    com.SetActive(c.open);
+    std::string shownFor;
+    std::uint32_t shownBaud = 0;
+    const auto user = [&](const std::string& name, COMMCONFIG& cfg) {
+      shownFor = name;
+      shownBaud = cfg.dcb.BaudRate;
+      cfg.dcb.BaudRate = 57600;
+      cfg.dcb.Flags = FlowControlFlags(cfg.dcb.Flags, spXonXoff, false);
+      return c.answer == Accept;
+    };
+    owners.answer = user;
+    com.SetConfigDialog(c.ownersDialog ? &owners : nullptr);
+    api->DialogAnswer = c.answer == NotShown ? nullptr : std::function(user);
+    const DCB before = com.Dcb();
+    api->ClearCalls();
+    log.lines.clear();
+
+    EXPECT_EQ(com.ConfigDialog(), c.answer == Accept);
+    EXPECT_EQ(api->Called("CommConfigDialogW COM3"), !c.ownersDialog);
+    if (c.answer == NotShown) {
+      EXPECT_EQ(log.lines, (std::vector<std::string>{
+                               "srComm: Port settings dialog of COM3 not shown: fake error 50"}));
+    } else {
+      EXPECT_TRUE(log.lines.empty());
+    }
+    if (c.answer != NotShown) {
+      EXPECT_EQ(shownFor, "COM3");
+      EXPECT_EQ(shownBaud, 9600u);
+    }
+    const std::string given = "SetCommState 57600 " + std::to_string(com.Dcb().Flags);
+    if (c.answer == Accept) {
+      EXPECT_EQ(com.BaudRate(), 57600u);
+      EXPECT_EQ(com.StreamProtocol(), spXonXoff);
+      EXPECT_EQ(com.Dcb().Flags & 0x3315, 0x1311u);
+      EXPECT_EQ(api->Called(given), c.open);
+      if (!c.open) {
+        com.SetActive(true);
+        EXPECT_TRUE(api->Called(given));
+      }
+    } else {
+      EXPECT_EQ(std::memcmp(&com.Dcb(), &before, sizeof before), 0);
+      EXPECT_EQ(com.StreamProtocol(), spHardware);
+      for (const std::string& call : api->Calls()) EXPECT_NE(call.rfind("SetCommState", 0), 0u);
+    }
+  }
+  com.SetLog(nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Settings, their DCB bits, the event mask and the stored configuration, on a closed port.
 #include <gtest/gtest.h>
 
+#include "platform/serial_api_posix.h"
 #include "platform/thread_messages.h"
 #include "serial/srcomm.h"
 #include "serial/srtimer.h"
@@ -120,6 +121,31 @@ TEST(CommSettings, ConfigurationValue) {
 
   TsrComm none;
   EXPECT_THROW(none.SaveConfig(TRootKey::CurrentUser, "Key", "Port"), ESerialError);
+}
+
+// Linux has no port dialog of its own: the system API shows the one the program lends, and the
+// caller's record changes only when it is accepted.
+TEST(CommSettings, TheSystemsPortDialogIsTheOneLent) {
+  const auto api = SystemSerialApi();
+  COMMCONFIG cfg;
+  cfg.dcb.BaudRate = 9600;
+  EXPECT_FALSE(api->CommConfigDialogW("/dev/ttyUSB0", cfg));
+  EXPECT_EQ(api->GetLastError(), ERROR_NOT_SUPPORTED);
+  for (const bool accept : {false, true}) {
+    std::string shownFor;
+    SetCommConfigDialog([&](const std::string& name, COMMCONFIG& edited) {
+      shownFor = name;
+      edited.dcb.BaudRate = 115200;
+      return accept;
+    });
+    EXPECT_EQ(api->CommConfigDialogW("/dev/ttyUSB0", cfg), accept);
+    EXPECT_EQ(shownFor, "/dev/ttyUSB0");
+    if (!accept) {
+      EXPECT_EQ(api->GetLastError(), ERROR_CANCELLED);
+    }
+    EXPECT_EQ(cfg.dcb.BaudRate, accept ? 115200u : 9600u);
+  }
+  SetCommConfigDialog({});
 }
 
 TEST(NotifyList, AddsOnceAndCallsInOrder) {

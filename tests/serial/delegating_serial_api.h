@@ -58,6 +58,9 @@ class TDelegatingSerialApi : public TSerialApi {
   bool CancelIo(THandle h) override { return to_->CancelIo(h); }
   bool FlushFileBuffers(THandle h) override { return to_->FlushFileBuffers(h); }
   bool GetCommProperties(THandle h, COMMPROP& p) override { return to_->GetCommProperties(h, p); }
+  bool CommConfigDialogW(const std::string& n, COMMCONFIG& c) override {
+    return to_->CommConfigDialogW(n, c);
+  }
   bool DriverTogglesRts485() override { return to_->DriverTogglesRts485(); }
   std::uint32_t GetLastError() override { return to_->GetLastError(); }
   std::string SysErrorMessage(std::uint32_t c) override { return to_->SysErrorMessage(c); }

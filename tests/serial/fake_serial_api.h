@@ -57,6 +57,9 @@ class TFakeSerialApi : public TSerialApi {
     std::lock_guard lock(m_);
     return written_;
   }
+  // The user in the port configuration dialog: edits cfg and accepts (true) or cancels (false).
+  // Unset: the dialog cannot be shown.
+  std::function<bool(const std::string& name, COMMCONFIG& cfg)> DialogAnswer;
   // Called, outside the fake's lock, at every Sleep and every EscapeCommFunction.
   std::function<void(std::uint32_t ms)> OnSleep;
   std::function<void(std::uint32_t func)> OnEscape;
@@ -193,6 +196,14 @@ class TFakeSerialApi : public TSerialApi {
   }
   bool FlushFileBuffers(THandle) override { return true; }
   bool GetCommProperties(THandle, COMMPROP&) override { return true; }
+  bool CommConfigDialogW(const std::string& name, COMMCONFIG& cfg) override {
+    Note("CommConfigDialogW " + name);
+    if (!DialogAnswer) return Fail(ERROR_NOT_SUPPORTED);
+    COMMCONFIG edited = cfg;
+    if (!DialogAnswer(name, edited)) return Fail(ERROR_CANCELLED);
+    cfg = edited;
+    return true;
+  }
   bool DriverTogglesRts485() override { return false; }
   std::uint32_t GetLastError() override { return lastError_; }
   std::string SysErrorMessage(std::uint32_t code) override {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,9 +16,13 @@
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "infodialog/info.h"
+#include "platform/serial_api_posix.h"
+#include "portdialog/port_settings.h"
+#include "text/string_table.h"
 #include "ui/qt/qt_binding.h"
 
 namespace {
@@ -27,7 +32,9 @@ qtui::TApp& App() {
   static char name[] = "ui_qt_test";
   static char* argv[] = {name, nullptr};
   static qtui::TApp* app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // scripts/screenshots.sh asks for the X server's platform, to photograph a dialog.
+    const char* platform = std::getenv("Q2E_QT_TEST_PLATFORM");
+    setenv("QT_QPA_PLATFORM", platform ? platform : "offscreen", 1);
     return new qtui::TApp(argc, argv);
   }();
   return *app;
@@ -316,6 +323,78 @@ TEST(QtBinding, FilterStringBecomesNameFilters) {
   EXPECT_EQ(qtui::QtNameFilters("Text files (*.txt)|*.txt|All Files (*.*)|*.*"),
             "Text files (*.txt)\nAll Files (*.*)\n");
   EXPECT_EQ(qtui::QtNameFilters("Sheets|*.xlsx;*.xls"), "Sheets (*.xlsx *.xls)\n");
+}
+
+// The serial component's ConfigDialog shows the port settings dialog that the window program
+// lends the system; Escape leaves the settings, Return takes them. The picture of the dialog
+// must show more than a plain surface; Q2E_PORT_DIALOG_SHOT names a file to keep it in.
+TEST(QtBinding, PortSettingsDialogShowsForTheSerialComponent) {
+  qtui::TFactory factory(App());
+  auto main =
+      factory.CreateForm({.Name = "Form_Main", .ClientWidth = 616, .ClientHeight = 194}, nullptr);
+  App().SetMainForm(main.get());
+  main->Show();
+  QWidget* window = qtui::TFactory::Widget(*main);
+  window->move(20, 30);
+  SetCommConfigDialog(PortSettingsDialogOn(factory));
+  TsrComm com;
+  com.SetDeviceDatabase(nullptr);
+  com.SetComPortNo(4);
+  com.SetBaudRate(4800);
+  for (const auto& [key, accepted] : {std::pair{Qt::Key_Escape, false}, {Qt::Key_Return, true}}) {
+    SCOPED_TRACE(accepted);
+    QString title, baudShown, flowShown;
+    QImage shot;
+    QPoint centre;
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (!dialog) return;
+      title = dialog->windowTitle();
+      centre = dialog->frameGeometry().center();
+      auto* baud = dialog->findChild<QComboBox*>("CB_BaudRate");
+      baudShown = baud->currentText();
+      flowShown = dialog->findChild<QComboBox*>("CB_Flow")->currentText();
+      shot = dialog->grab().toImage();
+      baud->setCurrentIndex(baud->findText("57600"));
+      Press(dialog, key);
+    });
+    EXPECT_EQ(com.ConfigDialog(), accepted);
+    EXPECT_EQ(title.toStdString(), "Settings of port COM4");
+    // Centred on the main window.
+    EXPECT_LE((centre - window->frameGeometry().center()).manhattanLength(), App().Scaled(4));
+    EXPECT_EQ(baudShown.toStdString(), "4800");
+    EXPECT_EQ(flowShown.toStdString(), "Hardware");
+    EXPECT_EQ(com.BaudRate(), accepted ? 57600u : 4800u);
+    ASSERT_FALSE(shot.isNull());
+    std::set<QRgb> colours;
+    for (int y = 0; y < shot.height(); y += 2)
+      for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
+    EXPECT_GT(colours.size(), 20u);  // text, frames and buttons, not a blank surface
+    if (const char* file = std::getenv("Q2E_PORT_DIALOG_SHOT"); file && !accepted) {
+      EXPECT_TRUE(shot.save(file));
+    }
+  }
+  SetCommConfigDialog({});
+  App().SetMainForm(nullptr);
+}
+
+// In the fonts Qt really draws with, every label and choice of the port settings dialog fits in
+// every language the program speaks.
+TEST(QtBinding, PortSettingsLabelsFitInEveryLanguage) {
+  qtui::TFactory factory(App());
+  std::vector<std::string> languages = TStringTable::Languages();
+  languages.push_back("en");
+  for (const std::string& language : languages) {
+    SCOPED_TRACE(language);
+    UseLanguage(language);
+    TForm_PortSettings d(factory, nullptr);
+    for (const TLabel* l : {d.L_BaudRate, d.L_ByteSize, d.L_Parity, d.L_StopBits, d.L_Flow})
+      EXPECT_LE(l->TextWidth(l->Caption()), l->Bounds().Width) << l->Caption();
+    // The choices, in the same font, beside the box's arrow.
+    for (const TComboBox* cb : {d.CB_Parity, d.CB_StopBits, d.CB_Flow})
+      for (const std::string& item : cb->Items())
+        EXPECT_LE(d.L_Parity->TextWidth(item), cb->Bounds().Width - 30) << item;
+  }
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/serial_api.h"
 #include "serial/srcomm.h"
+#include "win32_probe.h"
 
 namespace {
 
@@ -233,6 +235,42 @@ TEST_F(Win32Serial, ComponentFindsThePortAndReceives) {
   EXPECT_FALSE(com.Active());
   EXPECT_TRUE(api_->CloseHandle(b));
   EXPECT_TRUE(api_->CloseHandle(ev));
+}
+
+// The component's ConfigDialog shows the system's port configuration dialog (serialui) with the
+// port's settings; the test answers it as a user would, from another thread. What is accepted
+// reaches the open port; a cancelled dialog changes nothing.
+TEST(Win32PortDialog, ConfigDialogShowsTheSystemsDialogAndTakesItsAnswer) {
+  PortPair pair;
+  const bool havePort = PairFromEnvironment(pair);
+  TsrComm com;
+  com.SetDeviceDatabase(nullptr);
+  com.SetComPortNo(static_cast<std::uint16_t>(havePort ? pair.numberA : 1));
+  com.SetBaudRate(4800);
+  com.SetStreamProtocol(spNone);
+  if (havePort) {
+    com.SetActive(true);
+    ASSERT_TRUE(com.Active());
+  }
+  const unsigned thread = probe::ThreadId();
+  for (const bool ok : {false, true}) {
+    SCOPED_TRACE(ok ? "OK" : "Cancel");
+    std::optional<std::string> title;
+    std::thread user([&] { title = probe::AnswerComboDialog(thread, "4800", "57600", ok); });
+    const bool accepted = com.ConfigDialog();
+    user.join();
+    ASSERT_TRUE(title) << "no port configuration dialog showing 4800 came";
+    EXPECT_NE(title->find(com.ComName()), std::string::npos) << *title;
+    EXPECT_EQ(accepted, ok);
+    EXPECT_EQ(com.BaudRate(), ok ? 57600u : 4800u);
+    EXPECT_EQ(com.StreamProtocol(), spNone);
+    if (havePort) {
+      DCB dcb;
+      ASSERT_TRUE(SystemSerialApi()->GetCommState(com.Handle(), dcb));
+      EXPECT_EQ(dcb.BaudRate, ok ? 57600u : 4800u);
+    }
+  }
+  com.SetActive(false);
 }
 
 }  // namespace

@@ -110,7 +110,8 @@ bool AnswerSaveDialog(unsigned thread, const std::string& name, std::string& fol
     // The file types are filled last: then the dialog is ready for a name.
     if (!dialog || !GetDlgItem(dialog, kFileTypes)) continue;
     wchar_t folder[MAX_PATH * 2] = {};
-    if (SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH * 2, reinterpret_cast<LPARAM>(folder)) <= 0)
+    if (SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH * 2, reinterpret_cast<LPARAM>(folder)) <=
+        0)
       continue;
     folderShown = Narrow(folder);
     HWND box = GetDlgItem(dialog, kFileNameBox);
@@ -119,6 +120,61 @@ bool AnswerSaveDialog(unsigned thread, const std::string& name, std::string& fol
     return true;
   }
   return false;
+}
+
+std::optional<std::string> AnswerComboDialog(unsigned thread, const std::string& shown,
+                                             const std::string& choose, bool ok) {
+  struct TSearch {
+    std::wstring shown;
+    HWND combo = nullptr;
+  };
+  const auto selectedText = [](HWND combo) {
+    const LRESULT i = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (i == CB_ERR) return std::wstring();
+    std::wstring text(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    return std::wstring(text.c_str());
+  };
+  for (int i = 0; i < 1000; ++i, Sleep(10)) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(
+        thread,
+        [](HWND w, LPARAM p) -> BOOL {
+          wchar_t cls[16] = {};
+          GetClassNameW(w, cls, 16);
+          if (std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
+          *reinterpret_cast<HWND*>(p) = w;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog) continue;
+    static const auto find = [](HWND w, LPARAM p) -> BOOL {
+      auto* search = reinterpret_cast<TSearch*>(p);
+      wchar_t cls[16] = {};
+      GetClassNameW(w, cls, 16);
+      if (std::wstring(cls) != L"ComboBox") return TRUE;
+      const LRESULT sel = SendMessageW(w, CB_GETCURSEL, 0, 0);
+      if (sel == CB_ERR) return TRUE;
+      wchar_t text[64] = {};
+      if (SendMessageW(w, CB_GETLBTEXTLEN, sel, 0) >= 64) return TRUE;
+      SendMessageW(w, CB_GETLBTEXT, sel, reinterpret_cast<LPARAM>(text));
+      if (search->shown != text) return TRUE;
+      search->combo = w;
+      return FALSE;
+    };
+    TSearch search{Widen(shown)};
+    EnumChildWindows(dialog, find, reinterpret_cast<LPARAM>(&search));
+    if (!search.combo) continue;
+    const LRESULT item = SendMessageW(search.combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                      reinterpret_cast<LPARAM>(Widen(choose).c_str()));
+    if (item == CB_ERR || SendMessageW(search.combo, CB_SETCURSEL, item, 0) == CB_ERR)
+      return std::nullopt;
+    if (selectedText(search.combo) != Widen(choose)) return std::nullopt;
+    const std::string title = Text(dialog);
+    PostMessageW(dialog, WM_COMMAND, ok ? IDOK : IDCANCEL, 0);
+    return title;
+  }
+  return std::nullopt;
 }
 
 }  // namespace probe

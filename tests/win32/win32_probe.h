@@ -35,4 +35,10 @@ void DeleteTree(const std::string& key);
 // in, types the file name and presses Save. False when no dialog came.
 bool AnswerSaveDialog(unsigned thread, const std::string& name, std::string& folderShown);
 
+// Waits up to ten seconds for a dialog box of the thread with a combo box showing `shown`,
+// chooses `choose` in that box and presses OK, or Cancel. The dialog's title, or none when no
+// such dialog came (nor was answered).
+std::optional<std::string> AnswerComboDialog(unsigned thread, const std::string& shown,
+                                             const std::string& choose, bool ok);
+
 }  // namespace probe

@@ -157,8 +157,9 @@ TEST_F(PortSettingsTest, CancelEscapeAndTheTitleBarChangeNothing) {
       {"Escape", [](headless::TForm& f) { f.Press(headless::TKey::Escape); }},
       {"title bar", [](headless::TForm& f) { f.Close(); }},
   };
-  for (const auto& [how, dismiss] : ways) {
-    SCOPED_TRACE(how);
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.first);
+    const auto& dismiss = way.second;  // a structured binding cannot be captured by clang 14
     COMMCONFIG cfg;
     cfg.dcb = MakeDcb(9600, 8, NOPARITY, ONESTOPBIT, 0x2015);
     const COMMCONFIG before = cfg;

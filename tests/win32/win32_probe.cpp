@@ -93,20 +93,30 @@ void DeleteTree(const std::string& key) {
   RegDeleteTreeW(HKEY_CURRENT_USER, Widen(key).c_str());
 }
 
+namespace {
+
+// The thread's shown dialog box, if any.
+HWND ShownDialogOf(unsigned thread) {
+  HWND dialog = nullptr;
+  EnumThreadWindows(
+      thread,
+      [](HWND w, LPARAM p) -> BOOL {
+        wchar_t cls[16] = {};
+        GetClassNameW(w, cls, 16);
+        if (std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
+        *reinterpret_cast<HWND*>(p) = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&dialog));
+  return dialog;
+}
+
+}  // namespace
+
 bool AnswerSaveDialog(unsigned thread, const std::string& name, std::string& folderShown) {
   constexpr int kFileTypes = 0x470, kFileNameBox = 0x47C, kFileNameEdit = 0x480;
   for (int i = 0; i < 1000; ++i, Sleep(10)) {
-    HWND dialog = nullptr;
-    EnumThreadWindows(
-        thread,
-        [](HWND w, LPARAM p) -> BOOL {
-          wchar_t cls[16] = {};
-          GetClassNameW(w, cls, 16);
-          if (std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
-          *reinterpret_cast<HWND*>(p) = w;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&dialog));
+    HWND dialog = ShownDialogOf(thread);
     // The file types are filled last: then the dialog is ready for a name.
     if (!dialog || !GetDlgItem(dialog, kFileTypes)) continue;
     wchar_t folder[MAX_PATH * 2] = {};
@@ -136,17 +146,7 @@ std::optional<std::string> AnswerComboDialog(unsigned thread, const std::string&
     return std::wstring(text.c_str());
   };
   for (int i = 0; i < 1000; ++i, Sleep(10)) {
-    HWND dialog = nullptr;
-    EnumThreadWindows(
-        thread,
-        [](HWND w, LPARAM p) -> BOOL {
-          wchar_t cls[16] = {};
-          GetClassNameW(w, cls, 16);
-          if (std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
-          *reinterpret_cast<HWND*>(p) = w;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&dialog));
+    HWND dialog = ShownDialogOf(thread);
     if (!dialog) continue;
     static const auto find = [](HWND w, LPARAM p) -> BOOL {
       auto* search = reinterpret_cast<TSearch*>(p);

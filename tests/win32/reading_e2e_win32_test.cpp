@@ -22,6 +22,7 @@
 #include "../e2e/workbook_check.h"
 #include "archive_source.h"
 #include "base/utf8_path.h"
+#include "main_window_of.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -245,29 +246,6 @@ TEST_F(WineReading, TheReaderFindsASiliconLabsAdapterAnsweringAt9600) {
   ReadWithTheCli(*tester);
 }
 
-// The process's shown window of the form class.
-HWND FormOf(DWORD process) {
-  struct Search {
-    DWORD process;
-    HWND form;
-  } search{process, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(p);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        wchar_t cls[64] = {};
-        GetClassNameW(w, cls, 64);
-        if (owner == s.process && std::wstring(cls) == L"Q2EForm" && IsWindowVisible(w)) {
-          s.form = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.form;
-}
-
 // A window's text, its non-ASCII characters as "?".
 std::string TextOf(HWND w) {
   wchar_t buf[512] = {};
@@ -309,7 +287,7 @@ TEST_F(WineReading, TheWindowFindsTheTesterAndShowsTheRecordCount) {
   std::vector<std::string> texts;
   while (!shown && std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(200ms);
-    texts = WindowTexts(FormOf(window.Id()));
+    texts = WindowTexts(MainWindowOf(window.Id()));
     for (const auto& t : texts) shown = shown || t.rfind(ready, 0) == 0;
   }
   std::string seen;
@@ -325,7 +303,7 @@ TEST_F(WineReading, TheWindowFindsTheTesterAndShowsTheRecordCount) {
     for (int i = 0; i < 100 && !fs::exists(done); ++i) std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(fs::exists(done)) << "no picture was taken";
   }
-  PostMessageW(FormOf(window.Id()), WM_CLOSE, 0, 0);
+  PostMessageW(MainWindowOf(window.Id()), WM_CLOSE, 0, 0);
   EXPECT_EQ(window.Wait(20s), 0);
 }
 

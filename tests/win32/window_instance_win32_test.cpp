@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "main_window_of.h"
+
 namespace {
 
 // The program's path as Wine shows a file of the machine: on drive Z:.
@@ -24,29 +26,6 @@ PROCESS_INFORMATION Start() {
                       &startup, &process))
     ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
   return process;
-}
-
-// The main window of that process: its unowned, visible form.
-HWND MainWindowOf(DWORD process) {
-  struct TFind {
-    DWORD process;
-    HWND found;
-  } find{process, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        auto& f = *reinterpret_cast<TFind*>(p);
-        DWORD owner_process = 0;
-        GetWindowThreadProcessId(w, &owner_process);
-        wchar_t name[32] = {};
-        GetClassNameW(w, name, 32);
-        if (owner_process != f.process || std::wstring(name) != L"Q2EForm" ||
-            GetWindow(w, GW_OWNER) || !IsWindowVisible(w))
-          return TRUE;
-        f.found = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&find));
-  return find.found;
 }
 
 TEST(WindowProgram, ASecondStartActivatesTheFirstWindowAndEnds) {

@@ -1,17 +1,12 @@
 # libxlsxwriter for the built-in workbook, as the interface library q2e_xlsxwriter, and zlib as
 # q2e_zlib. Linux takes Debian's packages; the Windows build cross-builds the library from
-# Debian's source package into the build folder once (scripts/build-xlsxwriter-mingw.sh) and
-# links it statically with the MinGW-w64 zlib.
+# Debian's source package once per machine (scripts/build-xlsxwriter-mingw.sh, cached by
+# cmake/MingwLibs.cmake) and links it statically with the MinGW-w64 zlib.
 add_library(q2e_xlsxwriter INTERFACE)
 add_library(q2e_zlib INTERFACE)
 if(WIN32)
-  set(Q2E_XLSXWRITER_PREFIX ${CMAKE_BINARY_DIR}/xlsxwriter-mingw)
-  execute_process(
-    COMMAND ${PROJECT_SOURCE_DIR}/scripts/build-xlsxwriter-mingw.sh ${Q2E_XLSXWRITER_PREFIX}
-    RESULT_VARIABLE built)
-  if(NOT built EQUAL 0)
-    message(FATAL_ERROR "libxlsxwriter for MinGW-w64 could not be built")
-  endif()
+  include(cmake/MingwLibs.cmake)
+  q2e_mingw_lib(libxlsxwriter 1.1.4-2 build-xlsxwriter-mingw.sh Q2E_XLSXWRITER_PREFIX)
   find_library(Q2E_MINGW_ZLIB NAMES libz.a REQUIRED)
   find_path(Q2E_MINGW_ZLIB_INCLUDE zlib.h REQUIRED)
   target_link_libraries(q2e_zlib INTERFACE ${Q2E_MINGW_ZLIB})

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Cross-builds the portable code and the Windows platform files with MinGW-w64 and runs the
-# Windows test programs under Wine. Configuring builds libxlsxwriter for MinGW-w64 once into the
-# build folder (scripts/build-xlsxwriter-mingw.sh). Two linked pseudo-terminals, served by Wine
+# Windows test programs under Wine. Configuring builds libxlsxwriter for MinGW-w64 once per
+# machine (scripts/build-xlsxwriter-mingw.sh, cmake/MingwLibs.cmake). Two linked pseudo-terminals, served by Wine
 # as COM20 and COM21, carry the serial tests and the reader's test over real Windows serial
 # ports; two simulated testers (the Linux build's quarrow-sim), served as COM22 and COM23, are
 # read end to end by the real programs. The window tests get a display of their own from Xvfb;

@@ -2,20 +2,38 @@
 
 #include <cctype>
 #include <climits>
-#include <clocale>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "platform/locale_settings.h"
 #include "platform/system_locale_posix.h"
 
-void UseEnvironmentLocale() {
-  static std::once_flag once;
-  std::call_once(once, [] { std::setlocale(LC_ALL, ""); });
+locale_t EnvironmentLocale() {
+  static const locale_t locale = [] {
+    locale_t l = newlocale(LC_ALL_MASK, "", locale_t{});
+    return l ? l : newlocale(LC_ALL_MASK, "C", locale_t{});
+  }();
+  return locale;
 }
 
 namespace {
+
+// A separator the record can hold: ASCII as it is, a no-break space (U+00A0 or the narrow
+// U+202F that Russian uses) as a plain space; anything else keeps the default.
+void TakeSeparator(const char* s, char& out) {
+  if (!s || !*s) return;
+  const std::string sep = s;
+  if (sep.size() == 1 && static_cast<unsigned char>(sep[0]) < 0x80)
+    out = sep[0];
+  else if (sep == "\xC2\xA0" || sep == "\xE2\x80\xAF")
+    out = ' ';
+}
+
+// A one-byte monetary item of the locale; CHAR_MAX where the locale leaves it open.
+int MonetaryByte(nl_item item, locale_t l) {
+  const char* v = nl_langinfo_l(item, l);
+  return v ? static_cast<unsigned char>(*v) : CHAR_MAX;
+}
 
 // Translates a strftime format into the program's codes. The first one-character separator
 // met between fields becomes *separator and is written as sep_code; other literal text is quoted.
@@ -122,22 +140,22 @@ std::string TranslateStrftime(const char* f, char sep_code, char* separator, boo
 }  // namespace
 
 FormatSettings LoadSystemFormatSettings() {
-  UseEnvironmentLocale();
+  const locale_t l = EnvironmentLocale();
   FormatSettings fs;
-  const lconv* lc = std::localeconv();
-  if (lc->decimal_point && lc->decimal_point[0]) fs.DecimalSeparator = lc->decimal_point[0];
-  if (lc->thousands_sep && lc->thousands_sep[0]) fs.ThousandSeparator = lc->thousands_sep[0];
-  if (lc->currency_symbol && lc->currency_symbol[0]) fs.CurrencyString = lc->currency_symbol;
-  if (lc->frac_digits != CHAR_MAX) fs.CurrencyDecimals = lc->frac_digits;
-  if (lc->p_cs_precedes != CHAR_MAX && lc->p_sep_by_space != CHAR_MAX) {
-    const bool before = lc->p_cs_precedes != 0;
-    const bool space = lc->p_sep_by_space != 0;
-    fs.CurrencyFormat = before ? (space ? 2 : 0) : (space ? 3 : 1);
-  }
+  TakeSeparator(nl_langinfo_l(RADIXCHAR, l), fs.DecimalSeparator);
+  TakeSeparator(nl_langinfo_l(THOUSEP, l), fs.ThousandSeparator);
+  if (fs.ThousandSeparator == fs.DecimalSeparator) fs.ThousandSeparator = ' ';
+  if (const char* c = nl_langinfo_l(CURRENCY_SYMBOL, l); c && *c) fs.CurrencyString = c;
+  if (const int digits = MonetaryByte(FRAC_DIGITS, l); digits != CHAR_MAX)
+    fs.CurrencyDecimals = digits;
+  const int precedes = MonetaryByte(P_CS_PRECEDES, l);
+  const int space = MonetaryByte(P_SEP_BY_SPACE, l);
+  if (precedes != CHAR_MAX && space != CHAR_MAX)
+    fs.CurrencyFormat = precedes ? (space ? 2 : 0) : (space ? 3 : 1);
   bool date_sep = false, time_sep = false;
-  if (const char* d = nl_langinfo(D_FMT); d && *d)
+  if (const char* d = nl_langinfo_l(D_FMT, l); d && *d)
     fs.ShortDateFormat = TranslateStrftime(d, '/', &fs.DateSeparator, &date_sep);
-  if (const char* t = nl_langinfo(T_FMT); t && *t) {
+  if (const char* t = nl_langinfo_l(T_FMT, l); t && *t) {
     fs.LongTimeFormat = TranslateStrftime(t, ':', &fs.TimeSeparator, &time_sep);
     std::string shorter = fs.LongTimeFormat;
     if (const auto pos = shorter.find(":ss"); pos != std::string::npos) shorter.erase(pos, 3);

@@ -28,8 +28,7 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
 }
 
 std::string SystemCharset() {
-  UseEnvironmentLocale();
-  const char* cs = nl_langinfo(CODESET);
+  const char* cs = nl_langinfo_l(CODESET, EnvironmentLocale());
   return (cs && *cs) ? cs : "ASCII";
 }
 

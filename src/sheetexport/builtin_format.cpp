@@ -1,9 +1,9 @@
 #include "sheetexport/builtin_format.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "base/datetime.h"
 
@@ -39,10 +39,16 @@ void ForCodes(const std::string& format, F f) {
   }
 }
 
+// Numbers as the C library's "%.15g" and "%.*f" write them in the C locale, whatever locale
+// the process has: charconv knows none.
 std::string GeneralText(double v) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15g", v);
-  return buf;
+  return {buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr};
+}
+
+std::string FixedText(double v, int decimals) {
+  char buf[400];
+  return {buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr};
 }
 
 std::string Grouped(const std::string& digits) {
@@ -97,21 +103,20 @@ std::string NumberText(double value, const std::string& format) {
   const std::string suffix = Literal(format.substr(
       last + 1, section == std::string::npos ? std::string::npos : section - last - 1));
   if (percent) value *= 100;
-  char buf[400];
   // Halves round away from zero, on the value's 15 significant digits, as spreadsheets show.
   const double scale = std::pow(10.0, decimals);
   double shown = std::fabs(value);
   if (decimals <= 15 && shown * scale < 1e15) {
-    std::snprintf(buf, sizeof buf, "%.15g", shown * scale);
-    shown = std::round(std::strtod(buf, nullptr)) / scale;
+    const std::string text = GeneralText(shown * scale);
+    std::from_chars(text.data(), text.data() + text.size(), shown);
+    shown = std::round(shown) / scale;
   }
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, shown);
-  std::string digits = buf;
+  std::string digits = FixedText(shown, decimals);
   const std::size_t dot = digits.find('.');
   std::string whole = digits.substr(0, dot);
   const std::string fraction = dot == std::string::npos ? "" : digits.substr(dot);
   if (grouping) whole = Grouped(whole);
-  const bool negative = value < 0 && std::strtod(buf, nullptr) != 0;
+  const bool negative = value < 0 && digits.find_first_not_of("0.") != std::string::npos;
   return (negative ? "-" : "") + prefix + whole + fraction + suffix;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <list>
@@ -501,9 +502,9 @@ std::shared_ptr<TBook> ReadCsv(const std::string& path) {
   std::string field;
   bool quoted = false, wasQuoted = false;
   const auto put = [&] {
-    char* end = nullptr;
-    const double v = std::strtod(field.c_str(), &end);
-    if (!field.empty() && !wasQuoted && end && *end == '\0')
+    double v = 0;  // with a point, whatever the process's locale
+    const char* last = field.data() + field.size();
+    if (!field.empty() && !wasQuoted && std::from_chars(field.data(), last, v).ptr == last)
       sheet.SetValue(row, col, v);
     else if (!field.empty())
       sheet.SetValue(row, col, field);

@@ -1,12 +1,11 @@
 #include "sheetexport/sx_variant_text.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace {
 std::string FloatText(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15g", v);
-  return buf;
+  char buf[40];  // "%.15g" in the C locale, whatever locale the process has
+  return {buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr};
 }
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QThread>
 #include <QTranslator>
+#include <clocale>
 #include <cmath>
 
 #include "qt_binding.h"
@@ -13,6 +14,9 @@ namespace qtui {
 
 TApp::TApp(int& argc, char** argv)
     : qapp_(std::make_unique<QApplication>(argc, argv)), context_(std::make_unique<QObject>()) {
+  // QApplication adopts the environment's locale for the C library; numbers must keep their
+  // point there, since libxlsxwriter and our own file writers format them with printf.
+  std::setlocale(LC_NUMERIC, "C");
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     scale_ = screen->logicalDotsPerInch() / 96.0;
   QObject::connect(qapp_.get(), &QCoreApplication::aboutToQuit, [this] { End(); });

@@ -105,7 +105,7 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
     if (!app.DispatchPending()) app.WaitForWork();
   deadline->SetEnabled(false);
   if (form.SessionPhase != phComplete) {
-    say(Str(TS::NoArchiveWithin, {std::to_string(o.TimeoutSeconds)}));
+    say(StrN(TS::NoArchiveWithin, o.TimeoutSeconds));
     return kExitNoArchive;
   }
 

@@ -303,7 +303,7 @@ void TForm_Main::SetStateDataReady() {
   ChB_Singles->SetVisible(true);
   L_Unit->SetVisible(true);
   CB_Unit->SetVisible(true);
-  L_State->SetCaption(Str(TS::RecordsReceived, {std::to_string(Archive.RecCount())}) + "\r\n" +
+  L_State->SetCaption(StrN(TS::RecordsReceived, Archive.RecCount()) + "\r\n" +
                       Str(TS::SelectUnitAndSave));
   B_Excel->SetVisible(true);
   bool installed = false;

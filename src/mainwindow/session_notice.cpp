@@ -38,8 +38,8 @@ void TSessionNotice::KeepPorts(const std::vector<std::string>& ports) {
 }
 
 std::string TSessionNotice::BrokenOff(std::uint32_t done, std::uint32_t total) {
-  brokenOff_ = Str(TS::ReadingStopped, {std::to_string(done), std::to_string(total)}) + "\r\n" +
-               Str(TS::ConnectAgain);
+  brokenOff_ = StrN(TS::ReadingStopped, total, {std::to_string(done), std::to_string(total)}) +
+               "\r\n" + Str(TS::ConnectAgain);
   return brokenOff_;
 }
 

@@ -1,5 +1,6 @@
 #include "text/mo_catalog.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -32,6 +33,20 @@ struct TReader {
   }
 };
 
+// The value of a "Name: value" line of the header, empty when it has none.
+std::string HeaderField(const std::string& header, const std::string& name) {
+  for (std::size_t at = 0; at < header.size();) {
+    const std::size_t end = std::min(header.find('\n', at), header.size());
+    if (header.compare(at, name.size(), name) == 0) {
+      std::size_t from = at + name.size();
+      while (from < end && header[from] == ' ') ++from;
+      return header.substr(from, end - from);
+    }
+    at = end + 1;
+  }
+  return {};
+}
+
 }  // namespace
 
 bool TMoCatalog::Parse(const unsigned char* data, std::size_t size) {
@@ -46,22 +61,32 @@ bool TMoCatalog::Parse(const unsigned char* data, std::size_t size) {
   }
   std::uint32_t count = 0, originals = 0, translations = 0;
   if (!r.U32(8, count) || !r.U32(12, originals) || !r.U32(16, translations)) return false;
-  std::unordered_map<std::string, std::string> entries;
-  std::string source, translation;
+  std::unordered_map<std::string, std::vector<std::string>> entries;
+  std::string source, translation, pluralForms;
   for (std::uint32_t i = 0; i < count; ++i) {
     if (!r.Entry(originals, i, source) || !r.Entry(translations, i, translation)) return false;
-    if (source.empty()) continue;  // the catalog's header
-    // Plural forms hold several texts split by NUL; the program uses none, so the first serves.
-    if (const auto nul = translation.find('\0'); nul != std::string::npos) translation.resize(nul);
+    if (source.empty()) {
+      pluralForms = HeaderField(translation, "Plural-Forms:");
+      continue;
+    }
+    // A counted entry holds singular and plural, and its forms, each split by NUL.
     if (const auto nul = source.find('\0'); nul != std::string::npos) source.resize(nul);
-    entries.emplace(source, translation);
+    std::vector<std::string> forms;
+    for (std::size_t at = 0;;) {
+      const auto nul = translation.find('\0', at);
+      forms.push_back(translation.substr(at, nul == std::string::npos ? nul : nul - at));
+      if (nul == std::string::npos) break;
+      at = nul + 1;
+    }
+    entries.emplace(source, std::move(forms));
   }
   entries_ = std::move(entries);
+  pluralForms_ = std::move(pluralForms);
   return true;
 }
 
-const std::string* TMoCatalog::Find(std::string_view source) const {
+const std::vector<std::string>* TMoCatalog::Find(std::string_view source) const {
   const auto it = entries_.find(std::string(source));
-  if (it == entries_.end() || it->second.empty()) return nullptr;
+  if (it == entries_.end() || it->second.front().empty()) return nullptr;
   return &it->second;
 }

@@ -8,14 +8,17 @@ namespace {
 struct TEntry {
   const char* context;
   const char* text;
+  const char* plural;  // a counted entry's English plural; nullptr for others
 };
 
 constexpr TEntry kEntries[] = {
-#define Q2E_STRING(id, text) {nullptr, text},
-#define Q2E_STRING_CTX(id, context, text) {context, text},
+#define Q2E_STRING(id, text) {nullptr, text, nullptr},
+#define Q2E_STRING_CTX(id, context, text) {context, text, nullptr},
+#define Q2E_PLURAL(id, one, other) {nullptr, one, other},
 #include "text/strings.def"
 #undef Q2E_STRING
 #undef Q2E_STRING_CTX
+#undef Q2E_PLURAL
 };
 static_assert(std::size(kEntries) == static_cast<std::size_t>(TS::Count_));
 
@@ -32,7 +35,10 @@ const TStringTable& TStringTable::English() {
   static const TStringTable table = [] {
     TStringTable t;
     t.language_ = "en";
-    for (const TEntry& e : kEntries) t.texts_.emplace_back(e.text);
+    for (const TEntry& e : kEntries) {
+      t.texts_.push_back({e.text});
+      if (e.plural) t.texts_.back().emplace_back(e.plural);
+    }
     t.translated_.assign(t.texts_.size(), true);
     return t;
   }();
@@ -47,15 +53,30 @@ std::unique_ptr<TStringTable> TStringTable::ForLanguage(std::string_view code) {
     std::unique_ptr<TStringTable> t(new TStringTable(English()));
     t->translated_.assign(t->texts_.size(), false);
     t->language_ = c.Language;
+    // A catalog without a rule it states keeps English's, and its counted entries stay English.
+    const auto rule = TPluralRule::Parse(catalog.PluralForms());
+    if (rule) t->plural_ = *rule;
     for (std::size_t i = 0; i < std::size(kEntries); ++i) {
-      if (const std::string* s = catalog.Find(CatalogKey(kEntries[i]))) {
-        t->texts_[i] = *s;
-        t->translated_[i] = true;
-      }
+      const std::vector<std::string>* forms = catalog.Find(CatalogKey(kEntries[i]));
+      if (!forms) continue;
+      if (kEntries[i].plural && (!rule || forms->size() != rule->Forms())) continue;
+      if (!kEntries[i].plural && forms->size() != 1) continue;
+      t->texts_[i] = *forms;
+      t->translated_[i] = true;
     }
     return t;
   }
   return nullptr;
+}
+
+const std::string& TStringTable::Text(TS id, std::uint64_t n) const {
+  const std::vector<std::string>& forms = texts_[static_cast<std::size_t>(id)];
+  const unsigned form = plural_.Index(n);
+  return form < forms.size() ? forms[form] : forms.front();
+}
+
+bool TStringTable::Counted(TS id) {
+  return kEntries[static_cast<std::size_t>(id)].plural != nullptr;
 }
 
 std::vector<TS> TStringTable::Untranslated() const {
@@ -109,4 +130,12 @@ void UseLanguage(std::string_view code) {
 
 const TStringTable& Strings() {
   return current ? *current : TStringTable::English();
+}
+
+std::string StrN(TS id, std::uint64_t n) {
+  return FormatText(Strings().Text(id, n), {std::to_string(n)});
+}
+
+std::string StrN(TS id, std::uint64_t n, std::initializer_list<std::string_view> values) {
+  return FormatText(Strings().Text(id, n), values);
 }

@@ -2,7 +2,10 @@
 // strings.def; translations come from the catalogs under po/, compiled into the program.
 //
 //   L_State->SetCaption(Str(TS::WaitingForDevice));
-//   ShowInfo(Str(TS::RecordsOfTotal, {std::to_string(n), std::to_string(total)}), ...);
+//   ShowInfo(Str(TS::CannotOpenFile, {path}), ...);
+// A text that counts something is a plural entry, Q2E_PLURAL in strings.def, and is taken with
+// the count, which picks the form the language's grammar wants:
+//   L_State->SetCaption(StrN(TS::RecordsReceived, n));  // "1 record received.", "3 records ..."
 #pragma once
 
 #include <cstdint>
@@ -12,12 +15,16 @@
 #include <string_view>
 #include <vector>
 
+#include "text/plural_rule.h"
+
 enum class TS : std::uint16_t {
 #define Q2E_STRING(id, text) id,
 #define Q2E_STRING_CTX(id, context, text) id,
+#define Q2E_PLURAL(id, one, other) id,
 #include "text/strings.def"
 #undef Q2E_STRING
 #undef Q2E_STRING_CTX
+#undef Q2E_PLURAL
   Count_
 };
 
@@ -31,7 +38,16 @@ class TStringTable {
   // The languages the program carries besides English, in the order they were built in.
   static std::vector<std::string> Languages();
 
-  const std::string& Text(TS id) const { return texts_[static_cast<std::size_t>(id)]; }
+  // The text; of a counted entry, its first form.
+  const std::string& Text(TS id) const { return texts_[static_cast<std::size_t>(id)].front(); }
+  // The form of the text that suits the count n in this language.
+  const std::string& Text(TS id, std::uint64_t n) const;
+  // Whether the entry is a counted one (Q2E_PLURAL), to be taken with StrN.
+  static bool Counted(TS id);
+  // Its forms: one, or as many as the language has for a counted entry.
+  const std::vector<std::string>& Forms(TS id) const {
+    return texts_[static_cast<std::size_t>(id)];
+  }
   const std::string& Language() const { return language_; }
   // Entries the language's catalog lacks, which stay English.
   std::vector<TS> Untranslated() const;
@@ -39,7 +55,8 @@ class TStringTable {
  private:
   TStringTable() = default;
   std::string language_;
-  std::vector<std::string> texts_;
+  TPluralRule plural_;
+  std::vector<std::vector<std::string>> texts_;
   std::vector<bool> translated_;
 };
 
@@ -61,3 +78,8 @@ inline const std::string& Str(TS id) {
 inline std::string Str(TS id, std::initializer_list<std::string_view> values) {
   return FormatText(Str(id), values);
 }
+
+// The form of a counted entry that suits n, with its places filled: {1} with n, or with values
+// where given (StrN(TS::ReadingStopped, total, {done, total}) counts the second place).
+std::string StrN(TS id, std::uint64_t n);
+std::string StrN(TS id, std::uint64_t n, std::initializer_list<std::string_view> values);

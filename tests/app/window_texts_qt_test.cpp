@@ -112,14 +112,19 @@ TEST_P(WindowTexts, EveryTextFitsItsElement) {
         << units->itemText(i).toStdString();
 
   const std::string most = "65535";
-  ExpectWrappedFit("L_State", {Str(TS::WaitingForDevice), Str(TS::DeviceFound),
-                               Str(TS::Receiving) + " (" + most + "/" + most + ")",
-                               Lines(Str(TS::RecordsReceived, {most}), Str(TS::SelectUnitAndSave)),
-                               Str(TS::ExportInProgress)});
-  ExpectWrappedFit("L_Notice",
-                   {Lines(Str(TS::NoPermission, {"/dev/ttyUSB0"}), Str(TS::AddToDialout)),
-                    Lines(Str(TS::PortInUse, {"/dev/ttyUSB0"}), Str(TS::CloseOtherProgram)),
-                    Lines(Str(TS::ReadingStopped, {"65534", most}), Str(TS::ConnectAgain))});
+  std::vector<std::string> states = {Str(TS::WaitingForDevice), Str(TS::DeviceFound),
+                                     Str(TS::Receiving) + " (" + most + "/" + most + ")",
+                                     Str(TS::ExportInProgress)};
+  std::vector<std::string> notices = {
+      Lines(Str(TS::NoPermission, {"/dev/ttyUSB0"}), Str(TS::AddToDialout)),
+      Lines(Str(TS::PortInUse, {"/dev/ttyUSB0"}), Str(TS::CloseOtherProgram))};
+  for (const unsigned n : {65531u, 65532u, 65535u}) {  // every form of the counted texts
+    states.push_back(Lines(StrN(TS::RecordsReceived, n), Str(TS::SelectUnitAndSave)));
+    notices.push_back(
+        Lines(StrN(TS::ReadingStopped, n, {"65530", std::to_string(n)}), Str(TS::ConnectAgain)));
+  }
+  ExpectWrappedFit("L_State", states);
+  ExpectWrappedFit("L_Notice", notices);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLanguages, WindowTexts, ::testing::ValuesIn([] {

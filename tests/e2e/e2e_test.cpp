@@ -404,13 +404,13 @@ TEST_F(EndToEnd, SpeaksTheUsersLanguageAndReportsInWhatTheCharacterSetHolds) {
       {{"LC_ALL=C"}, "", "3 records received.", "Date/Time"},
       {{"LC_ALL=C"},
        "ru",
-       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u043e "
-       "\u0437\u0430\u043f\u0438\u0441\u0435\u0439: 3.",
+       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u043e 3 "
+       "\u0437\u0430\u043f\u0438\u0441\u0438.",
        "Date/Time"},
       {{"LC_ALL=C.UTF-8"},
        "ru",
-       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u043e "
-       "\u0437\u0430\u043f\u0438\u0441\u0435\u0439: 3.",
+       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u043e 3 "
+       "\u0437\u0430\u043f\u0438\u0441\u0438.",
        "\u0414\u0430\u0442\u0430/\u0432\u0440\u0435\u043c\u044f"},
       {{"LANG=C.UTF-8", "LANGUAGE=de:ru"}, "", "3 Datens\u00e4tze empfangen.", "Datum/Uhrzeit"},
       {{"LC_ALL=C.UTF-8", "LANGUAGE=de"}, "es", "3 registros recibidos.", "Fecha/hora"},

@@ -45,7 +45,9 @@ std::vector<unsigned char> MoBytes(const Pairs& pairs, bool bigEndian) {
 }  // namespace
 
 TEST(MoCatalog, ReadsEitherByteOrder) {
-  const Pairs pairs = {{"", "Content-Type: text/plain; charset=UTF-8\n"},
+  const Pairs pairs = {{"",
+                        "Content-Type: text/plain; charset=UTF-8\n"
+                        "Plural-Forms: nplurals=2; plural=(n != 1);\n"},
                        {"Exit", "Beenden"},
                        {std::string("caption\x04") + "Error", "Fehler"},
                        {std::string("file\0files", 10), std::string("Datei\0Dateien", 13)},
@@ -56,12 +58,13 @@ TEST(MoCatalog, ReadsEitherByteOrder) {
     ASSERT_TRUE(c.Parse(bytes.data(), bytes.size())) << big;
     EXPECT_EQ(c.Size(), 4u);  // the header is no entry
     ASSERT_NE(c.Find("Exit"), nullptr);
-    EXPECT_EQ(*c.Find("Exit"), "Beenden");
+    EXPECT_EQ(*c.Find("Exit"), std::vector<std::string>{"Beenden"});
     ASSERT_NE(c.Find(std::string("caption\x04") + "Error"), nullptr);
-    EXPECT_EQ(*c.Find(std::string("caption\x04") + "Error"), "Fehler");
+    EXPECT_EQ(*c.Find(std::string("caption\x04") + "Error"), std::vector<std::string>{"Fehler"});
     EXPECT_EQ(c.Find("Error"), nullptr);
-    ASSERT_NE(c.Find("file"), nullptr);
-    EXPECT_EQ(*c.Find("file"), "Datei");
+    ASSERT_NE(c.Find("file"), nullptr);  // a counted entry, by its singular, with its forms
+    EXPECT_EQ(*c.Find("file"), (std::vector<std::string>{"Datei", "Dateien"}));
+    EXPECT_EQ(c.PluralForms(), "nplurals=2; plural=(n != 1);");
     EXPECT_EQ(c.Find("Unit"), nullptr);  // an empty translation counts as none
   }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "text/language.h"
+#include "text/plural_rule.h"
 #include "text/string_table.h"
 
 TEST(StringTable, FormatTextFillsNumberedPlaces) {
@@ -65,7 +66,8 @@ TEST(StringTable, EnglishIsTheDefaultAndUnknownLanguagesFallBack) {
   UseLanguage("xx");
   EXPECT_EQ(Strings().Language(), "en");
   EXPECT_EQ(Str(TS::WaitingForDevice), "Waiting for device connected...");
-  EXPECT_EQ(Str(TS::RecordsReceived, {"7"}), "7 records received.");
+  EXPECT_EQ(StrN(TS::RecordsReceived, 7), "7 records received.");
+  EXPECT_EQ(StrN(TS::RecordsReceived, 1), "1 record received.");
   EXPECT_EQ(TStringTable::ForLanguage("xx"), nullptr);
 }
 
@@ -85,12 +87,69 @@ TEST(StringTable, EveryCatalogIsCompleteAndKeepsThePlaces) {
     for (std::size_t i = 0; i < static_cast<std::size_t>(TS::Count_); ++i) {
       const auto id = static_cast<TS>(i);
       EXPECT_FALSE(table->Text(id).empty()) << lang << " entry " << i;
-      EXPECT_EQ(TextPlaces(table->Text(id)), TextPlaces(english.Text(id)))
-          << lang << ": " << english.Text(id) << " -> " << table->Text(id);
+      for (const std::string& form : table->Forms(id))
+        EXPECT_EQ(TextPlaces(form), TextPlaces(english.Text(id)))
+            << lang << ": " << english.Text(id) << " -> " << form;
+      if (TStringTable::Counted(id))
+        EXPECT_EQ(table->Forms(id).size(), lang == "ru" || lang == "pl" ? 3u : 2u) << lang;
     }
     UseLanguage(lang);
     EXPECT_EQ(&Str(TS::Caption), &Strings().Text(TS::Caption));
     EXPECT_EQ(Strings().Language(), lang);
   }
   UseLanguage("en");
+}
+
+// Counted texts take the form the language's Plural-Forms rule gives each count, and a rule is
+// read as gettext reads it or not at all.
+TEST(StringTable, CountedTextsTakeEachLanguagesForm) {
+  struct Case {
+    const char* lang;
+    std::uint64_t n;
+    const char* expected;
+  } cases[] = {
+      {"en", 0, "0 records received."},
+      {"en", 1, "1 record received."},
+      {"de", 1, "1 Datensatz empfangen."},
+      {"de", 21, "21 Datens\u00e4tze empfangen."},
+      {"es", 1, "1 registro recibido."},
+      {"ru", 1,
+       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u0430 1 \u0437\u0430\u043f\u0438\u0441\u044c."},
+      {"ru", 21,
+       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u0430 21 \u0437\u0430\u043f\u0438\u0441\u044c."},
+      {"ru", 3,
+       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u043e 3 \u0437\u0430\u043f\u0438\u0441\u0438."},
+      {"ru", 12,
+       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u043e 12 "
+       "\u0437\u0430\u043f\u0438\u0441\u0435\u0439."},
+      {"ru", 111,
+       "\u041f\u043e\u043b\u0443\u0447\u0435\u043d\u043e 111 "
+       "\u0437\u0430\u043f\u0438\u0441\u0435\u0439."},
+      {"pl", 1, "Odebrano 1 rekord."},
+      {"pl", 22, "Odebrano 22 rekordy."},
+      {"pl", 12, "Odebrano 12 rekord\u00f3w."},
+      {"pl", 21, "Odebrano 21 rekord\u00f3w."},
+  };
+  for (const Case& c : cases) {
+    UseLanguage(c.lang);
+    EXPECT_EQ(StrN(TS::RecordsReceived, c.n), c.expected) << c.lang << " " << c.n;
+  }
+  UseLanguage("en");
+  EXPECT_EQ(StrN(TS::ReadingStopped, 1, {"0", "1"}),
+            "The last reading stopped after 0 of 1 record.");  // counted by its second place
+
+  const auto rule = TPluralRule::Parse(
+      "nplurals=3; plural=(n==1 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 1 : 2);");
+  ASSERT_TRUE(rule);
+  EXPECT_EQ(rule->Forms(), 3u);
+  EXPECT_EQ(rule->Index(1), 0u);
+  EXPECT_EQ(rule->Index(104), 1u);
+  EXPECT_EQ(rule->Index(114), 2u);
+  EXPECT_EQ(TPluralRule::Parse("nplurals=1; plural=0;")->Index(5), 0u);
+  EXPECT_EQ(TPluralRule::Parse("nplurals=2; plural=n>1;")->Index(1), 0u);
+  EXPECT_EQ(TPluralRule::Parse("nplurals=2; plural=n%10!=1 ? 5 : 1;")->Index(3), 0u);  // past
+  for (const char* bad :
+       {"", "nplurals=2;", "plural=n!=1;", "nplurals=2; plural=(n!=1;", "nplurals=2; plural=n x 1;",
+        "nplurals=9; plural=n;", "nplurals=2; plural=n%0;"})
+    EXPECT_FALSE(TPluralRule::Parse(bad)) << bad;
 }

@@ -17,6 +17,14 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// The status line without the window's prompt to pick a unit and save, which a terminal user
+// answers with options.
+std::string WithoutPrompt(std::string text) {
+  const std::string prompt = "\r\n" + Str(TS::SelectUnitAndSave);
+  if (const auto p = text.find(prompt); p != std::string::npos) text.erase(p, prompt.size());
+  return text;
+}
+
 // The reader's settings are its options: they go into a store of its own, never the window's.
 void StoreOptions(const TCliOptions& o) {
   auto reg = CreateMemoryRegistry();
@@ -28,9 +36,9 @@ void StoreOptions(const TCliOptions& o) {
   reg->WriteString("DefPath", PathUtf8(std::filesystem::current_path(ec)));
 }
 
-// Echoes the status line. The progress of a reading changes with every record: it is shown at
-// most five times a second (and always its last state), so that a slow reader of the output
-// never holds up the reading long enough for the watchdog to give it up.
+// Echoes the status line. The progress of a reading changes with every record:
+// it is shown at most five times a second (and always its last state), so that a slow reader of
+// the output never holds up the reading long enough for the watchdog to give it up.
 class TStatusEcho {
  public:
   explicit TStatusEcho(const std::function<void(const std::string&)>& say) : say_(say) {}
@@ -80,14 +88,19 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
   StoreOptions(o);
   services.Registry = CreateMemoryRegistry;
   services.Sound = [](const std::string&) { return true; };  // a script wants no beeps
+  // Its files go where its options say: the documents folder is neither needed nor made.
+  services.SpecialPath = [](int) {
+    std::error_code ec;
+    return PathUtf8(std::filesystem::current_path(ec));
+  };
   if (!o.Port.empty()) services.Devices = SinglePortDevices(o.Port);
   services.WatchDevices = o.Port.empty();
 
   TForm_Main form(factory, std::move(services));
   auto& status = static_cast<headless::TLabel&>(*form.L_State);
   TStatusEcho echo(say);
-  status.OnCaptionChange = [&](const std::string& text) { echo(OneLine(text)); };
-  echo(OneLine(status.Caption()));
+  status.OnCaptionChange = [&](const std::string& text) { echo(OneLine(WithoutPrompt(text))); };
+  echo(OneLine(WithoutPrompt(status.Caption())));
   form.OnNotice = [&](const std::string& text) { say(OneLine(text)); };
   static_cast<headless::TForm&>(*form.Form_Info->Form).ModalAnswer = [&](headless::TForm& d) {
     say(OneLine(form.Form_Info->L_Info->Caption()));
@@ -109,6 +122,11 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
     return kExitNoArchive;
   }
 
+  // Each export puts the reading's line back when it ends: it was said once.
+  const std::string read = OneLine(WithoutPrompt(status.Caption()));
+  status.OnCaptionChange = [&](const std::string& text) {
+    if (const std::string line = OneLine(WithoutPrompt(text)); line != read) echo(line);
+  };
   int code = kExitOk;
   if (!o.Text.empty()) {
     static_cast<headless::TSaveDialog&>(*form.SaveAsText).Answer =

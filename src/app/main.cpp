@@ -1,4 +1,5 @@
 // quarrow2excel: the window that finds a Quarrow tester, reads its archive and exports it.
+#include "platform/program_args.h"
 #include "platform/serial_api_posix.h"
 #include "portdialog/port_settings.h"
 #include "program.h"
@@ -6,8 +7,9 @@
 #include "ui/qt/qt_binding.h"
 
 int main(int argc, char** argv) {
-  // One window a desktop: a second start brings the first forward and ends.
   UseUserLanguage();
+  if (const auto code = AnswerWindowOptions(ProgramArguments(argc, argv))) return *code;
+  // One window a desktop: a second start brings the first forward and ends.
   TDesktopClaim claim = ClaimDesktop(kWindowProgram);
   if (!claim.Held) return ReportRunningWindow(claim.Raised);
   qtui::TApp app(argc, argv);

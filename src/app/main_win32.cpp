@@ -1,11 +1,13 @@
 // quarrow2excel.exe: the window that finds a Quarrow tester, reads its archive and exports it,
 // on the Win32 binding.
+#include "platform/program_args.h"
 #include "program.h"
 #include "ui/win32/win32_binding.h"
 
-int main() {
-  // One window a desktop: a second start activates the first one's window and ends.
+int main(int argc, char** argv) {
   UseUserLanguage();
+  if (const auto code = AnswerWindowOptions(ProgramArguments(argc, argv))) return *code;
+  // One window a desktop: a second start activates the first one's window and ends.
   TDesktopClaim claim = ClaimDesktop(kWindowProgram);
   if (!claim.Held) return ReportRunningWindow(claim.Raised);
   win32ui::TApp app;

@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "base/version.h"
 #include "platform/console_text.h"
 #include "platform/locale_settings.h"
 #include "platform/main_thread.h"
@@ -80,6 +81,20 @@ void UseUserLanguage(const std::string& requested) {
 
 std::shared_ptr<TsrDeviceDatabase> SinglePortDevices(const std::string& path) {
   return std::make_shared<TSinglePort>(path);
+}
+
+std::optional<int> AnswerWindowOptions(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      PrintText(TStream::Output, Str(TS::WindowUsage));
+      return 0;
+    }
+    if (a == "--version") {
+      PrintText(TStream::Output, std::string(kWindowProgram) + " " + kProgramVersion + "\n");
+      return 0;
+    }
+  }
+  return std::nullopt;
 }
 
 int ReportRunningWindow(bool raised) {

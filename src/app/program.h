@@ -4,7 +4,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "mainwindow/main_form.h"
 #include "platform/desktop_instance.h"
@@ -34,6 +36,10 @@ struct TWindowProgram {
 // The window program on a binding: the main window with the system's services, watching the
 // ports, until the application's loop ends. Returns the exit code.
 int RunWindow(TApplication& app, TElementFactory& factory, TWindowProgram program = {});
+
+// The window program's own options, answered before any display is needed: --help and
+// --version print their text and give the exit code; none for a start that shows the window.
+std::optional<int> AnswerWindowOptions(const std::vector<std::string>& args);
 
 // A later start of the window program: tells on stderr that the running one was brought
 // forward (or is running but did not answer) and returns the exit code, 0.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 #include "base/exceptions.h"
 #include "text/string_table.h"
 
@@ -62,10 +65,18 @@ TEST(CliOptions, LanguagesTheProgramCarriesOrEnglish) {
   }
 }
 
-// The help of every language names every option of the English one.
-TEST(CliOptions, EveryHelpNamesEveryOption) {
+// Columns of a line as a terminal counts them (every letter of the carried languages is one).
+std::size_t Columns(const std::string& line) {
+  return static_cast<std::size_t>(
+      std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// The help of every language names every option of the English one, and both programs' helps
+// fit a terminal of 80 columns without its wrapping a word.
+TEST(CliOptions, EveryHelpNamesEveryOptionWithin79Columns) {
   const std::string english = TStringTable::English().Text(TS::CliUsage);
-  for (const std::string& lang : TStringTable::Languages()) {
+  std::vector<std::string> languages = TStringTable::Languages();
+  for (const std::string& lang : languages) {
     const std::string help = TStringTable::ForLanguage(lang)->Text(TS::CliUsage);
     EXPECT_NE(help, english) << lang;
     for (std::size_t at = english.find("  --"); at != std::string::npos;
@@ -74,6 +85,16 @@ TEST(CliOptions, EveryHelpNamesEveryOption) {
       EXPECT_NE(help.find(option + ' '), std::string::npos) << lang << ": " << option;
     }
   }
+  languages.emplace_back("en");
+  for (const std::string& lang : languages) {
+    UseLanguage(lang);
+    for (const TS text : {TS::CliUsage, TS::WindowUsage}) {
+      std::istringstream lines(Str(text));
+      for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(Columns(line), 79u) << lang << ": " << line;
+    }
+  }
+  UseLanguage("en");
 }
 
 }  // namespace

@@ -23,15 +23,21 @@ namespace {
 
 class Process {
  public:
-  Process(const std::vector<std::string>& env, const fs::path& log) {
+  // Its output and errors go to log.
+  Process(const std::vector<std::string>& env, const fs::path& log,
+          std::vector<std::string> args = {}) {
     std::vector<char*> envp;
     for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
-    char* argv[] = {const_cast<char*>(QUARROW_WINDOW_PATH), nullptr};
+    args.insert(args.begin(), QUARROW_WINDOW_PATH);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (posix_spawn(&pid_, QUARROW_WINDOW_PATH, &actions, nullptr, argv, envp.data()) != 0)
+    posix_spawn_file_actions_adddup2(&actions, 2, 1);
+    if (posix_spawn(&pid_, QUARROW_WINDOW_PATH, &actions, nullptr, argv.data(), envp.data()) != 0)
       pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
   }
@@ -110,6 +116,27 @@ TEST(WindowProgram, ASecondStartBringsTheFirstForwardAndEnds) {
   EXPECT_FALSE(third.WaitFor(1500ms).has_value()) << Read(root / "third.log");
   third.Stop();
   first.Stop();
+  fs::remove_all(root);
+}
+
+// --help and --version need no display, no Qt platform and no desktop: they answer and end.
+TEST(WindowProgram, HelpAndVersionAnswerWithoutADisplay) {
+  const fs::path root = fs::temp_directory_path() / ("q2e_headless_" + std::to_string(getpid()));
+  fs::create_directories(root);
+  const std::vector<std::string> env = {"HOME=" + root.string(), "PATH=/usr/bin:/bin",
+                                        "LANGUAGE=de", "LANG=C.UTF-8"};
+  struct Case {
+    const char* option;
+    const char* says;
+  } cases[] = {{"--version", "quarrow2excel "}, {"--help", "Aufruf: quarrow2excel"}};
+  for (const Case& c : cases) {
+    Process p(env, root / "out.log", {c.option});
+    const auto status = p.WaitFor(10s);
+    ASSERT_TRUE(status.has_value()) << c.option;
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << Read(root / "out.log");
+    EXPECT_EQ(Read(root / "out.log").rfind(c.says, 0), 0u) << Read(root / "out.log");
+  }
+  EXPECT_FALSE(fs::exists(root / "Documents"));
   fs::remove_all(root);
 }
 

@@ -8,12 +8,12 @@
 #include "platform/locale_settings.h"
 #include "platform/system_locale_posix.h"
 
-locale_t EnvironmentLocale() {
-  static const locale_t locale = [] {
-    locale_t l = newlocale(LC_ALL_MASK, "", locale_t{});
-    return l ? l : newlocale(LC_ALL_MASK, "C", locale_t{});
-  }();
-  return locale;
+TEnvironmentLocale::TEnvironmentLocale() : locale_(newlocale(LC_ALL_MASK, "", locale_t{})) {
+  if (!locale_) locale_ = newlocale(LC_ALL_MASK, "C", locale_t{});
+}
+
+TEnvironmentLocale::~TEnvironmentLocale() {
+  if (locale_) freelocale(locale_);
 }
 
 namespace {
@@ -140,7 +140,8 @@ std::string TranslateStrftime(const char* f, char sep_code, char* separator, boo
 }  // namespace
 
 FormatSettings LoadSystemFormatSettings() {
-  const locale_t l = EnvironmentLocale();
+  const TEnvironmentLocale environment;
+  const locale_t l = environment.Get();
   FormatSettings fs;
   TakeSeparator(nl_langinfo_l(RADIXCHAR, l), fs.DecimalSeparator);
   TakeSeparator(nl_langinfo_l(THOUSEP, l), fs.ThousandSeparator);

@@ -5,6 +5,16 @@
 
 #include <locale.h>
 
-// The environment's locale (LC_ALL, LC_*, LANG), made once per process; the C locale where the
-// environment names one the system does not have.
-locale_t EnvironmentLocale();
+// The environment's locale (LC_ALL, LC_*, LANG) as it is when made, for as long as the object
+// lives; the C locale where the environment names one the system does not have.
+class TEnvironmentLocale {
+ public:
+  TEnvironmentLocale();
+  ~TEnvironmentLocale();
+  TEnvironmentLocale(const TEnvironmentLocale&) = delete;
+  TEnvironmentLocale& operator=(const TEnvironmentLocale&) = delete;
+  locale_t Get() const { return locale_; }
+
+ private:
+  locale_t locale_;
+};

@@ -28,7 +28,8 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
 }
 
 std::string SystemCharset() {
-  const char* cs = nl_langinfo_l(CODESET, EnvironmentLocale());
+  const TEnvironmentLocale environment;
+  const char* cs = nl_langinfo_l(CODESET, environment.Get());
   return (cs && *cs) ? cs : "ASCII";
 }
 

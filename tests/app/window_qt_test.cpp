@@ -12,9 +12,14 @@
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 
+#include "../e2e/test_locales.h"
+#include "../sheetexport/xlsx_reader.h"
 #include "mainwindow/main_form.h"
+#include "platform/locale_settings.h"
 #include "serial/device_db_sysfs.h"
+#include "sheetexport/sheet_app_builtin.h"
 #include "ui/qt/qt_binding.h"
 
 namespace fs = std::filesystem;
@@ -100,6 +105,46 @@ TEST(Window, WaitStateOnScreenAndTitleBarClose) {
   reg->SetRootKey(TRootKey::CurrentUser);
   ASSERT_TRUE(reg->OpenKey(TForm_Main::SettingsKey, false));
   EXPECT_EQ(reg->ReadString("DefPath"), (root / "reports").string());
+  fs::remove_all(root);
+}
+
+// On a German or Russian desktop QApplication adopts the user's locale for the C library; the
+// window still shows the user's decimal comma, and the workbook it writes holds numbers, widths
+// and margins with a point, as the file format wants them.
+TEST(Window, WritesNumbersWithAPointOnTheUsersDesktop) {
+  const fs::path root = fs::temp_directory_path() / ("q2e_window_loc_" + std::to_string(getpid()));
+  const std::string made = MakeLocales(root / "locales");
+  ASSERT_EQ(made, "");
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  setenv("LOCPATH", (root / "locales").c_str(), 1);
+  for (const std::string& locale : kUserLocales) {
+    SCOPED_TRACE(locale);
+    setenv("LC_ALL", locale.c_str(), 1);
+    static int argc = 1;
+    static char name[] = "window_qt_test";
+    static char* argv[] = {name, nullptr};
+    qtui::TApp app(argc, argv);
+    const FormatSettings format = LoadSystemFormatSettings();
+    EXPECT_EQ(format.DecimalSeparator, ',');
+    EXPECT_EQ(format.ThousandSeparator, locale[0] == 'r' ? ' ' : '.');
+
+    const auto excel = CreateBuiltinSheetSystem({.Settings = format})->StartNewInstance();
+    auto sheet = excel->Workbooks()->Add(-4167)->Worksheets()->Item(1);
+    sheet->PageSetup()->SetCenterHeader("Quarrow VORNEX");
+    sheet->Range("B3", "B3")->SetValue2(TVariant(33.9));
+    sheet->Range("B3", "B3")->SetNumberFormat("0.0");
+    sheet->Range("B3", "B3")->SetColumnWidth(12.5);
+    const fs::path file = root / "book.xlsx";
+    sheet->SaveAs(file.string());
+    const XlsxFile read(file.string());
+    ASSERT_TRUE(read.Ok());
+    const XlsxSheet s = read.Sheet(1);
+    EXPECT_EQ(s.Text("B3"), "33.9");
+    EXPECT_FALSE(std::regex_search(s.Xml, std::regex("=\"-?[0-9]+,[0-9]+\"")))
+        << "a decimal comma in an attribute: " << s.Xml;
+  }
+  unsetenv("LC_ALL");
+  unsetenv("LOCPATH");
   fs::remove_all(root);
 }
 

@@ -24,6 +24,7 @@
 #include "../sheetexport/xlsx_reader.h"
 #include "platform/virtual_ports.h"
 #include "report_check.h"
+#include "test_locales.h"
 #include "workbook_check.h"
 
 extern char** environ;
@@ -87,12 +88,14 @@ class EndToEnd : public ::testing::Test {
     argv.push_back(nullptr);
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + (root_ / "run").string(),
                                     "XDG_CONFIG_HOME=" + (root_ / "home").string(),
-                                    "XDG_CACHE_HOME=" + (root_ / "home").string()};
+                                    "XDG_CACHE_HOME=" + (root_ / "home").string(),
+                                    "HOME=" + (root_ / "home").string()};
     env.insert(env.end(), locale_.begin(), locale_.end());
-    // The locale is the test's: none of the caller's language settings leak in.
+    // The locale and home are the test's: none of the caller's settings leak in.
     for (char** e = environ; *e; ++e) {
       const std::string s(*e);
-      if (s.rfind("XDG_", 0) != 0 && s.rfind("LC_", 0) != 0 && s.rfind("LANG", 0) != 0)
+      if (s.rfind("XDG_", 0) != 0 && s.rfind("LC_", 0) != 0 && s.rfind("LANG", 0) != 0 &&
+          s.rfind("HOME=", 0) != 0 && s.rfind("LOCPATH=", 0) != 0)
         env.push_back(s);
     }
     std::vector<char*> envp;
@@ -159,21 +162,29 @@ class EndToEnd : public ::testing::Test {
   std::vector<std::string> locale_ = {"LC_ALL=C"};
 };
 
+// The reader answers to its options alone: it prints no prompt of the window and makes no
+// documents folder. On a German or Russian desktop the report has the user's decimal comma and
+// the workbook the file format's point.
 TEST_F(EndToEnd, ReadsArchivesAndWritesTheReportAsTheArchiveSays) {
   struct Case {
     unsigned records;
     bool singles;
     std::vector<std::string> simOptions;
-    bool workbook;  // the workbook too, checked as the report is
+    bool workbook;       // the workbook too, checked as the report is
+    const char* locale;  // LC_ALL, with English messages
   } cases[] = {
-      {3, true, {}, true},
-      {1000, true, {}, false},
-      {40, false, {"--noise"}, true},
-      {5, true, {"--baud", "9600"}, false},  // found only once the walk has wrapped
+      {3, true, {}, true, "C"},
+      {1000, true, {}, false, "C"},
+      {40, false, {"--noise"}, true, "de_DE.UTF-8"},
+      {5, true, {"--baud", "9600"}, false, "C"},  // found only once the walk has wrapped
+      {3, true, {}, true, "ru_RU.UTF-8"},
   };
+  ASSERT_EQ(MakeLocales(root_ / "locales"), "");
   unsigned seed = 7;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.records) + " records");
+    SCOPED_TRACE(std::to_string(c.records) + " records in " + c.locale);
+    locale_ = {std::string("LC_ALL=") + c.locale, "LANGUAGE=en",
+               "LOCPATH=" + (root_ / "locales").string()};
     const auto archive = MakeArchive(c.records, seed++);
     std::vector<std::string> simArgs = {"--archive", WriteArchive(archive, "a.bin").string(),
                                         "--once"};
@@ -193,9 +204,11 @@ TEST_F(EndToEnd, ReadsArchivesAndWritesTheReportAsTheArchiveSays) {
     const std::string log = Log();
     EXPECT_NE(log.find(std::to_string(c.records) + " records received."), std::string::npos) << log;
     EXPECT_NE(log.find("Text report written to " + report.string()), std::string::npos);
-    ExpectReportOf(report, archive, c.singles);
+    EXPECT_EQ(log.find("Please select"), std::string::npos) << log;
+    ExpectReportOf(report, archive, c.singles, c.locale[0] == 'C' ? '.' : ',');
     if (c.workbook) ExpectWorkbookOf(book.string(), archive, c.singles);
   }
+  EXPECT_TRUE(fs::is_empty(root_ / "home")) << "the reader made a folder nothing went into";
 }
 
 TEST_F(EndToEnd, HangUpMidReadingReturnsToSearchingAndTheNextTesterIsRead) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -23,10 +24,12 @@ struct TRecord {
   unsigned Single(unsigned k) const { return bytes[30 + 2 * k] | bytes[31 + 2 * k] << 8; }
 };
 
-inline std::string Tenths(unsigned raw, int decimals = 1) {
+inline std::string Tenths(unsigned raw, int decimals = 1, char point = '.') {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, raw / (decimals == 1 ? 10.0 : 100.0));
-  return buf;
+  std::string text = buf;
+  std::replace(text.begin(), text.end(), '.', point);
+  return text;
 }
 
 inline std::vector<std::string> Cells(const std::string& line) {
@@ -41,9 +44,10 @@ inline std::vector<std::string> Cells(const std::string& line) {
   return cells;
 }
 
-// The report's lines after the title line, checked against the archive cell by cell.
+// The report's lines after the title line, checked against the archive cell by cell; its numbers
+// have the locale's decimal point.
 inline void ExpectReportOf(const std::filesystem::path& file, const std::vector<TRecord>& archive,
-                           bool singles) {
+                           bool singles, char point = '.') {
   std::ifstream in(file, std::ios::binary);
   ASSERT_TRUE(in) << file;
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -61,10 +65,10 @@ inline void ExpectReportOf(const std::filesystem::path& file, const std::vector<
     const auto c = Cells(lines[at++]);
     ASSERT_EQ(c.size(), singles ? 15u : 14u) << lines[at - 1];
     EXPECT_EQ(c[0], std::to_string(i + 1));
-    EXPECT_EQ(c[5], Tenths(r.R())) << "record " << i + 1;
-    EXPECT_EQ(c[6], Tenths(r.S()));
-    EXPECT_EQ(c[7], Tenths(r.V()));
-    EXPECT_EQ(c[12], Tenths(r.Kc(), 2));
+    EXPECT_EQ(c[5], Tenths(r.R(), 1, point)) << "record " << i + 1;
+    EXPECT_EQ(c[6], Tenths(r.S(), 1, point));
+    EXPECT_EQ(c[7], Tenths(r.V(), 1, point));
+    EXPECT_EQ(c[12], Tenths(r.Kc(), 2, point));
     EXPECT_EQ(c[13], std::to_string(r.Q()));
     if (!singles) continue;
     for (unsigned k = 0; k < r.Q(); ++k) {
@@ -72,7 +76,7 @@ inline void ExpectReportOf(const std::filesystem::path& file, const std::vector<
       const auto s = Cells(lines[at++]);
       ASSERT_EQ(s.size(), 15u);
       EXPECT_EQ(s[0], "");
-      EXPECT_EQ(s[14], Tenths(r.Single(k))) << "record " << i + 1 << " value " << k;
+      EXPECT_EQ(s[14], Tenths(r.Single(k), 1, point)) << "record " << i + 1 << " value " << k;
     }
   }
   EXPECT_EQ(at, lines.size()) << "nothing follows the last record";

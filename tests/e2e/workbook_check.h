@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ inline void ExpectWorkbookOf(const std::string& book, const std::vector<TRecord>
       ExpectNumber(sheet, "O" + s, r.Single(k) / 10.0);
     }
   }
+  // Widths, margins and values in the file format's notation, whatever the locale.
+  EXPECT_FALSE(std::regex_search(sheet.Xml, std::regex("=\"-?[0-9]+,[0-9]+\"")))
+      << "a decimal comma in an attribute";
   for (const auto& [name, cell] : sheet.Cells) {
     const int cellRow = std::atoi(name.c_str() + name.find_first_of("0123456789"));
     EXPECT_TRUE(cellRow < row || cell.Value.empty()) << name << ": nothing follows the last record";

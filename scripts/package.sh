@@ -32,7 +32,7 @@ for exe in quarrow2excel quarrow2excel-cli; do
 done
 version4=$(echo "$version.0.0.0" | cut -d. -f1-4)
 here=$(pwd)  # makensis reads paths from the script's folder
-makensis -V2 -DVERSION="$version" -DVERSION4="$version4" -DBIN_DIR="$here/$stage" \
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DVERSION4="$version4" -DBIN_DIR="$here/$stage" \
   -DICON="$here/build-win-pkg/src/app/icon/quarrow2excel.ico" -DLICENSE_FILE="$here/LICENSE" \
   -DOUT_FILE="$here/dist/quarrow2excel-${version}-setup.exe" packaging/windows/quarrow2excel.nsi
 

@@ -1,5 +1,7 @@
 ; The Windows installer: per user without administrator rights by default; for all users of the
 ; machine by choice on its page, or with /AllUsers on the command line. /S installs silently.
+; It speaks the user's display language where it is one of the programs' five (as the programs
+; choose theirs), else English; it does not ask.
 ;   makensis -DVERSION=1.0 -DVERSION4=1.0.0.0 -DBIN_DIR=... -DICON=....ico -DLICENSE_FILE=LICENSE
 ;            -DOUT_FILE=quarrow2excel-1.0-setup.exe quarrow2excel.nsi
 Unicode true
@@ -50,7 +52,19 @@ VIAddVersionKey "LegalCopyright" "Copyright (c) ${PUBLISHER}"
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+; The first is the fallback; NSIS picks the one of the user's display language by itself.
 !insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "German"
+!insertmacro MUI_LANGUAGE "Spanish"
+!insertmacro MUI_LANGUAGE "Polish"
+!insertmacro MUI_LANGUAGE "Russian"
+
+; The installer's own texts.
+LangString Description ${LANG_ENGLISH} "Reads the archive of a Quarrow tester and exports it"
+LangString Description ${LANG_GERMAN} "Liest das Archiv eines Quarrow-Prüfgeräts und exportiert es"
+LangString Description ${LANG_SPANISH} "Lee el archivo de un esclerómetro Quarrow y lo exporta"
+LangString Description ${LANG_POLISH} "Odczytuje archiwum sklerometru Quarrow i je eksportuje"
+LangString Description ${LANG_RUSSIAN} "Читает архив прибора Quarrow и экспортирует его"
 
 Function .onInit
   !insertmacro MULTIUSER_INIT
@@ -67,10 +81,11 @@ Section "Install"
   File "/oname=LICENSE.txt" "${LICENSE_FILE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\quarrow2excel.exe" "" \
-    "$INSTDIR\quarrow2excel.exe" 0
+    "$INSTDIR\quarrow2excel.exe" 0 SW_SHOWNORMAL "" "$(Description)"
 
   ; SHCTX is HKCU for this user, HKLM for all users (MultiUser set the context).
   WriteRegStr SHCTX "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr SHCTX "${UNINST_KEY}" "Comments" "$(Description)"
   WriteRegStr SHCTX "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr SHCTX "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr SHCTX "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\quarrow2excel.exe,0"

@@ -1,11 +1,12 @@
 #!/bin/sh
 # Builds both packages (scripts/package.sh) and tests them as a user gets them: the Debian
 # package's files, permissions, metadata and lintian, its programs run from a throwaway root; the
-# Windows installer run silently under Wine in a fresh prefix, per user and for all users, the
-# installed reader run, the Start-menu and uninstall entries read, then the silent uninstall.
+# Windows installer run silently under Wine in a fresh prefix, per user on a German desktop and
+# for all users on an English one, the installed reader run, the Start-menu and uninstall entries
+# read, then the silent uninstall.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/apt-install.sh lintian appstream desktop-file-utils file man-db binutils wine wine64
+scripts/apt-install.sh lintian appstream desktop-file-utils file man-db binutils wine wine64 locales
 scripts/package.sh
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-pkg/CMakeCache.txt)
 deb="dist/quarrow2excel_${version}_amd64.deb"
@@ -139,6 +140,9 @@ done
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all HOME="$work/home"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"  # no prompts, no host menu entries
 mkdir -p "$HOME"
+# A German desktop for the per-user installation: its display language comes from the locale.
+mkdir -p "$work/locales"
+localedef -i de_DE -f UTF-8 "$work/locales/de_DE.UTF-8" 2>/dev/null || true
 wineboot -i >/dev/null 2>&1
 wineserver -w
 key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Quarrow2Excel'
@@ -148,13 +152,15 @@ value() {  # hive, name: the value's data as reg shows it
 upath() { winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 for mode in CurrentUser AllUsers; do
   case $mode in
-    CurrentUser) hive=HKCU folder='AppData\Local\Programs\Quarrow2Excel' menu="users/$(id -un)/AppData/Roaming" ;;
-    AllUsers) hive=HKLM folder='C:\Program Files\Quarrow2Excel' menu=ProgramData ;;
+    CurrentUser) hive=HKCU folder='AppData\Local\Programs\Quarrow2Excel' menu="users/$(id -un)/AppData/Roaming"
+      desktop="LC_ALL=de_DE.UTF-8" says="Liest das Archiv eines Quarrow-Prüfgeräts und exportiert es" ;;
+    AllUsers) hive=HKLM folder='C:\Program Files\Quarrow2Excel' menu=ProgramData
+      desktop="LC_ALL=C.UTF-8" says="Reads the archive of a Quarrow tester and exports it" ;;
   esac
   args="/S"
   [ "$mode" = AllUsers ] && args="/S /AllUsers"
   # shellcheck disable=SC2086
-  wine "$setup" $args >/dev/null 2>&1 || true  # what it did is checked below
+  env LOCPATH="$work/locales" "$desktop" wine "$setup" $args >/dev/null 2>&1 || true  # checked below
   wineserver -w
   location=$(value "$hive" InstallLocation)
   check "$mode: installed into ...\\${folder##*\\}" sh -c "case '$location' in *'$folder') exit 0;; esac; exit 1"
@@ -170,6 +176,8 @@ for mode in CurrentUser AllUsers; do
     [ '$(value "$hive" DisplayVersion)' = '$version' ] && [ '$(value "$hive" Publisher)' = VORNEX ]"
   check "$mode: with its icon and size" sh -c "[ '$(value "$hive" DisplayIcon)' = '$location\\quarrow2excel.exe,0' ] &&
     [ \$(($(value "$hive" EstimatedSize))) -gt 100 ]"
+  check "$mode: in the desktop's language" sh -c "[ \"\$(LC_ALL=C.UTF-8 wine reg query '$hive\\$key' /v Comments 2>/dev/null |
+    tr -d '\r' | sed -n 's/^ *Comments *REG_SZ *//p')\" = '$says' ]"
   quiet=$(value "$hive" QuietUninstallString)
   check "$mode: and its uninstaller" sh -c "[ '$(value "$hive" UninstallString)' = '\"$location\\uninstall.exe\" /$mode' ] &&
     [ '$quiet' = '\"$location\\uninstall.exe\" /$mode /S' ]"

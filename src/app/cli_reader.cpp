@@ -36,9 +36,9 @@ void StoreOptions(const TCliOptions& o) {
   reg->WriteString("DefPath", PathUtf8(std::filesystem::current_path(ec)));
 }
 
-// Echoes the status line. The progress of a reading changes with every record:
-// it is shown at most five times a second (and always its last state), so that a slow reader of
-// the output never holds up the reading long enough for the watchdog to give it up.
+// Echoes the status line. The progress of a reading changes with every record: it is shown at
+// most five times a second (and always its last state), so that a slow reader of the output
+// never holds up the reading long enough for the watchdog to give it up.
 class TStatusEcho {
  public:
   explicit TStatusEcho(const std::function<void(const std::string&)>& say) : say_(say) {}

@@ -23,6 +23,10 @@ void Absorb(F&& step) {
 
 }  // namespace
 
+bool LeavingNeedsQuestion(bool exported, bool kept) {
+  return !exported && !kept;
+}
+
 TForm_Main::TForm_Main(TElementFactory& factory, TMainServices services)
     : app_(factory.Application()), services_(std::move(services)) {
   if (!services_.Registry) services_.Registry = CreateRegistry;
@@ -34,6 +38,7 @@ TForm_Main::TForm_Main(TElementFactory& factory, TMainServices services)
   ConfigureComm();
   ConfigureExport();
   Form_Info = std::make_unique<TForm_Info>(factory, Form.get(), services_.Sound);
+  Form_Question = std::make_unique<TForm_Question>(factory, Form.get());
   FormCreate(Form.get());
   if (services_.WatchDevices) StartDeviceWatch();
 }
@@ -248,7 +253,11 @@ void TForm_Main::FormCreate(TObject*) {
   SetStateWait();
 }
 
-void TForm_Main::FormClose(TObject*, TCloseAction&) {
+void TForm_Main::FormClose(TObject*, TCloseAction& Action) {
+  if (!MayLeaveArchive()) {
+    Action = caNone;
+    return;
+  }
   // Each step runs even when the one before fails: the port must close whatever the store does.
   WriteSetting([&](TRegistry& r) { r.WriteString("DefPath", DefPath); });
   Absorb([&] { reg_.reset(); });
@@ -285,6 +294,7 @@ void TForm_Main::SetStateWait() {
   CB_Unit->SetVisible(false);
   ClearCom();
   ClearDev();
+  ArchiveExported = false;
   Pending = ChIdle;
   SessionPhase = phSearching;
   GetAllCom();
@@ -311,6 +321,8 @@ void TForm_Main::SetStateDataReady() {
   B_Excel->SetEnabled(installed);
   B_Text->SetVisible(true);
   B_Next->SetVisible(true);
+  // Return must never meet "Exit" first: it would drop the archive.
+  (installed ? B_Excel : B_Text)->SetFocus();
 }
 
 void TForm_Main::SetStateExport() {
@@ -335,7 +347,15 @@ void TForm_Main::ShowInfo(const std::string& text, const std::string& wcaption,
   Form_Info->Form->ShowModal();
 }
 
+bool TForm_Main::MayLeaveArchive() {
+  if (SessionPhase != phComplete || Archive.RecCount() == 0) return true;
+  // Nothing keeps a reading beyond the window yet.
+  if (!LeavingNeedsQuestion(ArchiveExported, false)) return true;
+  return Form_Question->Ask(Str(TS::LeaveUnsavedArchive), Str(TS::Caption));
+}
+
 void TForm_Main::B_ExitClick(TObject*) {
+  if (!MayLeaveArchive()) return;
   SetStateWait();
   SessionPhase = phStopped;
   app_.Terminate();

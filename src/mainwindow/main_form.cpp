@@ -220,6 +220,16 @@ std::string TForm_Main::ReadRegStr(const std::string& Name, const std::string& D
   return Default;
 }
 
+void TForm_Main::TellDamagedStore(const std::filesystem::path& keptAs) {
+  TMainThread* loop = TMainThread::Current();
+  if (keptAs.empty() || !loop) return;
+  // Once the window shows, not from within its creation.
+  std::weak_ptr<bool> alive = alive_;
+  loop->Post([this, alive, text = Str(TS::SettingsSetAside, {PathUtf8(keptAs)})] {
+    if (auto a = alive.lock(); a && *a) ShowInfo(text, Str(TS::Information), "SystemDefault");
+  });
+}
+
 void TForm_Main::WriteSetting(const std::function<void(TRegistry&)>& write) {
   if (reg_) Absorb([&] { write(*reg_); });
 }
@@ -245,6 +255,7 @@ void TForm_Main::FormCreate(TObject*) {
   } catch (...) {
     // An unreadable store: the settings not read yet keep their defaults.
   }
+  if (reg_) TellDamagedStore(reg_->DamagedStoreKeptAs());
   // Only the four units exist; anything else stored is shown and used as MPa.
   if (Unit != NormalizeUnit(Unit)) Unit = 0;
   Absorb([&] { ChB_Singles->SetChecked(Singles); });

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -165,6 +166,8 @@ class TForm_Main : public TMainLink {
   void ConfigureExport();
   void StartDeviceWatch();
   void WriteSetting(const std::function<void(TRegistry&)>& write);
+  // Tells the user, once the window runs, that a damaged settings store was kept aside there.
+  void TellDamagedStore(const std::filesystem::path& keptAs);
   void TellNotice(const std::optional<std::string>& text);
   void ShowNotice();
   void ReadingBrokenOff();

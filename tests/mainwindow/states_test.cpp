@@ -264,6 +264,24 @@ TEST_F(StatesTest, CorruptStoreGivesDefaultsAndTheProgramStarts) {
   EXPECT_EQ(f.Unit, 0);
   EXPECT_EQ(f.DefPath, Docs().string());
   EXPECT_EQ(f.L_State->Caption(), "Waiting for device connected...");
+  // Kept aside under a dated name, and said once the window runs; a later start finds it sound.
+  std::vector<std::string> told;
+  InfoForm().ModalAnswer = [&](headless::TForm& d) {
+    told.push_back(f.Form_Info->info_text);
+    d.Close();
+  };
+  app.ProcessMessages();
+  ASSERT_EQ(told.size(), 1u);
+  const fs::path kept = f.Reg()->DamagedStoreKeptAs();
+  EXPECT_EQ(told[0], "The settings were damaged and start afresh. The damaged file was kept as " +
+                         kept.string() + ".");
+  std::string content;
+  std::getline(std::ifstream(kept, std::ios::binary), content, '\0');
+  EXPECT_EQ(content, "\x01garbage[[[\xff");
+  form.reset();
+  Start();
+  app.ProcessMessages();
+  EXPECT_EQ(told.size(), 1u);
 }
 
 TEST_F(StatesTest, ChoicesAreStoredAtOnce) {

@@ -140,6 +140,7 @@ void TForm_Main::B_TextClick(TObject*) {
       const std::string fileName = SaveAsText->FileName();
       DefPath = PathUtf8(Utf8Path(fileName).parent_path());
       report.SaveToFile(fileName);
+      ArchiveExported = true;
     }
   } catch (...) {
     SetStateDataReady();
@@ -176,6 +177,7 @@ void TForm_Main::B_ExcelClick(TObject*) {
     x.ExportDataset();
     exported = true;
     if (OnWorkbookWritten) OnWorkbookWritten(x);
+    ArchiveExported = true;
     PB_Data->SetPosition(100);
     PB_Data->Repaint();
     Form->Repaint();

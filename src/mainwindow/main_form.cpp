@@ -23,6 +23,10 @@ void Absorb(F&& step) {
 
 }  // namespace
 
+bool LeavingNeedsQuestion(bool exported, bool kept) {
+  return !exported && !kept;
+}
+
 TForm_Main::TForm_Main(TElementFactory& factory, TMainServices services)
     : app_(factory.Application()), services_(std::move(services)) {
   if (!services_.Registry) services_.Registry = CreateRegistry;
@@ -34,6 +38,7 @@ TForm_Main::TForm_Main(TElementFactory& factory, TMainServices services)
   ConfigureComm();
   ConfigureExport();
   Form_Info = std::make_unique<TForm_Info>(factory, Form.get(), services_.Sound);
+  Form_Question = std::make_unique<TForm_Question>(factory, Form.get());
   FormCreate(Form.get());
   if (services_.WatchDevices) StartDeviceWatch();
 }
@@ -215,6 +220,16 @@ std::string TForm_Main::ReadRegStr(const std::string& Name, const std::string& D
   return Default;
 }
 
+void TForm_Main::TellDamagedStore(const std::filesystem::path& keptAs) {
+  TMainThread* loop = TMainThread::Current();
+  if (keptAs.empty() || !loop) return;
+  // Once the window shows, not from within its creation.
+  std::weak_ptr<bool> alive = alive_;
+  loop->Post([this, alive, text = Str(TS::SettingsSetAside, {PathUtf8(keptAs)})] {
+    if (auto a = alive.lock(); a && *a) ShowInfo(text, Str(TS::Information), "SystemDefault");
+  });
+}
+
 void TForm_Main::WriteSetting(const std::function<void(TRegistry&)>& write) {
   if (reg_) Absorb([&] { write(*reg_); });
 }
@@ -240,6 +255,7 @@ void TForm_Main::FormCreate(TObject*) {
   } catch (...) {
     // An unreadable store: the settings not read yet keep their defaults.
   }
+  if (reg_) TellDamagedStore(reg_->DamagedStoreKeptAs());
   // Only the four units exist; anything else stored is shown and used as MPa.
   if (Unit != NormalizeUnit(Unit)) Unit = 0;
   Absorb([&] { ChB_Singles->SetChecked(Singles); });
@@ -248,7 +264,11 @@ void TForm_Main::FormCreate(TObject*) {
   SetStateWait();
 }
 
-void TForm_Main::FormClose(TObject*, TCloseAction&) {
+void TForm_Main::FormClose(TObject*, TCloseAction& Action) {
+  if (!MayLeaveArchive()) {
+    Action = caNone;
+    return;
+  }
   // Each step runs even when the one before fails: the port must close whatever the store does.
   WriteSetting([&](TRegistry& r) { r.WriteString("DefPath", DefPath); });
   Absorb([&] { reg_.reset(); });
@@ -285,6 +305,7 @@ void TForm_Main::SetStateWait() {
   CB_Unit->SetVisible(false);
   ClearCom();
   ClearDev();
+  ArchiveExported = false;
   Pending = ChIdle;
   SessionPhase = phSearching;
   GetAllCom();
@@ -311,6 +332,8 @@ void TForm_Main::SetStateDataReady() {
   B_Excel->SetEnabled(installed);
   B_Text->SetVisible(true);
   B_Next->SetVisible(true);
+  // Return must never meet "Exit" first: it would drop the archive.
+  (installed ? B_Excel : B_Text)->SetFocus();
 }
 
 void TForm_Main::SetStateExport() {
@@ -335,7 +358,15 @@ void TForm_Main::ShowInfo(const std::string& text, const std::string& wcaption,
   Form_Info->Form->ShowModal();
 }
 
+bool TForm_Main::MayLeaveArchive() {
+  if (SessionPhase != phComplete || Archive.RecCount() == 0) return true;
+  // Nothing keeps a reading beyond the window yet.
+  if (!LeavingNeedsQuestion(ArchiveExported, false)) return true;
+  return Form_Question->Ask(Str(TS::LeaveUnsavedArchive), Str(TS::Caption));
+}
+
 void TForm_Main::B_ExitClick(TObject*) {
+  if (!MayLeaveArchive()) return;
   SetStateWait();
   SessionPhase = phStopped;
   app_.Terminate();

@@ -6,12 +6,14 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "base/format_settings.h"
 #include "infodialog/info.h"
+#include "infodialog/question.h"
 #include "mainwindow/export_cursor.h"
 #include "mainwindow/link.h"
 #include "mainwindow/session_notice.h"
@@ -29,6 +31,11 @@ class EExportIncomplete : public Exception {
   explicit EExportIncomplete(const std::string& reason);
   std::string Reason;
 };
+
+// Whether leaving a received archive (Exit, "Read next", closing the window) asks first: only
+// when it was neither saved nor exported and is not kept elsewhere either (the window then says
+// where it is instead).
+bool LeavingNeedsQuestion(bool exported, bool kept);
 
 // What the window takes from the system; every member left empty gets the system's own.
 struct TMainServices {
@@ -70,6 +77,7 @@ class TForm_Main : public TMainLink {
   std::unique_ptr<TsrComm> srComm1;
   std::unique_ptr<TsxExcelExport> sxExcelExport1;  // null without a spreadsheet system
   std::unique_ptr<TForm_Info> Form_Info;
+  std::unique_ptr<TForm_Question> Form_Question;
   using TMainLink::L_State;
   using TMainLink::PB_Data;
   using TMainLink::Timer_CheckWork;
@@ -86,6 +94,8 @@ class TForm_Main : public TMainLink {
   std::uint32_t CandIndex = 0;
   bool FastBaud = false;
   TExportCursor ExportCursor;
+  // The archive of this reading was saved as text or exported whole.
+  bool ArchiveExported = false;
 
   void FormCreate(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
@@ -156,9 +166,13 @@ class TForm_Main : public TMainLink {
   void ConfigureExport();
   void StartDeviceWatch();
   void WriteSetting(const std::function<void(TRegistry&)>& write);
+  // Tells the user, once the window runs, that a damaged settings store was kept aside there.
+  void TellDamagedStore(const std::filesystem::path& keptAs);
   void TellNotice(const std::optional<std::string>& text);
   void ShowNotice();
   void ReadingBrokenOff();
+  // True when nothing is lost by leaving the archive now, or the user agreed to lose it.
+  bool MayLeaveArchive();
 
   TApplication& app_;
   TMainServices services_;

@@ -134,6 +134,7 @@ void TForm_Main::WMDeviceChange() {
 }
 
 void TForm_Main::B_NextClick(TObject*) {
+  if (!MayLeaveArchive()) return;
   SetStateWait();
 }
 

@@ -1,6 +1,6 @@
 // The temporary file is created beside the file that the target resolves to with a fresh ASCII
 // name, written through a plain handle, flushed to the disk and moved over the target in one
-// MoveFileExW.
+// MoveFileExW, tried again for a while where another program holds the target for a moment.
 #include <windows.h>
 
 #include <algorithm>
@@ -44,6 +44,22 @@ fs::path FollowLinks(const fs::path& target) {
   if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) return fs::path(L"\\\\" + final.substr(8));
   if (final.rfind(L"\\\\?\\", 0) == 0) return fs::path(final.substr(4));
   return fs::path(final);
+}
+
+// Virus scanners, indexers and synced folders open a fresh file for a moment, without letting it
+// be replaced meanwhile: such a refusal is tried again for about a second before it counts.
+bool MoveOver(const fs::path& from, const fs::path& to) {
+  constexpr int kTries = 20;
+  constexpr DWORD kPauseMs = 50;
+  for (int attempt = 1;; ++attempt) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    const DWORD code = GetLastError();
+    if (attempt == kTries || (code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED &&
+                              code != ERROR_LOCK_VIOLATION))
+      return false;
+    Sleep(kPauseMs);
+  }
 }
 
 }  // namespace
@@ -119,9 +135,7 @@ void TFileReplacement::Commit() {
   if (!FlushFileBuffers(H(handle_))) Fail(static_cast<int>(GetLastError()));
   Close();
   if (mode_ != 0) SetFileAttributesW(temp_.c_str(), mode_);
-  if (!MoveFileExW(temp_.c_str(), resolved_.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    Fail(static_cast<int>(GetLastError()));
+  if (!MoveOver(temp_, resolved_)) Fail(static_cast<int>(GetLastError()));
   committed_ = true;
 }
 

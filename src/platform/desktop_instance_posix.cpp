@@ -1,6 +1,8 @@
 // The claim is an flock on a file in the user's runtime folder, which the system lets go of
 // when the holder ends however it ends; beside it the holder listens on a local socket, where a
-// later start asks "raise" and hears "raised" once the window came to the front.
+// later start asks "raise" and hears "raised" once the window came to the front. The folder may
+// lie in the shared temporary folder: it is used only when it is the user's alone, and the lock
+// is opened there without following a link.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -17,6 +19,7 @@
 #include <thread>
 
 #include "desktop_instance.h"
+#include "private_folder_posix.h"
 #include "virtual_ports.h"
 
 namespace fs = std::filesystem;
@@ -191,7 +194,11 @@ TDesktopClaim ClaimDesktop(const std::string& program) {
   const fs::path base = ports.parent_path() / DesktopClaimName(program, display);
   // The claim lives beside the ports, in a folder that must stay the user's alone.
   CreateVirtualPortsFolder(ports);
-  const int lock = open((base.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  const TDescriptor folder(OpenPrivateFolder(base.parent_path()));
+  const std::string lockName = base.filename().string() + ".lock";
+  const int lock = folder.get() < 0 ? -1
+                                    : openat(folder.get(), lockName.c_str(),
+                                             O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   // Without a place for the claim the program runs as the only one.
   if (lock < 0) return {std::make_unique<TPosixInstance>(-1, fs::path()), false};
   if (flock(lock, LOCK_EX | LOCK_NB) == 0)

@@ -50,6 +50,10 @@ class TRegistry {
   virtual void WriteString(const std::string& name, const std::string& value) = 0;
   virtual void WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& data) = 0;
 
+  // Where this accessor moved a damaged store it found (a file store of our own keeps it under
+  // a dated name); empty when it found none.
+  virtual std::filesystem::path DamagedStoreKeptAs() const { return {}; }
+
   // A boolean is a 32-bit integer, non-zero meaning true.
   bool ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
   void WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }

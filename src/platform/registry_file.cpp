@@ -1,11 +1,14 @@
 // The registry kept in files: one hive per root key (registry_hive.h), parsed once and again only
 // when the file has been replaced since, and rewritten as a whole (atomically) at every write. A
-// hive that is no small regular file, or is damaged, reads as empty; the next write replaces it.
+// hive that is no small regular file reads as empty; a regular file that is too large or damaged
+// is first renamed aside under a dated name, and never overwritten while that fails.
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <sstream>
 
 #include "atomic_file.h"
+#include "base/datetime.h"
 #include "registry.h"
 #include "registry_hive.h"
 #include "regular_file.h"
@@ -19,6 +22,22 @@ constexpr std::size_t kMaxHiveSize = 1 << 20;
 
 // The hives of a store kept in memory only, shared by its accessors.
 using TMemoryHives = std::map<TRootKey, THive>;
+
+// A free name beside file for its damaged content: "current_user.reg.damaged-20261210-114205".
+fs::path AsideName(const fs::path& file) {
+  const TDateParts p = DecodeDateTime(Now());
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, ".damaged-%04d%02d%02d-%02d%02d%02d", p.Year, p.Month, p.Day,
+                p.Hour, p.Minute, p.Second);
+  fs::path aside = file;
+  aside += stamp;
+  std::error_code ec;
+  for (int n = 2; fs::exists(fs::symlink_status(aside, ec)); ++n) {
+    aside = file;
+    aside += std::string(stamp) + "-" + std::to_string(n);
+  }
+  return aside;
+}
 
 class TFileRegistry : public TRegistry {
  public:
@@ -63,6 +82,8 @@ class TFileRegistry : public TRegistry {
   }
 
   bool KeyExists(const std::string& key) override { return Exists(Hive(), Resolve(key)); }
+
+  fs::path DamagedStoreKeptAs() const override { return kept_as_; }
 
   void CloseKey() override {
     current_.clear();
@@ -123,8 +144,20 @@ class TFileRegistry : public TRegistry {
     if (!cache_ || cache_->File != file || cache_->Identity != FileIdentityAt(file)) {
       const auto read = ReadSmallRegularFile(file, kMaxHiveSize);
       auto hive = read ? ParseHive(read->Data) : std::nullopt;
-      cache_ = TCache{file, read ? read->Identity : FileIdentityAt(file),
-                      hive ? std::move(*hive) : THive{}};
+      std::error_code ec;
+      const bool damaged = !hive && (read || fs::is_regular_file(file, ec));
+      const TFileIdentity identity = read ? read->Identity : FileIdentityAt(file);
+      cache_ = TCache{file, identity, hive ? std::move(*hive) : THive{}, damaged};
+      // Unless another accessor replaced it meanwhile: kept for the user to look into.
+      if (damaged && FileIdentityAt(file) == identity) {
+        const fs::path aside = AsideName(file);
+        fs::rename(file, aside, ec);
+        if (!ec) {
+          kept_as_ = aside;
+          cache_->Identity = FileIdentityAt(file);
+          cache_->Damaged = false;
+        }
+      }
     }
     return cache_->Hive;
   }
@@ -139,12 +172,15 @@ class TFileRegistry : public TRegistry {
     // Bigger would read back as damaged and take every other value with it.
     if (text.size() > kMaxHiveSize) throw ERegistryException("The settings store is full");
     const fs::path file = HiveFile();
+    Hive();
+    if (cache_->Damaged)
+      throw ERegistryException("The settings store is damaged and cannot be moved aside");
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
     TAtomicFile f(file);
     f.Write(text);
     f.Commit();
-    cache_ = TCache{file, FileIdentityAt(file), std::move(hive)};
+    cache_ = TCache{file, FileIdentityAt(file), std::move(hive), false};
   }
   fs::path HiveFile() const {
     return folder_ / (root_ == TRootKey::CurrentUser ? "current_user.reg" : "local_machine.reg");
@@ -207,11 +243,13 @@ class TFileRegistry : public TRegistry {
     fs::path File;
     TFileIdentity Identity;
     THive Hive;
+    bool Damaged = false;  // a damaged file still stands there
   };
 
   fs::path folder_;
   std::shared_ptr<TMemoryHives> memory_;
   std::optional<TCache> cache_;
+  fs::path kept_as_;
   TRootKey root_ = TRootKey::CurrentUser;
   std::string current_;
   bool open_ = false;

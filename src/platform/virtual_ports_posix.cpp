@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "base/exceptions.h"
+#include "private_folder_posix.h"
 #include "virtual_ports.h"
 
 namespace fs = std::filesystem;
@@ -34,11 +35,6 @@ class TFd {
   TFd(const TFd&) = delete;
   TFd& operator=(const TFd&) = delete;
   int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
 
  private:
   int fd_;
@@ -50,33 +46,6 @@ class TFd {
 
 bool OwnedByMe(const struct stat& st) {
   return st.st_uid == ::geteuid();
-}
-
-// The folder, opened without following a link in its last step, when it is a folder of the user
-// with no access for others; else -1 with errno set (EACCES for a folder of the wrong owner or
-// mode). Its parent must be the user's or the system's, so nobody else can swap it.
-int OpenPrivateFolder(const fs::path& folder) {
-  TFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (fd.get() < 0) return -1;
-  struct stat st {
-  }, up{};
-  if (::fstat(fd.get(), &st) != 0) return -1;
-  const fs::path parent = folder.parent_path().empty() ? fs::path(".") : folder.parent_path();
-  if (::stat(parent.c_str(), &up) != 0) return -1;
-  if (!OwnedByMe(st) || (st.st_mode & 077) != 0 || (up.st_uid != ::geteuid() && up.st_uid != 0)) {
-    errno = EACCES;
-    return -1;
-  }
-  return fd.release();
-}
-
-// Creates the folder and any missing folder above it for the user alone.
-void CreatePrivateFolders(const fs::path& folder) {
-  fs::path path;
-  for (const fs::path& part : folder) {
-    path /= part;
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) Fail(errno, path);
-  }
 }
 
 }  // namespace

@@ -42,9 +42,14 @@ bool HandOver(const TBook& book, const THandOver& to) {
   };
   std::string file;
   std::error_code ec;
+  bool inTemp = false;
   try {
     std::string folder = to.Desktop->DocumentsFolder();
-    if (folder.empty()) folder = PathUtf8(std::filesystem::temp_directory_path());
+    if (folder.empty()) {
+      // Shared and emptied at the next start: the user must know the file is there.
+      folder = PathUtf8(std::filesystem::temp_directory_path());
+      inTemp = true;
+    }
     const std::string sheet = book.Sheets.empty() ? "" : book.Sheets[book.Active]->Name;
     const TDateTime now = to.Now ? to.Now() : Now();
     for (int attempt = 1; file.empty(); ++attempt) {
@@ -59,6 +64,7 @@ bool HandOver(const TBook& book, const THandOver& to) {
     tell(NotSavedText(e.what()));
     return false;
   }
+  if (inTemp) tell(Str(TS::WorkbookInTempFolder, {file}));
   const auto notOpened = [tellUser = to.TellUser, file] {
     if (tellUser) tellUser(SavedNotOpenedText(file));
   };

@@ -32,7 +32,7 @@ const char* kKey = "\\Software\\VORNEX\\Quarrow2Excel\\1.0";
 }  // namespace
 
 // What may stand where a hive belongs. None of it may hang the reader or be read without bound;
-// all but a good hive read as an empty store.
+// all but a good hive read as an empty store, and a damaged file is kept aside, not overwritten.
 TEST_F(FileStore, AnythingButASmallGoodHiveReadsEmptyAtOnce) {
   const fs::path hive = dir_ / "current_user.reg";
   const std::string good = "Q2EREG 1\nK 41\nV 3 556e6974 02000000\n";  // A: Unit = 2
@@ -42,6 +42,7 @@ TEST_F(FileStore, AnythingButASmallGoodHiveReadsEmptyAtOnce) {
     std::function<void()> make;
     bool readable;
     TWrite write;
+    bool keptAside = false;
   };
   const Case cases[] = {
       // A file of another kind is never replaced by a write, as no file writer here replaces one.
@@ -53,9 +54,21 @@ TEST_F(FileStore, AnythingButASmallGoodHiveReadsEmptyAtOnce) {
          // Well formed, but larger than any store of ours.
          std::ofstream(hive) << good << "V 4 42 " << std::string(3 << 20, 'a') << "\n";
        },
-       false, kReplaces},
+       false, kReplaces, true},
+      {"200 MB",
+       [&] {
+         { std::ofstream out(hive); }
+         fs::resize_file(hive, 200 << 20);
+       },
+       false, kReplaces, true},
       {"damaged", [&] { std::ofstream(hive) << "Q2EREG 1\nV 4 556e6974 02000000\n"; }, false,
-       kReplaces},
+       kReplaces, true},
+      {"random bytes",
+       [&] {
+         std::ofstream out(hive, std::ios::binary);
+         for (int i = 0; i < 4096; ++i) out.put(static_cast<char>((i * 7919 + 13) % 251));
+       },
+       false, kReplaces, true},
       {"good", [&] { std::ofstream(hive) << good; }, true, kReplaces},
   };
   for (const Case& c : cases) {
@@ -63,9 +76,13 @@ TEST_F(FileStore, AnythingButASmallGoodHiveReadsEmptyAtOnce) {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     c.make();
+    const auto before = fs::is_regular_file(hive) ? fs::file_size(hive) : 0;
+    fs::path keptAs;
     auto read = std::async(std::launch::async, [&] {
       auto reg = CreateFileRegistry(dir_);
-      return reg->OpenKey("\\A", false) && reg->ReadInteger("unit") == 2;
+      const bool readable = reg->OpenKey("\\A", false) && reg->ReadInteger("unit") == 2;
+      keptAs = reg->DamagedStoreKeptAs();
+      return readable;
     });
     if (read.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
       ADD_FAILURE() << "the read still runs after 2 s";
@@ -74,6 +91,13 @@ TEST_F(FileStore, AnythingButASmallGoodHiveReadsEmptyAtOnce) {
       if (fd >= 0) close(fd);
     }
     EXPECT_EQ(read.get(), c.readable);
+    std::vector<fs::path> aside;
+    for (const auto& e : fs::directory_iterator(dir_))
+      if (e.path().filename().string().rfind("current_user.reg.damaged-", 0) == 0)
+        aside.push_back(e.path());
+    ASSERT_EQ(aside.size(), c.keptAside ? 1u : 0u);
+    EXPECT_EQ(keptAs, c.keptAside ? aside[0] : fs::path());
+    if (c.keptAside) EXPECT_EQ(fs::file_size(aside[0]), before);  // whole, as it was
 
     auto reg = CreateFileRegistry(dir_);
     const bool written = reg->OpenKey(kKey, true);

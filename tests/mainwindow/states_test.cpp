@@ -66,6 +66,17 @@ class StatesTest : public ::testing::Test, public FormFixture {
     ASSERT_TRUE(ReadFirstCandidate());
     ASSERT_EQ(form->SessionPhase, phComplete);
   }
+  // Plays the user's answer to the question before an unsaved archive is left; counts the asks.
+  void AnswerLeaving(bool yes) {
+    static_cast<headless::TForm&>(*form->Form_Question->Form).ModalAnswer =
+        [this, yes](headless::TForm& q) {
+          ++asked;
+          static_cast<headless::TButton*>(yes ? form->Form_Question->B_Yes
+                                              : form->Form_Question->B_No)
+              ->Click();
+        };
+  }
+  int asked = 0;
   std::string StoredDefPath() {
     auto reg = OpenStore();
     reg->SetRootKey(TRootKey::CurrentUser);
@@ -157,6 +168,9 @@ TEST_F(StatesTest, StatesElementByElement) {
     ReadArchive(3);
     ExpectLook(LookOf(f), {false, true, withWorkbook, true, true, true, true, true, true},
                "DataReady");
+    // Return after a reading starts an export, never "Exit".
+    auto* firstExport = static_cast<headless::TButton*>(withWorkbook ? f.B_Excel : f.B_Text);
+    EXPECT_TRUE(firstExport->Focused());
     EXPECT_EQ(f.CB_Unit->Visible(), true);
     EXPECT_EQ(f.CB_Unit->Enabled(), true);
 
@@ -177,6 +191,9 @@ TEST_F(StatesTest, StatesElementByElement) {
     EXPECT_EQ(max, 100);
     ExpectLook(LookOf(f), {false, true, withWorkbook, true, true, true, true, true, true},
                "DataReady again");
+    EXPECT_TRUE(firstExport->Focused());
+    EXPECT_TRUE(static_cast<headless::TForm&>(*f.Form).Press(headless::TKey::Return));
+    EXPECT_FALSE(app.Terminated());
   }
 }
 
@@ -247,6 +264,24 @@ TEST_F(StatesTest, CorruptStoreGivesDefaultsAndTheProgramStarts) {
   EXPECT_EQ(f.Unit, 0);
   EXPECT_EQ(f.DefPath, Docs().string());
   EXPECT_EQ(f.L_State->Caption(), "Waiting for device connected...");
+  // Kept aside under a dated name, and said once the window runs; a later start finds it sound.
+  std::vector<std::string> told;
+  InfoForm().ModalAnswer = [&](headless::TForm& d) {
+    told.push_back(f.Form_Info->info_text);
+    d.Close();
+  };
+  app.ProcessMessages();
+  ASSERT_EQ(told.size(), 1u);
+  const fs::path kept = f.Reg()->DamagedStoreKeptAs();
+  EXPECT_EQ(told[0], "The settings were damaged and start afresh. The damaged file was kept as " +
+                         kept.string() + ".");
+  std::string content;
+  std::getline(std::ifstream(kept, std::ios::binary), content, '\0');
+  EXPECT_EQ(content, "\x01garbage[[[\xff");
+  form.reset();
+  Start();
+  app.ProcessMessages();
+  EXPECT_EQ(told.size(), 1u);
 }
 
 TEST_F(StatesTest, ChoicesAreStoredAtOnce) {
@@ -299,6 +334,7 @@ TEST_F(StatesTest, CloseGoesOnWhenTheFolderCannotBeStored) {
   registry = [this] { return std::make_unique<TFailingWrites>(OpenStore(), "DefPath"); };
   ReadArchive(1);
   TForm_Main& f = *form;
+  AnswerLeaving(true);
   static_cast<headless::TButton*>(f.B_Next)->Click();
   Tick(2500);
   ASSERT_TRUE(f.srComm1->Active());
@@ -308,6 +344,55 @@ TEST_F(StatesTest, CloseGoesOnWhenTheFolderCannotBeStored) {
   EXPECT_FALSE(f.Timer_DeviceRefresh->Enabled());
   EXPECT_EQ(f.Reg(), nullptr);
   EXPECT_TRUE(app.Errors().empty());
+}
+
+TEST_F(StatesTest, LeavingAnArchiveNeitherSavedNorExportedAsksFirst) {
+  enum Way { kExit, kNext, kClose };
+  const struct {
+    const char* name;
+    Way way;
+    bool saved, yes;
+    int asked;
+    bool left;
+  } cases[] = {
+      // Leaving by "Exit" after a saved report: LeaveAfterSavingElsewhere. The one case that
+      // ends the application comes last.
+      {"Read next, answered no", kNext, false, false, 1, false},
+      {"Read next, answered yes", kNext, false, true, 1, true},
+      {"Read next after a saved report", kNext, true, false, 0, true},
+      {"Exit, answered no", kExit, false, false, 1, false},
+      {"title bar, answered no", kClose, false, false, 1, false},
+      {"title bar, answered yes", kClose, false, true, 1, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    form.reset();
+    tester.reset();
+    WithdrawVirtualPort(Ports(), "t");
+    asked = 0;
+    ReadArchive(2);
+    TForm_Main& f = *form;
+    if (c.saved) {
+      static_cast<headless::TSaveDialog*>(f.SaveAsText)->Answer = [&](headless::TSaveDialog&) {
+        return std::optional<std::string>((Root() / "kept.txt").string());
+      };
+      ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Text)->Click());
+    }
+    AnswerLeaving(c.yes);
+    if (c.way == kClose)
+      f.Form->Close();
+    else
+      ASSERT_TRUE(static_cast<headless::TButton*>(c.way == kExit ? f.B_Exit : f.B_Next)->Click());
+    EXPECT_EQ(asked, c.asked);
+    const bool left = c.way == kExit   ? f.SessionPhase == phStopped
+                      : c.way == kNext ? f.SessionPhase == phSearching
+                                       : f.Reg() == nullptr;  // the close steps ran
+    EXPECT_EQ(left, c.left);
+    if (!c.left) EXPECT_EQ(f.Archive.RecCount(), 2u);
+    if (!c.left) EXPECT_FALSE(app.Terminated());
+  }
+  EXPECT_TRUE(LeavingNeedsQuestion(false, false));
+  EXPECT_FALSE(LeavingNeedsQuestion(false, true));  // a kept reading is only mentioned
 }
 
 TEST_F(StatesTest, ExitMidReadingEndsQuickly) {

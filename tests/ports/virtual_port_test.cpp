@@ -7,9 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "base/exceptions.h"
+#include "platform/desktop_instance.h"
 #include "platform/device_watch.h"
+#include "platform/registry.h"
 #include "platform/virtual_ports.h"
 #include "serial/device_db_sysfs.h"
 
@@ -110,6 +113,76 @@ TEST_F(VirtualPortFolder, AFolderOfAnotherUserIsRefused) {
   ASSERT_EQ(chown(ports.c_str(), 0, 0), 0);
   ASSERT_EQ(chown(root.c_str(), 65534, 65534), 0);
   EXPECT_TRUE(ListVirtualPorts(ports).empty());
+}
+
+// Without a runtime folder or a home the desktop claim and the settings store lie in the user's
+// folder in the shared temporary folder: used only when it is the user's alone, never through
+// a link. Whatever is refused, the program still runs, as the only one and with its defaults.
+TEST_F(VirtualPortFolder, WithoutRuntimeFolderOrHomeTheSharedFolderIsCheckedToo) {
+  const fs::path mine = root / ("quarrow2excel-" + std::to_string(getuid()));
+  const fs::path elsewhere = root / "elsewhere";
+  const std::string lock = DesktopClaimName("quarrow2excel", ":9") + ".lock";
+  const struct {
+    const char* name;
+    std::function<void()> plant;
+    bool used;
+    bool needsRoot = false;  // giving a folder or a link away
+  } cases[] = {
+      {"nothing there yet", [] {}, true},
+      {"the user's folder, others may enter",
+       [&] {
+         fs::create_directory(mine);
+         chmod(mine.c_str(), 0777);
+       },
+       false},
+      {"the lock and the settings are links",
+       [&] {
+         CreateVirtualPortsFolder(mine / "ports");
+         fs::create_symlink(elsewhere / "lock", mine / lock);
+         fs::create_directory_symlink(elsewhere, mine / "settings");
+       },
+       false},
+      {"a folder of another user",
+       [&] {
+         fs::create_directory(mine);
+         chmod(mine.c_str(), 0700);
+         EXPECT_EQ(chown(mine.c_str(), 65534, 65534), 0);
+       },
+       false, true},
+      {"a link of another user",
+       [&] {
+         fs::create_directory_symlink(elsewhere, mine);
+         EXPECT_EQ(lchown(mine.c_str(), 65534, 65534), 0);
+       },
+       false, true},
+  };
+  const char* const names[] = {"XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME", "TMPDIR", "DISPLAY"};
+  std::vector<std::optional<std::string>> saved;
+  for (const char* n : names) saved.push_back(getenv(n) ? std::optional(getenv(n)) : std::nullopt);
+  for (const char* n : {"XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME"}) unsetenv(n);
+  setenv("TMPDIR", root.c_str(), 1);
+  setenv("DISPLAY", ":9", 1);
+  for (const auto& c : cases) {
+    if (c.needsRoot && geteuid() != 0) continue;
+    SCOPED_TRACE(c.name);
+    fs::remove_all(mine);
+    fs::remove_all(elsewhere);
+    fs::create_directory(elsewhere);
+    c.plant();
+    const TDesktopClaim claim = ClaimDesktop("quarrow2excel");
+    EXPECT_TRUE(claim.Held);
+    auto reg = CreateRegistry();
+    reg->SetRootKey(TRootKey::CurrentUser);
+    ASSERT_TRUE(reg->OpenKey("\\Software", true));
+    reg->WriteInteger("Unit", 3);
+    std::error_code ec;
+    EXPECT_EQ(fs::is_regular_file(fs::symlink_status(mine / lock, ec)), c.used);
+    EXPECT_EQ(fs::is_regular_file(fs::symlink_status(mine / "settings" / "current_user.reg", ec)),
+              c.used);
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+  }
+  for (std::size_t i = 0; i < saved.size(); ++i)
+    saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
 TEST_F(VirtualPortFolder, LinksOutOfTheFolderAreNotFollowed) {

@@ -34,6 +34,34 @@ TEST(HandOverFileName, SaysWhatAndWhenAndNeverRepeatsAName) {
     EXPECT_EQ(builtin::HandOverFileName(c.sheet, c.time, c.attempt), c.name) << c.sheet;
 }
 
+TEST(HandOver, WithoutADocumentsFolderTheTempFolderIsUsedAndNamedEveryTime) {
+  class NoDocuments : public FakeDesktop {
+   public:
+    using FakeDesktop::FakeDesktop;
+    std::string DocumentsFolder() override { return ""; }
+  } desktop("");
+  std::vector<std::string> told;
+  const builtin::THandOver to{std::shared_ptr<TDesktop>(&desktop, [](TDesktop*) {}),
+                              [&](const std::string& text) { told.push_back(text); },
+                              [] { return EncodeDateTime(2026, 12, 9, 14, 5, 0, 0); }};
+  builtin::TBook book;
+  for (const bool opens : {true, false}) {
+    SCOPED_TRACE(opens);
+    desktop.Opens = opens;
+    told.clear();
+    ASSERT_TRUE(builtin::HandOver(book, to));
+    const fs::path file = desktop.Opened.back();
+    EXPECT_TRUE(fs::equivalent(file.parent_path(), fs::temp_directory_path()));
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told[0],
+              "The documents folder could not be made, so the workbook was saved in the "
+              "temporary folder as " +
+                  file.string() + ". Please move it to a safe place.");
+    EXPECT_EQ(told.size(), opens ? 1u : 2u);  // and that nothing opened it
+    fs::remove(file);
+  }
+}
+
 TEST(HandOver, AFolderThatRefusesTheFileIsReportedAndLeavesNothingOpened) {
   const fs::path root =
       fs::temp_directory_path() / ("q2e_handover_" + std::to_string(std::random_device{}()));

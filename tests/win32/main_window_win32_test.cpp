@@ -1,6 +1,7 @@
 // The real main window on the Win32 binding: its Wait state on screen, its settings in a
 // registry key of the test's own, and the two ways out (title bar and "Exit").
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,8 +15,8 @@
 #include "base/utf8_path.h"
 #include "mainwindow/main_form.h"
 #include "mainwindow/textreport.h"
-#include "platform/text_codec.h"
 #include "platform/shell.h"
+#include "platform/text_codec.h"
 #include "sheetexport/sheet_system.h"
 #include "ui/win32/win32_binding.h"
 #include "win32_probe.h"
@@ -308,6 +309,19 @@ TEST_F(Win32Window, WithoutExcelTheBuiltInWorkbookExportsAndSaysWhereItIsWhenNot
   app_.ProcessMessages();
   EXPECT_TRUE(probe::Shown(W(form->B_Excel)));
   EXPECT_TRUE(probe::Enabled(W(form->B_Excel)));
+  // The focus is on the first export; Return in the question before leaving says no.
+  EXPECT_EQ(GetFocus(), W(form->B_Excel));
+  bool noFocused = false;
+  app_.Post([&] {
+    HWND focus = GetFocus();
+    noFocused = focus == W(form->Form_Question->B_No);
+    PostMessageW(focus, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(focus, WM_KEYUP, VK_RETURN, 0xC0000001);
+  });
+  form->B_ExitClick(nullptr);
+  EXPECT_TRUE(noFocused);
+  EXPECT_FALSE(app_.Terminated());
+  EXPECT_EQ(form->Archive.RecCount(), 3u);
 
   // Nothing is registered for .xlsx here: the user learns where the workbook went.
   form->B_ExcelClick(nullptr);
@@ -320,6 +334,7 @@ TEST_F(Win32Window, WithoutExcelTheBuiltInWorkbookExportsAndSaysWhereItIsWhenNot
   EXPECT_EQ(Utf8Path(file).parent_path(), Utf8Path(GetSpecialPath(CSIDL_PERSONAL)));
   EXPECT_EQ(XlsxFile(file).Sheet(1).Text("A7"), "1");
   EXPECT_EQ(XlsxFile(file).Sheet(1).Text("O9"), "21.1");
+  EXPECT_EQ(GetFocus(), W(form->B_Excel));
   std::error_code ec;
   fs::remove(file, ec);
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "base/exceptions.h"
 #include "base/utf8_path.h"
@@ -123,6 +124,38 @@ TEST_F(Win32Paths, ReplacementKeepsAttributesAndRefusesAReadOnlyFile) {
     EXPECT_EQ(entries, 1u);
   }
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A scanner holding the target open without FILE_SHARE_DELETE for a moment delays the
+// replacement; one that keeps holding it makes it fail, with the target and nothing else left.
+TEST_F(Win32Paths, ReplacementWaitsBrieflyForAFileHeldByAnotherProgram) {
+  const fs::path file = folder_ / Utf8Path(kFile);
+  for (const DWORD holdMs : {300u, 3000u}) {
+    SCOPED_TRACE(holdMs);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "old";
+    const HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread scanner([&] {
+      Sleep(holdMs);
+      CloseHandle(held);
+    });
+    std::string failure;
+    try {
+      TAtomicFile f(file);
+      f.Write("new");
+      f.Commit();
+    } catch (const EOSError& e) {
+      failure = e.Message();
+    }
+    scanner.join();
+    const bool replaced = holdMs < 1000;
+    EXPECT_EQ(failure.empty(), replaced) << failure;
+    EXPECT_EQ(ReadAll(file), replaced ? "new" : "old");
+    std::size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(folder_)) entries += e.is_regular_file();
+    EXPECT_EQ(entries, 1u);
+  }
 }
 
 }  // namespace

@@ -194,6 +194,12 @@ class TWin32Form : public TForm {
   int Dpi() const { return dpi_; }
   // The buttons that Return and Escape press where no button has the focus.
   void SetDefaultButton(TNative* button) { default_ = button; }
+  // The control takes the focus, and gets it back when the form is activated again: a form
+  // that was inactive at the time does not return it to the control it had before.
+  void FocusControl(HWND control) {
+    focus_ = control;
+    ::SetFocus(control);
+  }
   void SetCancelButton(TNative* button) { cancel_ = button; }
 
   // Control ids: the routing of WM_COMMAND and the owner-draw messages.
@@ -694,7 +700,7 @@ class TWin32Button : public TControlOf<::TButton> {
   }
   void SetCaption(const std::string& text) override { SetWindowTextW(hwnd_, Widen(text).c_str()); }
   std::string Caption() const override { return Narrow(WindowText(hwnd_)); }
-  void SetFocus() override { ::SetFocus(hwnd_); }
+  void SetFocus() override { form_.FocusControl(hwnd_); }
   void Command(int code) override {
     if (code == BN_CLICKED) Fire(OnClick);
   }

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "base/version.h"
+#include "mainwindow/archive_summary.h"
+#include "mainwindow/pdf_summary.h"
 #include "mainwindow/presentation.h"
 #include "pdf/pdf_document.h"
 #include "platform/protocol_font.h"
@@ -20,7 +22,7 @@ constexpr float kSingleFont = 6.3f, kSingleH = 8.4f, kSinglesPerLine = 25;
 constexpr float kHeadFont = 6.8f, kHeadH = 20.0f;
 constexpr float kTitleH = 54.0f;
 constexpr float kFootH = 16.0f;
-constexpr float kPad = 2.0f;
+constexpr float kPad = 2.0f, kGap = 14.0f;
 constexpr float kTop = kPageH - kMargin, kBottom = kMargin + kFootH;
 
 enum TAlign { alLeft, alCenter, alRight };
@@ -39,7 +41,11 @@ std::string Trimmed(std::string s) {
 
 class TProtocol {
  public:
-  TProtocol(const TProtocolInput& in, TPdfDocument& doc) : in_(in), doc_(doc) {
+  TProtocol(const TProtocolInput& in, TPdfDocument& doc)
+      : in_(in),
+        doc_(doc),
+        stats_(SummarizeArchive(in.Archive, in.Unit, in.Tr)),
+        summary_(stats_, in.Format, in.Tr, doc, kMargin, kUsableW) {
     float sum = 0;
     for (const float w : kWidths) sum += w;
     float x = kMargin;
@@ -56,16 +62,28 @@ class TProtocol {
     }
   }
 
-  // First record of every page, in a layout pass that draws nothing.
+  // Where every page starts, in a layout pass that draws nothing: the records first, each page
+  // under the table's head, then the summary's blocks.
   void Layout() {
     const std::size_t total = in_.Archive.RecTotal();
     float y = kTop - kTitleH - kHeadH;
-    first_.assign(1, 0);
+    pages_.assign(1, {0, 0});
     for (std::size_t i = 0; i < total; ++i) {
       const float h = RecordHeight(in_.Archive.Slot(i));
-      if (y - h < kBottom && first_.back() != i) {
-        first_.push_back(static_cast<std::uint32_t>(i));
+      if (y - h < kBottom && pages_.back().Record != i) {
+        pages_.push_back({static_cast<std::uint32_t>(i), 0});
         y = kTop - kHeadH;
+      }
+      y -= h;
+    }
+    const auto records = static_cast<std::uint32_t>(total);
+    y -= kGap;
+    for (std::size_t b = 0; b < summary_.Blocks(); ++b) {
+      float h = summary_.Height(b);
+      if (y - h < kBottom) {
+        pages_.push_back({records, static_cast<std::uint32_t>(b)});
+        y = kTop;
+        if (summary_.IsTableLine(b)) h += summary_.HeadHeight();
       }
       y -= h;
     }
@@ -73,16 +91,28 @@ class TProtocol {
 
   void Draw(const std::function<void(std::size_t)>& progress) {
     const std::size_t total = in_.Archive.RecTotal();
-    const std::size_t pages = first_.size();
+    const std::size_t pages = pages_.size(), blocks = summary_.Blocks();
     for (std::size_t p = 0; p < pages; ++p) {
       doc_.AddPage(kPageW, kPageH);
       float y = kTop;
       if (p == 0) y = TitleBlock(y);
-      y = HeadRow(y);
-      const std::size_t end = p + 1 < pages ? first_[p + 1] : total;
-      for (std::size_t i = first_[p]; i < end; ++i) {
-        y = Record(y, in_.Archive.Slot(i), i);
-        if (progress) progress(i + 1);
+      const bool last = p + 1 == pages;
+      const std::size_t end = last ? total : pages_[p + 1].Record;
+      if (pages_[p].Record < end) {
+        y = HeadRow(y);
+        for (std::size_t i = pages_[p].Record; i < end; ++i) {
+          y = Record(y, in_.Archive.Slot(i), i);
+          if (progress) progress(i + 1);
+        }
+      }
+      if (end == total) {
+        const std::size_t from = pages_[p].Record < total ? 0 : pages_[p].Block;
+        const std::size_t to = last || pages_[p + 1].Record < total ? blocks : pages_[p + 1].Block;
+        if (from == 0 && from < to) y -= kGap;
+        for (std::size_t b = from; b < to; ++b) {
+          if (b == from && from > 0 && summary_.IsTableLine(b)) y = summary_.DrawHead(y);
+          y = summary_.Draw(b, y);
+        }
       }
       Foot(p + 1, pages);
     }
@@ -212,12 +242,19 @@ class TProtocol {
     return text;
   }
 
+  struct TPageStart {
+    std::uint32_t Record;  // the first record drawn on the page; all of them: none
+    std::uint32_t Block;   // the first block of the summary, on pages after the records
+  };
+
   const TProtocolInput& in_;
   TPdfDocument& doc_;
+  TArchiveSummary stats_;
+  TPdfSummary summary_;
   int unit_ = 0;
   std::array<float, kCols> x_{}, w_{};
   std::array<std::string, kCols> titles_;
-  std::vector<std::uint32_t> first_;
+  std::vector<TPageStart> pages_;
   std::vector<std::string> strengths_ = std::vector<std::string>(65536);
 };
 

@@ -65,6 +65,9 @@ Section "Install"
   File "${BIN_DIR}\quarrow2excel.exe"
   File "${BIN_DIR}\quarrow2excel-cli.exe"
   File "/oname=LICENSE.txt" "${LICENSE_FILE}"
+  ; The PDF protocol's font, with its licence.
+  File "${BIN_DIR}\DejaVuSans.ttf"
+  File "${BIN_DIR}\DejaVuSans-LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\quarrow2excel.exe" "" \
     "$INSTDIR\quarrow2excel.exe" 0
@@ -91,6 +94,8 @@ Section "Uninstall"
   Delete "$INSTDIR\quarrow2excel.exe"
   Delete "$INSTDIR\quarrow2excel-cli.exe"
   Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\DejaVuSans.ttf"
+  Delete "$INSTDIR\DejaVuSans-LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"

@@ -63,7 +63,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read a concrete strength tester's archive
 set(CPACK_PACKAGE_DESCRIPTION
   "Quarrow2Excel reads the measurement archive of a Quarrow concrete
 strength tester over its USB serial cable and exports it as a
-spreadsheet workbook or a fixed-width text report. The window finds a
+spreadsheet workbook, a fixed-width text report, a printable PDF
+protocol or a CSV table. The window finds a
 plugged-in tester by itself; quarrow2excel-cli does the same reading
 without a window, for scripts. A udev rule lets the person at the
 desktop open the USB serial adapters (FTDI and Silicon Laboratories
@@ -79,6 +80,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${Q2E_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The PDF protocol embeds DejaVu Sans from the system's fonts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 # Workbooks handed to the desktop's spreadsheet program open through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${pkg}/linux/postinst ${pkg}/linux/postrm)

@@ -6,7 +6,8 @@ set -eu
 cd "$(dirname "$0")/.."
 start=$(date +%s)
 scripts/install-deps.sh
-scripts/apt-install.sh dpkg-dev librsvg2-bin icoutils nsis g++-mingw-w64-x86-64-posix ninja-build
+scripts/apt-install.sh dpkg-dev librsvg2-bin icoutils nsis g++-mingw-w64-x86-64-posix ninja-build \
+  fonts-dejavu-core
 mkdir -p dist
 
 # Debian's hardening flags, all of them.
@@ -30,6 +31,9 @@ for exe in quarrow2excel quarrow2excel-cli; do
   x86_64-w64-mingw32-strip -o "$stage/$exe.exe" "build-win-pkg/src/app/$exe.exe"
   echo "$exe.exe: $(stat -c %s "build-win-pkg/src/app/$exe.exe") bytes, stripped $(stat -c %s "$stage/$exe.exe")"
 done
+# The PDF protocol's font and its licence go beside the programs.
+cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$stage/"
+cp /usr/share/doc/fonts-dejavu-core/copyright "$stage/DejaVuSans-LICENSE.txt"
 version4=$(echo "$version.0.0.0" | cut -d. -f1-4)
 here=$(pwd)  # makensis reads paths from the script's folder
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DVERSION4="$version4" -DBIN_DIR="$here/$stage" \

@@ -1,14 +1,14 @@
 #!/bin/sh
 # Takes the pictures of the window that the README shows, under a virtual X server: Wait (no
 # tester), DataReady (after reading a simulated tester), both also in Russian and German with
-# the first lines of a Russian report, the information dialog grown for a long message (the path
+# the first lines of a Russian report, the first and last page of a PDF protocol, the information dialog grown for a long message (the path
 # of a handed-over workbook where no program of the desktop opens it), the port settings dialog
 # (which the window itself never opens: the Qt test shows it for a serial component and keeps its
 # picture) and, when run as root, Wait at a port that the user may not open (the window runs as
 # nobody). Needs a build (scripts/build.sh).
 set -eu
 cd "$(dirname "$0")/.."
-scripts/apt-install.sh xvfb x11-utils imagemagick xdotool util-linux
+scripts/apt-install.sh xvfb x11-utils imagemagick xdotool util-linux poppler-utils
 out=docs
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
@@ -48,6 +48,19 @@ LC_ALL=C.UTF-8 build/src/app/quarrow2excel-cli --lang ru --timeout 30 --text "$w
 head -n 12 "$work/report.txt" | tr -d '\r' >"$out/report-ru.txt"
 kill "$sim" 2>/dev/null || true
 
+# The first and the last page of the demo archive's PDF protocol.
+build/tools/sim/quarrow-sim --records 120 --seed 5 --once --name protocol 2>"$work/sim.log" &
+sim=$!
+sleep 0.5
+build/src/app/quarrow2excel-cli --timeout 30 --pdf "$work/protocol.pdf" \
+  --port "$XDG_RUNTIME_DIR/quarrow2excel/ports/protocol/tty" \
+  2>"$work/cli.log" || { cat "$work/sim.log" "$work/cli.log"; exit 1; }
+pages=$(pdfinfo "$work/protocol.pdf" | awk '/^Pages:/ {print $2}')
+pdftoppm -png -r 80 -singlefile -f 1 -l 1 "$work/protocol.pdf" "$out/protocol-first-page"
+pdftoppm -png -r 80 -singlefile -f "$pages" -l "$pages" "$work/protocol.pdf" \
+  "$out/protocol-last-page"
+kill "$sim" 2>/dev/null || true
+
 # "Export to Excel" with no program to open the workbook (no xdg-open on the PATH): the window
 # tells where the workbook went, in a path long enough to grow the dialog.
 export XDG_CACHE_HOME="$work/cache/lab-user/Documents/Quarrow-exports/2026/December-readings"
@@ -67,8 +80,8 @@ kill "$app" "$sim" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
 Q2E_QT_TEST_PLATFORM=xcb Q2E_PORT_DIALOG_SHOT="$out/port-settings-dialog.png" \
   build/tests/ui/ui_qt_test --gtest_filter='*PortSettingsDialog*' >/dev/null
-echo "wrote $out/window-*.png, $out/report-ru.txt, $out/info-long-message.png and" \
-  "$out/port-settings-dialog.png"
+echo "wrote $out/window-*.png, $out/report-ru.txt, $out/protocol-*-page.png," \
+  "$out/info-long-message.png and $out/port-settings-dialog.png"
 
 [ "$(id -u)" = 0 ] || exit 0
 # The simulated tester is announced in nobody's runtime folder; then its terminal is taken away

@@ -33,7 +33,8 @@ done
 dpkg-deb -f "$deb" >"$work/control"
 check "Package, Version, Architecture" sh -c "grep -qx 'Package: quarrow2excel' '$work/control' &&
   grep -qx 'Version: $version' '$work/control' && grep -qx 'Architecture: amd64' '$work/control'"
-for dep in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libxlsxwriter; do
+for dep in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libxlsxwriter libhpdf \
+  fonts-dejavu-core; do
   check "Depends names $dep" sh -c "grep '^Depends:' '$work/control' | grep -q '$dep'"
 done
 check "Maintainer, Section, Description" sh -c "grep -q '^Maintainer: VORNEX <' '$work/control' &&
@@ -165,7 +166,8 @@ for mode in CurrentUser AllUsers; do
   location=$(value "$hive" InstallLocation)
   check "$mode: installed into ...\\${folder##*\\}" sh -c "case '$location' in *'$folder') exit 0;; esac; exit 1"
   dir=$(upath "$location")
-  for f in quarrow2excel.exe quarrow2excel-cli.exe LICENSE.txt uninstall.exe; do
+  for f in quarrow2excel.exe quarrow2excel-cli.exe LICENSE.txt DejaVuSans.ttf DejaVuSans-LICENSE.txt \
+    uninstall.exe; do
     check "$mode: $f in place" [ -f "$dir/$f" ]
   done
   check "$mode: the installed reader answers --version" sh -c "

@@ -74,6 +74,12 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
     } else if (a == "--xlsx") {
       o.Xlsx = value();
       if (o.Xlsx.empty()) throw Exception(Str(TS::OptionNeedsFile, {a}));
+    } else if (a == "--pdf") {
+      o.Pdf = value();
+      if (o.Pdf.empty()) throw Exception(Str(TS::OptionNeedsFile, {a}));
+    } else if (a == "--csv") {
+      o.Csv = value();
+      if (o.Csv.empty()) throw Exception(Str(TS::OptionNeedsFile, {a}));
     } else if (a == "--timeout") {
       const std::string& v = value();
       unsigned seconds = 0;

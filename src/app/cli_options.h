@@ -14,6 +14,8 @@ struct TCliOptions {
   bool Singles = true;
   std::string Text;  // the text report goes here; empty: none
   std::string Xlsx;  // the workbook goes here; empty: none
+  std::string Pdf;   // the PDF protocol goes here; empty: none
+  std::string Csv;   // the CSV table goes here; empty: none
   unsigned TimeoutSeconds = 60;
   std::string Language;  // --lang: the language to speak; empty: the user's
   bool Help = false;

@@ -144,6 +144,21 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
       code = kExitExportFailed;
     }
   }
+  const std::pair<const std::string*, TSaveFormat> files[] = {{&o.Pdf, TSaveFormat::Pdf},
+                                                              {&o.Csv, TSaveFormat::Csv}};
+  for (const auto& [file, format] : files) {
+    if (file->empty()) continue;
+    try {
+      const auto folder = Utf8Path(*file).parent_path();
+      if (!folder.empty() && !std::filesystem::is_directory(folder))
+        throw Exception(Str(TS::CannotCreateFile, {*file, Str(TS::FolderMissing)}));
+      form.SaveArchive(format, *file);
+      say(Str(format == TSaveFormat::Pdf ? TS::PdfWritten : TS::CsvWritten, {*file}));
+    } catch (...) {
+      say(FailureText());
+      code = kExitExportFailed;
+    }
+  }
   if (!o.Xlsx.empty()) {
     try {
       if (!form.sxExcelExport1 || form.sxExcelExport1->ExcelVersion() == 0)

@@ -2,7 +2,11 @@
 // pipe that hands the export engine one row per record and per single value.
 #include "main_form.h"
 
+#include <algorithm>
+
 #include "base/utf8_path.h"
+#include "mainwindow/csv_table.h"
+#include "mainwindow/pdf_protocol.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/textreport.h"
 
@@ -136,10 +140,19 @@ void TForm_Main::B_TextClick(TObject*) {
     PB_Data->SetMax(100);
     PB_Data->SetPosition(100);
     PB_Data->Repaint();
+    SaveAsText->SetFilterIndex(DefFilter);
     if (SaveAsText->Execute()) {
       const std::string fileName = SaveAsText->FileName();
       DefPath = PathUtf8(Utf8Path(fileName).parent_path());
-      report.SaveToFile(fileName);
+      DefFilter = NormalizeFilterIndex(SaveAsText->FilterIndex());
+      WriteSetting([&](TRegistry& r) { r.WriteInteger("DefFilter", DefFilter); });
+      const TSaveFormat format = SaveFormatOf(fileName, DefFilter);
+      if (format == TSaveFormat::Text) {
+        report.SaveToFile(fileName);
+      } else {
+        report.Clear();
+        WriteArchive(format, fileName);
+      }
       ArchiveExported = true;
     }
   } catch (...) {
@@ -147,6 +160,52 @@ void TForm_Main::B_TextClick(TObject*) {
     throw;
   }
   SetStateDataReady();
+}
+
+void TForm_Main::SaveArchive(TSaveFormat format, const std::string& fileName) {
+  SetStateExport();
+  Form->Repaint();
+  try {
+    WriteArchive(format, fileName);
+  } catch (...) {
+    SetStateDataReady();
+    throw;
+  }
+  SetStateDataReady();
+}
+
+void TForm_Main::WriteArchive(TSaveFormat format, const std::string& fileName) {
+  const std::uint32_t count = Archive.RecTotal();
+  PB_Data->SetMin(0);
+  PB_Data->SetMax(static_cast<int>(count));
+  PB_Data->SetPosition(0);
+  const auto progress = [this](std::size_t done) {
+    // The bar moves in steps of a hundredth: repainting it is what costs.
+    const std::uint32_t total = Archive.RecTotal();
+    if (done != total && done % std::max<std::uint32_t>(1, total / 100) != 0) return;
+    PB_Data->SetPosition(static_cast<int>(done));
+    PB_Data->Repaint();
+  };
+  const int unit = NormalizeUnit(Unit);
+  if (format == TSaveFormat::Pdf) {
+    WritePdfProtocol({.Archive = Archive,
+                      .Unit = unit,
+                      .Singles = Singles,
+                      .Format = Format(),
+                      .Tr = Strings(),
+                      .ReadAt = ReadAt,
+                      .TesterDate = DevDate,
+                      .Now = services_.Now()},
+                     fileName, progress);
+  } else if (format == TSaveFormat::Csv) {
+    WriteCsvTable(Archive, unit, Singles, Format(), fileName, progress);
+  } else {
+    BuildTextReport(Archive, unit, Singles, Format(), services_.Now(), progress)
+        .SaveToFile(fileName);
+  }
+  PB_Data->SetMax(100);
+  PB_Data->SetPosition(100);
+  PB_Data->Repaint();
 }
 
 // ---- "Export to Excel" ------------------------------------------------------------------------

@@ -252,6 +252,7 @@ void TForm_Main::FormCreate(TObject*) {
     Singles = ReadRegBool("Singles", true);
     Unit = ReadRegInt("Unit", 0);
     DefPath = ReadRegStr("DefPath", DefPath);
+    DefFilter = ReadRegInt("DefFilter", FilterText);
   } catch (...) {
     // An unreadable store: the settings not read yet keep their defaults.
   }
@@ -260,7 +261,9 @@ void TForm_Main::FormCreate(TObject*) {
   if (Unit != NormalizeUnit(Unit)) Unit = 0;
   Absorb([&] { ChB_Singles->SetChecked(Singles); });
   Absorb([&] { CB_Unit->SetItemIndex(Unit); });
+  DefFilter = NormalizeFilterIndex(DefFilter);
   SaveAsText->SetInitialDir(DefPath);
+  SaveAsText->SetFilterIndex(DefFilter);
   SetStateWait();
 }
 
@@ -291,6 +294,7 @@ void TForm_Main::ChB_SinglesClick(TObject*) {
 
 void TForm_Main::SetStateWait() {
   Absorb([&] { srComm1->SetActive(false); });
+  read_at_taken_ = false;
   PB_Data->SetVisible(false);
   PB_Data->SetPosition(0);
   ChB_Singles->SetEnabled(true);
@@ -320,6 +324,10 @@ void TForm_Main::SetStateDataReady() {
   if (Archive.RecCount() == 0) {
     SetStateWait();
     return;
+  }
+  if (!read_at_taken_) {
+    ReadAt = services_.Now();
+    read_at_taken_ = true;
   }
   ChB_Singles->SetVisible(true);
   L_Unit->SetVisible(true);

@@ -16,6 +16,7 @@
 #include "infodialog/question.h"
 #include "mainwindow/export_cursor.h"
 #include "mainwindow/link.h"
+#include "mainwindow/save_format.h"
 #include "mainwindow/session_notice.h"
 #include "platform/registry.h"
 #include "serial/srcomm.h"
@@ -87,6 +88,10 @@ class TForm_Main : public TMainLink {
   bool Singles = true;
   std::int32_t Unit = 0;
   std::string DefPath;
+  // The save dialog's type chosen last (1 text, 2 PDF, 3 CSV, 4 all files).
+  std::int32_t DefFilter = 1;
+  // When the archive in memory was read; set as the reading completes.
+  TDateTime ReadAt{};
 
   // Session.
   std::array<std::int32_t, MaxCandidates> Candidates{};
@@ -124,6 +129,9 @@ class TForm_Main : public TMainLink {
   void ChB_SinglesClick(TObject* Sender);
   void B_TextClick(TObject* Sender);
   void B_ExcelClick(TObject* Sender);
+  // Writes the archive as a PDF protocol or a CSV table to fileName, in the export state with
+  // the progress bar; the window returns to data-ready whatever happens.
+  void SaveArchive(TSaveFormat format, const std::string& fileName);
 
   // The spreadsheet export's data pipe.
   void sxExcelExport1GetFieldCount(TsxExcelExport& Sender, int& IntFieldCount);
@@ -173,12 +181,14 @@ class TForm_Main : public TMainLink {
   void ReadingBrokenOff();
   // True when nothing is lost by leaving the archive now, or the user agreed to lose it.
   bool MayLeaveArchive();
+  void WriteArchive(TSaveFormat format, const std::string& fileName);
 
   TApplication& app_;
   TMainServices services_;
   std::unique_ptr<TRegistry> reg_;
   std::unique_ptr<TDeviceWatch> watch_;
   TSessionNotice notice_;
+  bool read_at_taken_ = false;
   // Work posted by the device watcher checks it, so none runs after the window is gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

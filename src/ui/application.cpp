@@ -60,8 +60,24 @@ void TApplication::Guard(const std::function<void()>& handler) {
   }
 }
 
+std::string TSaveDialog::FilterExt(int index) const {
+  // Entries alternate description and pattern: the pattern of entry n is part 2n - 1.
+  std::size_t start = 0;
+  for (int part = 0; part < 2 * index - 1; ++part) {
+    start = filter_.find('|', start);
+    if (start == std::string::npos) return {};
+    ++start;
+  }
+  const std::string pattern = filter_.substr(start, filter_.find('|', start) - start);
+  if (pattern.rfind("*.", 0) != 0 || pattern.find_first_of("*?;", 2) != std::string::npos)
+    return {};
+  return pattern.substr(2);
+}
+
 std::string TSaveDialog::WithDefaultExt(const std::string& path) const {
-  if (default_ext_.empty() || path.empty()) return path;
+  const std::string chosen = FilterExt(filter_index_);
+  const std::string& ext = chosen.empty() ? default_ext_ : chosen;
+  if (ext.empty() || path.empty()) return path;
   if (Utf8Path(path).filename().has_extension()) return path;
-  return path + "." + default_ext_;
+  return path + "." + ext;
 }

@@ -219,14 +219,21 @@ class TSaveDialog : public TObject {
   void SetFileName(const std::string& v) { file_name_ = v; }
   unsigned Options() const { return options_; }
   void SetOptions(unsigned v) { options_ = v; }
+  // The filter entry shown first and, after Execute, the one the user chose; 1-based.
+  int FilterIndex() const { return filter_index_; }
+  void SetFilterIndex(int v) { filter_index_ = v; }
   virtual bool Execute() = 0;
 
-  // The name with "." + DefaultExt appended when its file part has no extension.
+  // The extension of a filter entry whose pattern names one ("*.pdf": "pdf"); empty otherwise.
+  std::string FilterExt(int index) const;
+  // The name with "." + the chosen entry's extension (else DefaultExt) appended when its file
+  // part has no extension.
   std::string WithDefaultExt(const std::string& path) const;
 
  private:
   std::string default_ext_, filter_, initial_dir_, file_name_;
   unsigned options_ = 0;
+  int filter_index_ = 1;
 };
 
 struct TSaveDialogSpec {

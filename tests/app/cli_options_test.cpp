@@ -30,12 +30,14 @@ TEST(CliOptions, ValuesAndDefaults) {
 
   const TCliOptions all =
       ParseCliOptions({"--port", "/dev/ttyUSB0", "--unit", "psi", "--no-singles", "--text", "r.txt",
-                       "--xlsx", "b.xlsx", "--timeout", "5"});
+                       "--xlsx", "b.xlsx", "--pdf", "p.pdf", "--csv", "t.csv", "--timeout", "5"});
   EXPECT_EQ(all.Port, "/dev/ttyUSB0");
   EXPECT_EQ(all.Unit, 3);
   EXPECT_FALSE(all.Singles);
   EXPECT_EQ(all.Text, "r.txt");
   EXPECT_EQ(all.Xlsx, "b.xlsx");
+  EXPECT_EQ(all.Pdf, "p.pdf");
+  EXPECT_EQ(all.Csv, "t.csv");
   EXPECT_EQ(all.TimeoutSeconds, 5u);
   EXPECT_TRUE(ParseCliOptions({"--no-singles", "--singles"}).Singles) << "the last one holds";
   EXPECT_TRUE(ParseCliOptions({"--help"}).Help);
@@ -50,6 +52,7 @@ TEST(CliOptions, BadUsageIsRefusedWithTheReason) {
       {"--port"},          {"--port", ""},      {"--text"},
       {"--xlsx", ""},      {"--verbose"},       {"extra"},
       {"--lang"},          {"--lang", "xx"},    {"--lang", ""},
+      {"--pdf"},           {"--pdf", ""},       {"--csv", ""},
   };
   for (const auto& args : bad) EXPECT_THROW(ParseCliOptions(args), Exception) << args[0];
 }

@@ -34,6 +34,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
 std::vector<TRecord> MakeArchive(unsigned count, unsigned seed) {
   std::mt19937 rng(seed);
   std::vector<TRecord> out(count);
@@ -381,10 +388,16 @@ TEST_F(EndToEnd, WorkbookOnTheNamedPortAndExitCodesOfFailures) {
   const pid_t sim =
       Sim("tester", {"--archive", WriteArchive(archive, "a.bin").string(), "--baud", "9600"});
   const auto port = root_ / "run" / "quarrow2excel" / "ports" / "tester" / "tty";
-  const fs::path book = root_ / "book.xlsx";
-  ASSERT_EQ(
-      Wait(Reader({"--port", port.string(), "--xlsx", book.string(), "--unit", "kg/cm²"}), 30s), 0)
+  const fs::path book = root_ / "book.xlsx", pdf = root_ / "p.pdf", csv = root_ / "t.csv";
+  ASSERT_EQ(Wait(Reader({"--port", port.string(), "--xlsx", book.string(), "--unit", "kg/cm²",
+                         "--pdf", pdf.string(), "--csv", csv.string()}),
+                 30s),
+            0)
       << Log();
+  EXPECT_EQ(ReadFile(pdf).rfind("%PDF-", 0), 0u);
+  const std::string table = ReadFile(csv);
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 5) << table;  // titles and 4 records
+  EXPECT_NE(Log().find("PDF protocol written to " + pdf.string()), std::string::npos) << Log();
   XlsxFile xlsx(book.string());
   ASSERT_TRUE(xlsx.Ok());
   const XlsxSheet sheet = xlsx.Sheet(1);
@@ -394,6 +407,7 @@ TEST_F(EndToEnd, WorkbookOnTheNamedPortAndExitCodesOfFailures) {
   // A report into a folder that does not exist: read, but not written.
   const std::string missing = (root_ / "no" / "such" / "r.txt").string();
   EXPECT_EQ(Wait(Reader({"--port", port.string(), "--text", missing}), 30s), 6) << Log();
+  EXPECT_EQ(Wait(Reader({"--port", port.string(), "--pdf", missing + ".pdf"}), 30s), 6) << Log();
   EXPECT_NE(Log().find("Cannot create file"), std::string::npos) << Log();
   kill(sim, SIGTERM);
   EXPECT_EQ(Wait(sim, 5s), 0);

@@ -1,7 +1,8 @@
-// The program's file writers - the text report, the workbook, its CSV form and the settings
-// store's atomic file - against what a real file system does to them: links, permissions, long
-// names, a file-size limit and a full disk. Each writer must replace its target whole or leave
-// the old file as it was, with no temporary file behind, and say which file failed.
+// The program's file writers - the text report, the PDF protocol, the CSV table, the workbook,
+// its CSV form and the settings store's atomic file - against what a real file system does to them:
+// links, permissions, long names, a file-size limit and a full disk. Each writer must replace its
+// target whole or leave the old file as it was, with no temporary file behind, and say which file
+// failed.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -20,6 +21,8 @@
 
 #include "../sheetexport/xlsx_reader.h"
 #include "base/exceptions.h"
+#include "mainwindow/csv_table.h"
+#include "mainwindow/pdf_protocol.h"
 #include "mainwindow/textreport.h"
 #include "platform/atomic_file.h"
 #include "sheetexport/builtin_book.h"
@@ -90,6 +93,33 @@ const std::vector<TWriter>& Writers() {
        },
        [](const fs::path& file, bool large) {
          return ReadAll(file) == (large ? largeReport : smallReport).Text();
+       }},
+      {"protocol", ".pdf",
+       [](const std::string& path, bool large) {
+         static const TArchive small = Records(2), big = Records(300);
+         WritePdfProtocol({.Archive = large ? big : small,
+                           .Format = {},
+                           .Tr = TStringTable::English(),
+                           .Now = TDateTime{45000.5}},
+                          path);
+       },
+       [](const fs::path& file, bool large) {
+         // Whole: the header, the end marker, and the large one's many pages.
+         const std::string pdf = ReadAll(file);
+         const std::size_t count = pdf.find("/Count ");
+         return pdf.rfind("%PDF-", 0) == 0 && pdf.size() > 8 &&
+                pdf.find("%%EOF", pdf.size() - 8) != pdf.npos && count != pdf.npos &&
+                (std::atoi(pdf.c_str() + count + 7) > 10) == large;
+       }},
+      {"table", ".csv",
+       [](const std::string& path, bool large) {
+         static const TArchive small = Records(2), big = Records(3000);
+         WriteCsvTable(large ? big : small, 0, true, {}, path);
+       },
+       [](const fs::path& file, bool large) {
+         const std::string csv = ReadAll(file);
+         const std::string last = large ? "\r\n3000," : "\r\n2,";
+         return csv.rfind("\xEF\xBB\xBFN,", 0) == 0 && csv.find(last) != csv.npos;
        }},
       {"workbook", ".xlsx",
        [](const std::string& path, bool large) {

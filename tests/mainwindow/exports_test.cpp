@@ -14,6 +14,13 @@
 
 namespace {
 
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
 class ExportsTest : public ::testing::Test, public FormFixture {
  protected:
   headless::TSaveDialog& Dialog() { return static_cast<headless::TSaveDialog&>(*form->SaveAsText); }
@@ -167,6 +174,42 @@ TEST_F(ExportsTest, SaveAsTextWritesTheReportAndRemembersTheFolder) {
   EXPECT_EQ(got.str(), expected);
   EXPECT_EQ(f.DefPath, (Root() / "out").string());
   EXPECT_EQ(f.L_State->Caption(), "3 records received.\r\nPlease select unit and save file.");
+  EXPECT_TRUE(app.Errors().empty());
+}
+
+TEST_F(ExportsTest, SaveAsTextWritesTheTypeChosenOrTypedAndRemembersTheType) {
+  TForm_Main& f = Loaded({2, 0, 1});
+  fs::create_directories(Root() / "out");
+  const struct {
+    int filter;
+    const char* answer;
+    const char* file;
+    const char* starts;
+  } cases[] = {
+      {2, "p", "p.pdf", "%PDF-"},
+      {3, "c", "c.csv", "\xEF\xBB\xBFN,"},
+      {1, "t.pdf", "t.pdf", "%PDF-"},
+      {4, "a", "a.txt", " \r\nQuarrow VORNEX\r\n"},
+      {2, "x.CSV", "x.CSV", "\xEF\xBB\xBF"},
+      {1, "t", "t.txt", " \r\n"},
+  };
+  int shownWith = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Dialog().Answer = [&](headless::TSaveDialog& d) {
+      shownWith = d.FilterIndex();
+      d.SetFilterIndex(c.filter);
+      return std::optional<std::string>((Root() / "out" / c.answer).string());
+    };
+    const int before = f.DefFilter;
+    ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Text)->Click());
+    EXPECT_EQ(shownWith, before) << "the dialog opens on the type chosen last";
+    const std::string bytes = ReadFile(Root() / "out" / c.file);
+    EXPECT_EQ(bytes.rfind(c.starts, 0), 0u) << bytes.substr(0, 16);
+    EXPECT_EQ(f.DefFilter, c.filter);
+    EXPECT_EQ(f.Reg()->ReadInteger("DefFilter"), c.filter);
+    EXPECT_TRUE(f.B_Text->Visible());
+  }
   EXPECT_TRUE(app.Errors().empty());
 }
 

@@ -118,7 +118,9 @@ TEST_F(StatesTest, DesignTimePlacesAndTexts) {
   EXPECT_EQ(Element<headless::TLabel>("L_Unit").Caption(), "Unit");
   EXPECT_EQ(Element<headless::TCheckBox>("ChB_Singles").Caption(), "Include single values");
   EXPECT_EQ(f.SaveAsText->DefaultExt(), "txt");
-  EXPECT_EQ(f.SaveAsText->Filter(), "Text files (*.txt)|*.txt|All Files (*.*)|*.*");
+  EXPECT_EQ(f.SaveAsText->Filter(),
+            "Text files (*.txt)|*.txt|PDF protocol (*.pdf)|*.pdf|CSV table (*.csv)|*.csv|All Files "
+            "(*.*)|*.*");
   EXPECT_EQ(f.SaveAsText->Options(),
             unsigned(ofOverwritePrompt | ofPathMustExist | ofHideReadOnly | ofEnableSizing));
   EXPECT_EQ(f.srComm1->ByteSize(), 8);
@@ -210,7 +212,9 @@ TEST_F(StatesTest, FirstRunStoresTheThreeDefaults) {
   EXPECT_EQ(reg->ReadInteger("Unit"), 0);
   EXPECT_EQ(reg->GetDataType("DefPath"), TRegDataType::rdString);
   EXPECT_EQ(reg->ReadString("DefPath"), Docs().string());
+  EXPECT_EQ(reg->ReadInteger("DefFilter"), 1);
   EXPECT_EQ(f.SaveAsText->InitialDir(), Docs().string());
+  EXPECT_EQ(f.SaveAsText->FilterIndex(), 1);
 }
 
 TEST_F(StatesTest, StoredSettingsAreShownAndOddOnesReadAsDefaults) {
@@ -219,8 +223,11 @@ TEST_F(StatesTest, StoredSettingsAreShownAndOddOnesReadAsDefaults) {
     std::function<void(TRegistry&)> store;
     int unitIndex;
     bool singles;
+    int filter = 1;
   } cases[] = {
       {"unit 2", [](TRegistry& r) { r.WriteInteger("Unit", 2); }, 2, true},
+      {"PDF chosen last", [](TRegistry& r) { r.WriteInteger("DefFilter", 2); }, 0, true, 2},
+      {"type out of range", [](TRegistry& r) { r.WriteInteger("DefFilter", 5); }, 0, true, 1},
       {"unit 3, no singles",
        [](TRegistry& r) {
          r.WriteInteger("Unit", 3);
@@ -245,6 +252,7 @@ TEST_F(StatesTest, StoredSettingsAreShownAndOddOnesReadAsDefaults) {
     EXPECT_EQ(f.Unit, c.unitIndex);
     EXPECT_EQ(f.ChB_Singles->Checked(), c.singles);
     EXPECT_EQ(f.Singles, c.singles);
+    EXPECT_EQ(f.SaveAsText->FilterIndex(), c.filter);
     form.reset();
   }
 }

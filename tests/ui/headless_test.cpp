@@ -246,6 +246,18 @@ TEST_F(LoopTest, SaveDialogAppliesDefaultExtensionAndRefusesAMissingFolder) {
   s.Answer = [&](headless::TSaveDialog&) { return dir + "/report.csv"; };
   ASSERT_TRUE(dialog->Execute());
   EXPECT_EQ(dialog->FileName(), dir + "/report.csv");
+  // A name without an extension takes the chosen type's; all files take the default.
+  dialog->SetFilter("Text (*.txt)|*.txt|PDF (*.pdf)|*.pdf|Both|*.txt;*.pdf|All (*.*)|*.*");
+  for (const auto& [index, name] : std::vector<std::pair<int, std::string>>{
+           {1, "report.txt"}, {2, "report.pdf"}, {3, "report.txt"}, {4, "report.txt"}}) {
+    s.Answer = [&, index = index](headless::TSaveDialog& d) {
+      d.SetFilterIndex(index);
+      return dir + "/report";
+    };
+    ASSERT_TRUE(dialog->Execute());
+    EXPECT_EQ(dialog->FileName(), dir + "/" + name) << index;
+  }
+  dialog->SetFilterIndex(1);
   // A missing folder is refused with a message and the dialog stays for another answer.
   std::vector<std::optional<std::string>> answers = {dir + "/no/such/folder/r.txt", dir + "/r2",
                                                      dir + "/gone/r.txt", std::nullopt};
@@ -256,7 +268,7 @@ TEST_F(LoopTest, SaveDialogAppliesDefaultExtensionAndRefusesAMissingFolder) {
   EXPECT_FALSE(dialog->Execute());  // refused, then cancelled
   EXPECT_EQ(asked, 4u);
   EXPECT_EQ(s.Refused(), (std::vector<std::string>{dir + "/no/such/folder", dir + "/gone"}));
-  EXPECT_EQ(s.Shown(), 5);
+  EXPECT_EQ(s.Shown(), 9);
 }
 
 TEST_F(LoopTest, ReturnPressesTheFocusedButtonOrTheDefaultEscapeTheCancel) {

@@ -487,14 +487,26 @@ class TQtSaveDialog : public TSaveDialog {
     dialog.setObjectName(Q(name_));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(Q(DefaultExt()));
-    dialog.setNameFilters(Q(QtNameFilters(Filter())).split('\n', Qt::SkipEmptyParts));
+    const QStringList filters = Q(QtNameFilters(Filter())).split('\n', Qt::SkipEmptyParts);
+    dialog.setNameFilters(filters);
+    // A name typed without an extension takes the chosen type's.
+    const auto suffix = [&](int index) {
+      const std::string ext = FilterExt(index);
+      dialog.setDefaultSuffix(Q(ext.empty() ? DefaultExt() : ext));
+    };
+    if (FilterIndex() >= 1 && FilterIndex() <= filters.size())
+      dialog.selectNameFilter(filters[FilterIndex() - 1]);
+    suffix(FilterIndex());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&](const QString& f) { suffix(static_cast<int>(filters.indexOf(f)) + 1); });
     dialog.setDirectory(Q(InitialDir()));
     if (!FileName().empty()) dialog.selectFile(Q(FileName()));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !(Options() & ofOverwritePrompt));
     dialog.setSizeGripEnabled(Options() & ofEnableSizing);
     // A save dialog never offers a read-only box.
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    if (const auto chosen = filters.indexOf(dialog.selectedNameFilter()); chosen >= 0)
+      SetFilterIndex(static_cast<int>(chosen) + 1);
     SetFileName(WithDefaultExt(dialog.selectedFiles().front().toStdString()));
     return true;
   }

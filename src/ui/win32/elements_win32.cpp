@@ -832,7 +832,7 @@ class TWin32SaveDialog : public TSaveDialog {
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = form_.Hwnd();
     ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
-    ofn.nFilterIndex = 1;
+    ofn.nFilterIndex = static_cast<DWORD>(FilterIndex() > 0 ? FilterIndex() : 1);
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
@@ -840,6 +840,7 @@ class TWin32SaveDialog : public TSaveDialog {
     // The program's current folder stays where it was, whatever folder the user picks.
     ofn.Flags = SaveDialogFlags(Options()) | OFN_EXPLORER | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&ofn)) return false;
+    SetFilterIndex(static_cast<int>(ofn.nFilterIndex));
     SetFileName(WithDefaultExt(Narrow(file.c_str())));
     return true;
   }

@@ -1,0 +1,5 @@
+#include "platform/protocol_font.h"
+
+std::filesystem::path ProtocolFontFile() {
+  return "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+}

@@ -70,8 +70,10 @@ std::unique_ptr<TStringTable> TStringTable::ForLanguage(std::string_view code) {
 }
 
 const std::string& TStringTable::Text(TS id, std::uint64_t n) const {
-  const std::vector<std::string>& forms = texts_[static_cast<std::size_t>(id)];
-  const unsigned form = plural_.Index(n);
+  const auto i = static_cast<std::size_t>(id);
+  const std::vector<std::string>& forms = texts_[i];
+  // An entry the catalog lacks stays English, with English's rule.
+  const unsigned form = translated_[i] ? plural_.Index(n) : TPluralRule().Index(n);
   return form < forms.size() ? forms[form] : forms.front();
 }
 

@@ -118,7 +118,7 @@ TEST_P(WindowTexts, EveryTextFitsItsElement) {
                                Str(TS::ExportInProgress)});
   ExpectWrappedFit("L_Notice",
                    {Lines(Str(TS::NoPermission, {"/dev/ttyUSB0"}), Str(TS::AddToDialout)),
-                    Lines(Str(TS::PortInUse, {"/dev/ttyUSB0"}), Str(TS::CloseOtherProgram)),
+                    Lines(Str(TS::PortInUse, {"/dev/ttyUSB0"}), Str(TS::LeftAloneWhileInUse)),
                     Lines(Str(TS::ReadingStopped, {"65534", most}), Str(TS::ConnectAgain))});
 }
 

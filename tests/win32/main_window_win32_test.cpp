@@ -14,8 +14,8 @@
 #include "base/utf8_path.h"
 #include "mainwindow/main_form.h"
 #include "mainwindow/textreport.h"
-#include "platform/text_codec.h"
 #include "platform/shell.h"
+#include "platform/text_codec.h"
 #include "sheetexport/sheet_system.h"
 #include "ui/win32/win32_binding.h"
 #include "win32_probe.h"
@@ -285,7 +285,8 @@ TEST_F(Win32Window, PortHeldByAnotherProgramIsToldUnderTheWaitingText) {
   void* notice = W(form->L_Notice);
   EXPECT_TRUE(probe::Shown(notice));
   EXPECT_EQ(probe::Text(notice),
-            "COM7 is in use by another program.\r\nPlease close the other program using it.");
+            "COM7 is in use by another program.\r\nThe search leaves it alone until the other "
+            "program closes it.");
   EXPECT_EQ(probe::Text(W(form->L_State)), "Waiting for device connected...");
   api->RefuseOpen(0);
   form->Timer_CheckWorkTimer(nullptr);

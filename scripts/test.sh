@@ -18,7 +18,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_
   -DQ2E_BUILD_FUZZ=ON -DQ2E_SANITIZE=address,undefined -DQ2E_WITH_QT=OFF -DQ2E_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)"
 ctest --test-dir build-fuzz --output-on-failure -j2 --timeout 600
-build-fuzz/fuzz/fuzz_reception -runs=200000 -seed=1
+build-fuzz/fuzz/fuzz_reception -runs=200000 -seed=1 -seed_inputs=fuzz/seeds/reception-record-129.bin
 build-fuzz/fuzz/fuzz_settings_store -runs=200000 -seed=1 -max_total_time=25
 build-fuzz/fuzz/fuzz_capture -runs=20000 -seed=1 -max_total_time=25 \
   -seed_inputs=fuzz/seeds/capture-3-records.bin

@@ -33,6 +33,12 @@ bool TArchive::SameAsLast(const std::uint8_t* data, std::size_t size) const {
                      [](std::uint8_t b) { return b == 0; });
 }
 
+std::size_t RecordBytesNeeded(const std::uint8_t* data, std::size_t size) {
+  constexpr std::size_t kFixed = 30;
+  if (size < kFixed) return kFixed;
+  return kFixed + 2 * std::min<std::size_t>(data[3], kMaxSingles);
+}
+
 std::uint16_t Byte2Word(const std::uint8_t* bytes, std::size_t pos) {
   return static_cast<std::uint16_t>(bytes[pos] + 256 * bytes[pos + 1]);
 }

@@ -25,8 +25,9 @@ class TArchive {
   // Announces count records: RecTotal = count, RecCount = 0, and count slots are held. Slots kept
   // from an earlier reading keep their bytes (every stored record rewrites its whole slot).
   void Resize(std::uint32_t count);
-  // Copies the first min(size, 128) bytes into slot RecCount, zeroes the rest of that slot and
-  // counts it. Returns false, storing nothing, when all announced slots are already filled.
+  // Copies the first min(size, 128) bytes into slot RecCount, zeroes the rest of that slot (a
+  // shorter record shows nothing of an earlier reading) and counts it. Returns false, storing
+  // nothing, when all announced slots are already filled.
   bool StoreRecord(const std::uint8_t* data, std::size_t size);
   // Whether storing these bytes would give a slot equal to the last one stored, byte for byte.
   bool SameAsLast(const std::uint8_t* data, std::size_t size) const;
@@ -37,6 +38,10 @@ class TArchive {
   std::uint32_t rec_total_ = 0;
   std::uint32_t rec_count_ = 0;
 };
+
+// The bytes a record must have for every field the exports read: the fixed fields up to byte 29
+// and its single values. A longer record than a slot, or a shorter one than this, is bad data.
+std::size_t RecordBytesNeeded(const std::uint8_t* data, std::size_t size);
 
 // bytes[pos] + 256 * bytes[pos + 1].
 std::uint16_t Byte2Word(const std::uint8_t* bytes, std::size_t pos);

@@ -8,8 +8,9 @@
 
 namespace {
 
-// The header's count field is bytes 10..11; a header of exactly 11 bytes lacks byte 11.
-constexpr std::size_t kMinHeader = 11;
+// The header's count field is bytes 10..11. One that lacks byte 11 could announce 44 of 300
+// records and have the reading end as complete: it is refused like any short header.
+constexpr std::size_t kMinHeader = 12;
 
 }  // namespace
 
@@ -134,7 +135,6 @@ void TMainLink::HandleHeader() {
     SetStateWait();
     return;
   }
-  if (count == kMinHeader) RxBuf[kMinHeader] = 0;  // the count's missing high byte
   DevConnect();
   if (!DevValid) {
     SetStateWait();
@@ -175,7 +175,8 @@ void TMainLink::HandleRecord() {
   const std::size_t end = ByteSearch(RxBuf, RxLen, 'P');
   const bool secondFrame = end < RxLen && ByteSearch(RxBuf + end, RxLen - end, 'S') < RxLen - end;
   const std::size_t count = RxOverflow || secondFrame ? 0 : CheckPack(RxBuf, RxLen);
-  if (count == 0 || OutOfStep(count) || !Archive.StoreRecord(RxBuf, count)) {
+  const bool lengthFits = count <= kSlotSize && count >= RecordBytesNeeded(RxBuf, count);
+  if (count == 0 || !lengthFits || OutOfStep(count) || !Archive.StoreRecord(RxBuf, count)) {
     BadData();
     return;
   }

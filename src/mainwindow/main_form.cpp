@@ -164,7 +164,8 @@ void TForm_Main::ConfigureComm() {
   c.SetTimeoutRead(0);
   c.SetTimeoutWrite(0);
   c.SetRS485Mode(false);
-  c.SetEnumPorts(epFullInfo);
+  // Only adapters that are plugged in: Windows keeps a port for every one that ever was.
+  c.SetEnumPorts(epFullPresent);
   c.SetUseMainThread(true);
   c.ProcessMessages = [this] { app_.ProcessMessages(); };
   c.OnAfterReceive = [this](TObject* com, const std::uint8_t* buffer, std::uint32_t received) {

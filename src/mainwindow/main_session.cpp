@@ -122,15 +122,22 @@ void TForm_Main::Timer_CheckWorkTimer(TObject*) {
 }
 
 void TForm_Main::Timer_DeviceRefreshTimer(TObject*) {
-  GetAllCom();
   Timer_DeviceRefresh->SetEnabled(false);
-  // The rescan closed the port of a reading; with no candidate left no tick would ever end it.
-  if (SessionPhase == phReading && CandCount == 0) ReadingBrokenOff();
+  if (SessionPhase == phSearching) GetAllCom();
+  if (SessionPhase != phReading) return;  // a finished reading rescans when the search starts
+  // A reading goes on unless its own port went away; the candidates are rescanned after it.
+  try {
+    srComm1->Update();
+  } catch (...) {
+    return;  // the list as it stood still holds the port
+  }
+  if (srComm1->DeviceIndex() < 0) ReadingBrokenOff();
 }
 
 void TForm_Main::WMDeviceChange() {
   ForgetEmptyArchive();
-  if (SessionPhase == phSearching) Timer_DeviceRefresh->SetEnabled(true);
+  if (SessionPhase == phSearching || SessionPhase == phReading)
+    Timer_DeviceRefresh->SetEnabled(true);
 }
 
 void TForm_Main::B_NextClick(TObject*) {

@@ -9,7 +9,7 @@ std::string PortFaultText(const std::string& port, TPortFault fault) {
     case TPortFault::NoPermission:
       return Str(TS::NoPermission, {port}) + "\r\n" + Str(TS::AddToDialout);
     case TPortFault::InUse:
-      return Str(TS::PortInUse, {port}) + "\r\n" + Str(TS::CloseOtherProgram);
+      return Str(TS::PortInUse, {port}) + "\r\n" + Str(TS::LeftAloneWhileInUse);
     default:
       return {};
   }

@@ -47,15 +47,17 @@ namespace posix_serial {
 
 THandle TPosixSerialApi::CreateFileW(const std::string& path) {
   const std::string name = DevicePathOf(path.rfind("\\\\?\\", 0) == 0 ? path.substr(4) : path);
-  int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return FailErrno(errno), INVALID_HANDLE_VALUE;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
-    int e = errno;
-    ::close(fd);
+  // A line that another program has locked is not even opened: opening alone may switch DTR.
+  auto port = std::make_shared<TPort>();
+  if (const int e = TakeLockFile(name, port->lockFile)) return FailErrno(e), INVALID_HANDLE_VALUE;
+  port->fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int e = port->fd < 0 ? errno : LockLine(port->fd);
+  if (e != 0) {
+    port->letGo = true;  // the line's own locks, if any, are another's
+    if (!port->lockFile.empty()) ::unlink(port->lockFile.c_str());
     return FailErrno(e), INVALID_HANDLE_VALUE;
   }
-  auto port = std::make_shared<TPort>();
-  port->fd = fd;
+  const int fd = port->fd;
   port->closeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   port->kickFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   termios tio{};
@@ -92,6 +94,7 @@ bool TPosixSerialApi::CloseHandle(THandle h) {
   if (auto* port = dynamic_cast<TPort*>(obj.get())) {
     port->closed = true;
     if (port->restore) port->restore(port->fd);
+    port->LetGo();
     port->Signal(port->closeFd);
   } else if (auto* ev = dynamic_cast<TEvent*>(obj.get())) {
     std::uint64_t one = 1;

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 
 #include "platform/serial_api_posix.h"
@@ -28,6 +29,12 @@ std::uint32_t MapErrno(int e);
 bool FailErrno(int e);
 bool Fail(std::uint32_t code);
 bool DeviceGoneErrno(int e);
+
+// The lock file of device, unless a living process holds it: 0 (taken, its name in taken; or
+// there is no lock folder to take it in), else EBUSY.
+int TakeLockFile(const std::string& device, std::string& taken);
+// flock and the exclusive flag on an open line: 0, or the errno of the refusal.
+int LockLine(int fd);
 
 struct TObject {
   virtual ~TObject() = default;
@@ -62,11 +69,13 @@ struct TPort : TObject {
   // Gives the device back as it was found (line settings, driver switches); run once, when the
   // handle is closed.
   std::function<void(int fd)> restore;
+  std::string lockFile;  // the lock file taken for the line, if any
+  std::atomic<bool> letGo{false};
+  // Gives up every lock on the line (once): the handle is closed, even if a call still uses fd.
+  void LetGo();
   ~TPort() override {
-    if (fd >= 0) {
-      flock(fd, LOCK_UN);
-      ::close(fd);
-    }
+    LetGo();
+    if (fd >= 0) ::close(fd);
     if (closeFd >= 0) ::close(closeFd);
     if (kickFd >= 0) ::close(kickFd);
   }

@@ -4,6 +4,21 @@
 
 #include "serial/srcommlink.h"
 
+namespace {
+thread_local int t_openOrClose = 0;
+
+// closeMutex_ held, and counted so that nothing inside waits for a thread that wants it.
+struct TCloseLock {
+  explicit TCloseLock(std::recursive_mutex& m) : lock(m) { ++t_openOrClose; }
+  ~TCloseLock() { --t_openOrClose; }
+  std::lock_guard<std::recursive_mutex> lock;
+};
+}  // namespace
+
+bool InPortOpenOrClose() {
+  return t_openOrClose > 0;
+}
+
 TsrCustomComm::TsrCustomComm()
     : lifeMutex_(std::make_shared<std::recursive_mutex>()),
       self_(std::make_shared<TsrCustomComm*>(this)) {
@@ -25,6 +40,8 @@ TsrCustomComm::~TsrCustomComm() {
   for (TsrCheckable* c : {fMonitorCTS, fMonitorDSR, fMonitorRLSD, fMonitorRing})
     if (c) c->FreeNotices.Remove(this);
   DoClose();
+  TsrCustomComm::StopThreads();
+  JoinStoppedThreads(true);
   api_->CloseHandle(fOvlRead.hEvent);
   api_->CloseHandle(fOvlWrite.hEvent);
 }
@@ -48,8 +65,8 @@ void TsrCustomComm::FreeBuffer() {
 }
 
 void TsrCustomComm::DoOpen() {
-  std::lock_guard lock(closeMutex_);
   DoClose();
+  TCloseLock lock(closeMutex_);
   fTotalReceived = 0;
   fTotalSent = 0;
   BaseOpen();
@@ -71,16 +88,18 @@ void TsrCustomComm::DoOpen() {
 }
 
 void TsrCustomComm::DoClose() {
-  std::unique_lock lock(closeMutex_);
-  if (IsOpened()) {
-    try {
-      ClosePort(true);
-      LogMessage(dlSimple, "The port is closed succesfully");
-    } catch (...) {
-      BaseClose();
+  {
+    TCloseLock lock(closeMutex_);
+    if (IsOpened()) {
+      try {
+        ClosePort(true);
+        LogMessage(dlSimple, "The port is closed succesfully");
+      } catch (...) {
+        BaseClose();
+      }
     }
   }
-  lock.unlock();
+  JoinStoppedThreads();
   DoTraceState(this, tsTxEmpty);
 }
 
@@ -89,7 +108,7 @@ void TsrCustomComm::ClosePort(bool purge) {
 }
 
 void TsrCustomComm::ClosePortOf(bool purge, THandle only) {
-  std::lock_guard lock(closeMutex_);
+  TCloseLock lock(closeMutex_);
   if (!IsOpened() || (only != INVALID_HANDLE_VALUE && hPort != only)) return;
   StopThreads();
   if (purge && NotYetSend() > 0) ClearDeviceBuffers();

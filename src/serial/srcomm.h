@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/port_fault.h"
 #include "platform/registry.h"
@@ -178,6 +180,9 @@ class TsrCustomComm : public TsrBaseIO {
   void DetachThreads();
   void StartThreads() override;
   void StopThreads() override;
+  // Joins the message threads of closed ports, unless this thread is one of a port's own or
+  // inside an open or close (then later, or let go when orLetGo: the component goes away).
+  void JoinStoppedThreads(bool orLetGo = false);
   bool RtsDrivenHere() const { return fRS485Mode && fIsNotSupportRS485; }
   // Reads at most n bytes that are queued now, never waiting for more; the count read.
   std::uint32_t ReadQueued(void* buf, std::uint32_t n);
@@ -202,6 +207,8 @@ class TsrCustomComm : public TsrBaseIO {
 
   std::mutex linkMutex_, bufferMutex_;
   std::shared_ptr<TCommLink> link_;  // the threads of the open port
+  std::thread messageThread_;        // the open port's, which reaches the main thread
+  std::vector<std::thread> stoppedThreads_;
   std::shared_ptr<std::recursive_mutex> lifeMutex_;
   std::shared_ptr<TsrCustomComm*> self_;  // nulled at destruction; threads look through it
   // Held by whoever opens or closes the port, so that a close never overlaps another.

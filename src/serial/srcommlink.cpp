@@ -6,6 +6,14 @@
 #include "platform/thread_messages.h"
 #include "serial/srcomm.h"
 
+namespace {
+thread_local bool t_portThread = false;
+}  // namespace
+
+bool OnPortThread() {
+  return t_portThread;
+}
+
 std::uint32_t MsgComEvent() {
   static const std::uint32_t m = RegisterWindowMessage("srCommMsgComEvent");
   return m;
@@ -16,6 +24,7 @@ std::uint32_t MsgQuitComEvent() {
 }
 
 void TCommLink::EventThread(std::shared_ptr<TCommLink> L) {
+  t_portThread = true;
   TSerialApi& api = *L->api;
   const THandle ev = api.CreateEventW();
   L->evEvent = ev;
@@ -63,8 +72,15 @@ void TCommLink::EventThread(std::shared_ptr<TCommLink> L) {
   }
 }
 
+void TCommLink::WakeHandOver() {
+  { std::lock_guard lock(handOver); }
+  handled.notify_all();
+}
+
 void TCommLink::MessageThread(std::shared_ptr<TCommLink> L) {
+  t_portThread = true;
   EnsureMessageQueue();
+  std::uint64_t ticket = 0;
   L->msgThreadId = CurrentThreadId();
   TThreadMsg msg;
   while (!L->msgTerminated) {
@@ -81,10 +97,24 @@ void TCommLink::MessageThread(std::shared_ptr<TCommLink> L) {
     }
     TMainThread* main = TMainThread::Current();
     if (useMain && main) {
-      main->Synchronize([L, mask] {
+      // Posted, not synchronized: a dispatcher that ends or goes away never holds this thread.
+      main->Post([L, mask, t = ++ticket] {
+        struct TDone {
+          TCommLink& link;
+          std::uint64_t ticket;
+          ~TDone() {
+            {
+              std::lock_guard lock(link.handOver);
+              link.lastHandled = ticket;
+            }
+            link.handled.notify_all();
+          }
+        } done{*L, t};
         if (L->msgTerminated) return;
         if (TsrCustomComm* com = *L->self) com->ProcessCommEvent(MsgComEvent(), mask);
       });
+      std::unique_lock lock(L->handOver);
+      L->handled.wait(lock, [&] { return L->lastHandled >= ticket || L->msgTerminated; });
     } else {
       std::lock_guard lock(*L->life);
       if (TsrCustomComm* com = *L->self; com && !L->msgTerminated) {
@@ -108,7 +138,13 @@ void TsrCustomComm::StartThreads() {
     std::lock_guard lock(linkMutex_);
     link_ = L;
   }
-  std::thread(&TCommLink::MessageThread, L).detach();
+  std::thread message(&TCommLink::MessageThread, L);
+  {
+    std::lock_guard lock(linkMutex_);
+    if (messageThread_.joinable()) stoppedThreads_.push_back(std::move(messageThread_));
+    messageThread_ = std::move(message);
+  }
+  // It touches only what the link keeps alive and the process-wide thread queues.
   std::thread(&TCommLink::EventThread, L).detach();
   api_->Sleep(25);
 }
@@ -118,12 +154,33 @@ void TsrCustomComm::StopThreads() {
   {
     std::lock_guard lock(linkMutex_);
     L.swap(link_);
+    if (messageThread_.joinable()) stoppedThreads_.push_back(std::move(messageThread_));
   }
   if (!L) return;
   L->evTerminated = true;
   if (THandle ev = L->evEvent) L->api->PulseEvent(ev);
   L->msgTerminated = true;
   L->portOpen = false;
+  L->WakeHandOver();
   if (std::uint32_t id = L->msgThreadId) PostThreadMessage(id, MsgQuitComEvent(), 0);
   api_->Sleep(25);
+}
+
+void TsrCustomComm::JoinStoppedThreads(bool orLetGo) {
+  std::vector<std::thread> stopped;
+  {
+    std::lock_guard lock(linkMutex_);
+    stopped.swap(stoppedThreads_);
+  }
+  const bool mayWait = !OnPortThread() && !InPortOpenOrClose();
+  for (std::thread& t : stopped) {
+    if (mayWait) {
+      t.join();
+    } else if (orLetGo) {
+      t.detach();
+    } else {
+      std::lock_guard lock(linkMutex_);
+      stoppedThreads_.push_back(std::move(t));
+    }
+  }
 }

@@ -117,7 +117,7 @@ TEST_P(WindowTexts, EveryTextFitsItsElement) {
                                      Str(TS::ExportInProgress)};
   std::vector<std::string> notices = {
       Lines(Str(TS::NoPermission, {"/dev/ttyUSB0"}), Str(TS::AddToDialout)),
-      Lines(Str(TS::PortInUse, {"/dev/ttyUSB0"}), Str(TS::CloseOtherProgram))};
+      Lines(Str(TS::PortInUse, {"/dev/ttyUSB0"}), Str(TS::LeftAloneWhileInUse))};
   for (const unsigned n : {65531u, 65532u, 65535u}) {  // every form of the counted texts
     states.push_back(Lines(StrN(TS::RecordsReceived, n), Str(TS::SelectUnitAndSave)));
     notices.push_back(

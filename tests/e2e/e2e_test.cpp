@@ -177,43 +177,55 @@ TEST_F(EndToEnd, ReadsArchivesAndWritesTheReportAsTheArchiveSays) {
     unsigned records;
     bool singles;
     std::vector<std::string> simOptions;
-    bool workbook;       // the workbook too, checked as the report is
-    const char* locale;  // LC_ALL, with English messages
+    bool workbook;          // the workbook too, checked as the report is
+    const char* locale;     // LC_ALL, with English messages
+    bool named = false;     // through --port rather than the search
+    unsigned readings = 1;  // the same tester, read one reading after the other
   } cases[] = {
       {3, true, {}, true, "C"},
       {1000, true, {}, false, "C"},
       {40, false, {"--noise"}, true, "de_DE.UTF-8"},
       {5, true, {"--baud", "9600"}, false, "C"},  // found only once the walk has wrapped
       {3, true, {}, true, "ru_RU.UTF-8"},
+      {5, true, {"--baud", "9600"}, false, "C", false, 2},
+      {4, true, {"--baud", "9600"}, true, "ru_RU.UTF-8", true, 2},  // checked, closed, opened again
   };
   ASSERT_EQ(MakeLocales(root_ / "locales"), "");
+  const std::string port = (root_ / "run" / "quarrow2excel" / "ports" / "tester" / "tty").string();
   unsigned seed = 7;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.records) + " records in " + c.locale);
+    SCOPED_TRACE(std::to_string(c.records) + " records in " + c.locale + (c.named ? ", named" : "") +
+                 ", " + std::to_string(c.readings) + " readings");
     locale_ = {std::string("LC_ALL=") + c.locale, "LANGUAGE=en",
                "LOCPATH=" + (root_ / "locales").string()};
     const auto archive = MakeArchive(c.records, seed++);
-    std::vector<std::string> simArgs = {"--archive", WriteArchive(archive, "a.bin").string(),
-                                        "--once"};
+    std::vector<std::string> simArgs = {"--archive", WriteArchive(archive, "a.bin").string()};
+    if (c.readings == 1) simArgs.push_back("--once");
     simArgs.insert(simArgs.end(), c.simOptions.begin(), c.simOptions.end());
-    Sim("tester", simArgs);
-    const fs::path report = root_ / "report.txt";
-    const fs::path book = root_ / "book.xlsx";
-    std::vector<std::string> args = {"--text", report.string(),
-                                     c.singles ? "--singles" : "--no-singles", "--timeout", "30"};
-    if (c.workbook) args.insert(args.end(), {"--xlsx", book.string()});
-    const auto t0 = std::chrono::steady_clock::now();
-    const pid_t cli = Reader(args);
-    ASSERT_EQ(Wait(cli, 40s), 0) << Log();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    RecordProperty("seconds_" + std::to_string(c.records), std::to_string(seconds));
-    const std::string log = Log();
-    EXPECT_NE(log.find(std::to_string(c.records) + " records received."), std::string::npos) << log;
-    EXPECT_NE(log.find("Text report written to " + report.string()), std::string::npos);
-    EXPECT_EQ(log.find("Please select"), std::string::npos) << log;
-    ExpectReportOf(report, archive, c.singles, c.locale[0] == 'C' ? '.' : ',');
-    if (c.workbook) ExpectWorkbookOf(book.string(), archive, c.singles);
+    const pid_t sim = Sim("tester", simArgs);
+    for (unsigned reading = 1; reading <= c.readings; ++reading) {
+      const fs::path report = root_ / ("report" + std::to_string(reading) + ".txt");
+      const fs::path book = root_ / ("book" + std::to_string(reading) + ".xlsx");
+      std::vector<std::string> args = {"--text", report.string(),
+                                       c.singles ? "--singles" : "--no-singles", "--timeout", "30"};
+      if (c.workbook) args.insert(args.end(), {"--xlsx", book.string()});
+      if (c.named) args.insert(args.end(), {"--port", port});
+      const auto t0 = std::chrono::steady_clock::now();
+      const pid_t cli = Reader(args);
+      ASSERT_EQ(Wait(cli, 40s), 0) << Log();
+      const double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      RecordProperty("seconds_" + std::to_string(c.records), std::to_string(seconds));
+      const std::string log = Log();
+      EXPECT_NE(log.find(std::to_string(c.records) + " records received."), std::string::npos)
+          << log;
+      EXPECT_NE(log.find("Text report written to " + report.string()), std::string::npos);
+      EXPECT_EQ(log.find("Please select"), std::string::npos) << log;
+      ExpectReportOf(report, archive, c.singles, c.locale[0] == 'C' ? '.' : ',');
+      if (c.workbook) ExpectWorkbookOf(book.string(), archive, c.singles);
+    }
+    if (c.readings > 1) kill(sim, SIGTERM);
+    EXPECT_EQ(Wait(sim, 10s), 0) << Log("tester");
   }
   EXPECT_TRUE(fs::is_empty(root_ / "home")) << "the reader made a folder nothing went into";
 }
@@ -247,16 +259,32 @@ TEST_F(EndToEnd, HangUpMidReadingReturnsToSearchingAndTheNextTesterIsRead) {
   ExpectReportOf(report, second, true);
 }
 
-TEST_F(EndToEnd, SpoiledRecordIsReportedAndTheReadingStartsOver) {
+TEST_F(EndToEnd, ABrokenFrameOrAnEmptyArchiveIsToldAndTheSameTesterReadAfterIt) {
   const auto archive = MakeArchive(20, 3);
-  Sim("tester", {"--archive", WriteArchive(archive, "a.bin").string(), "--spoil-record", "7"});
-  const fs::path report = root_ / "r.txt";
-  ASSERT_EQ(Wait(Reader({"--text", report.string(), "--timeout", "30"}), 40s), 0) << Log();
-  const std::string log = Log();
-  const auto error = log.find("Error in received data! Please check device and cable!");
-  ASSERT_NE(error, std::string::npos) << log;
-  EXPECT_NE(log.find("Waiting for device connected...", error), std::string::npos);
-  ExpectReportOf(report, archive, true);
+  const std::string file = WriteArchive(archive, "a.bin").string();
+  const std::string badData = "Error in received data! Please check device and cable!";
+  struct Case {
+    std::vector<std::string> fault;
+    std::string told;
+  } cases[] = {
+      {{"--spoil-record", "7"}, badData},
+      {{"--long-record", "7"}, badData},  // a byte too many, checksum right
+      {{"--empty-first"}, "Archive is empty!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault[0]);
+    std::vector<std::string> args = {"--archive", file, "--once"};
+    args.insert(args.end(), c.fault.begin(), c.fault.end());
+    const pid_t sim = Sim("tester", args);
+    const fs::path report = root_ / "r.txt";
+    ASSERT_EQ(Wait(Reader({"--text", report.string(), "--timeout", "30"}), 40s), 0) << Log();
+    const std::string log = Log();
+    const auto told = log.find(c.told);
+    ASSERT_NE(told, std::string::npos) << log;
+    EXPECT_NE(log.find("20 records received.", told), std::string::npos) << log;
+    ExpectReportOf(report, archive, true);
+    EXPECT_EQ(Wait(sim, 10s), 0) << Log("tester");
+  }
 }
 
 std::size_t Count(const std::string& text, const std::string& what) {
@@ -374,8 +402,8 @@ TEST_F(EndToEnd, PortThatCannotBeOpenedIsToldOncePerReason) {
   ASSERT_GE(holder, 0);
   ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
   EXPECT_EQ(Wait(Reader(args), 15s), 3) << Log();
-  EXPECT_EQ(Count(Log(), port + " is in use by another program. Please close the other program "
-                                "using it."),
+  EXPECT_EQ(Count(Log(), port + " is in use by another program. The search leaves it alone "
+                                "until the other program closes it."),
             1u)
       << Log();
   close(holder);

@@ -126,7 +126,7 @@ TEST_F(StatesTest, DesignTimePlacesAndTexts) {
   EXPECT_EQ(f.srComm1->ByteSize(), 8);
   EXPECT_EQ(f.srComm1->Parity(), pNone);
   EXPECT_EQ(f.srComm1->StopBits(), sbOne);
-  EXPECT_EQ(f.srComm1->EnumPorts(), epFullInfo);
+  EXPECT_EQ(f.srComm1->EnumPorts(), epFullPresent);
   EXPECT_TRUE(f.srComm1->UseMainThread());
 }
 

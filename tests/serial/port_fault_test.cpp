@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,6 +73,50 @@ TEST(PortFault, SystemSerialApiTellsWhyAPortDoesNotOpen) {
   SystemSerialApi()->CloseHandle(first);
   close(holder);
   fs::remove_all(dir);
+}
+
+// The locks other serial programs take are honoured, and ours are all let go at close: the
+// terminal's exclusive flag outlives a descriptor and would refuse every later open but root's.
+TEST(PortFault, LinesOfOtherProgramsAreLeftAloneAndOursAreLetGoWhole) {
+  if (access("/run/lock", W_OK) != 0) GTEST_SKIP() << "no lock folder to write into";
+  const auto lockFile = [](const TPty& p) {
+    return "/run/lock/LCK.." + fs::path(p.path).filename().string();
+  };
+  const auto writeHolder = [&](const TPty& p, pid_t pid) {
+    std::ofstream(lockFile(p)) << std::string(10 - std::to_string(pid).size(), ' ') << pid << "\n";
+  };
+  const auto exclusive = [](const TPty& p) {
+    int on = -1;
+    return ioctl(p.slave, TIOCGEXCL, &on) == 0 ? on : -1;
+  };
+  TPty mine, lockedByFile, stale, exclusiveByOther;
+  writeHolder(lockedByFile, 1);  // a process that is always there
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  writeHolder(stale, gone);
+  ASSERT_EQ(ioctl(exclusiveByOther.slave, TIOCEXCL), 0);
+
+  EXPECT_EQ(OpenFault(lockedByFile.path), TPortFault::InUse);
+  EXPECT_TRUE(fs::exists(lockFile(lockedByFile)));
+  EXPECT_EQ(OpenFault(exclusiveByOther.path), TPortFault::InUse);
+  EXPECT_EQ(exclusive(exclusiveByOther), 1) << "another's flag is not ours to clear";
+  EXPECT_EQ(OpenFault(stale.path), TPortFault::None);
+  EXPECT_FALSE(fs::exists(lockFile(stale)));
+
+  TSerialApi& api = *SystemSerialApi();
+  const THandle h = api.CreateFileW(mine.path);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(exclusive(mine), 1);
+  std::ifstream held(lockFile(mine));
+  pid_t holder = 0;
+  EXPECT_TRUE(held >> holder);
+  EXPECT_EQ(holder, getpid());
+  api.CloseHandle(h);
+  EXPECT_EQ(exclusive(mine), 0);
+  EXPECT_FALSE(fs::exists(lockFile(mine)));
+  EXPECT_EQ(OpenFault(mine.path), TPortFault::None);
+  fs::remove(lockFile(lockedByFile));
 }
 
 TEST(PortFault, ComponentKeepsTheReasonOfItsLastOpen) {

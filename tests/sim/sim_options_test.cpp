@@ -28,6 +28,8 @@ TEST(SimOptions, ParsesEveryOptionAndRefusesBadUsage) {
   EXPECT_EQ(ParseSimOptions({"--hang-up-before", "2"}).Faults.HangUpBefore, 2u);
   EXPECT_EQ(ParseSimOptions({"--silent-before", "3"}).Faults.SilentBefore, 3u);
   EXPECT_TRUE(ParseSimOptions({"--empty"}).Faults.Empty);
+  EXPECT_TRUE(ParseSimOptions({"--empty-first"}).Faults.EmptyFirst);
+  EXPECT_EQ(ParseSimOptions({"--long-record", "3"}).Faults.LongRecord, 3u);
   EXPECT_TRUE(ParseSimOptions({"--reject-header"}).Faults.RejectHeader);
   EXPECT_TRUE(ParseSimOptions({"--noise"}).Faults.Noise);
   EXPECT_TRUE(ParseSimOptions({"--repeat-header"}).Faults.RepeatHeader);
@@ -82,7 +84,8 @@ bool SameOptions(const TSimOptions& a, const TSimOptions& b) {
          f.SilentBefore == g.SilentBefore && f.HangUpBefore == g.HangUpBefore &&
          f.Empty == g.Empty && f.RejectHeader == g.RejectHeader && f.Noise == g.Noise &&
          f.RepeatHeader == g.RepeatHeader && f.RepeatRecord == g.RepeatRecord &&
-         f.JoinRecords == g.JoinRecords && f.ChatterBefore == g.ChatterBefore;
+         f.JoinRecords == g.JoinRecords && f.ChatterBefore == g.ChatterBefore &&
+         f.EmptyFirst == g.EmptyFirst && f.LongRecord == g.LongRecord;
 }
 
 }  // namespace

@@ -286,7 +286,8 @@ TEST_F(Win32Window, PortHeldByAnotherProgramIsToldUnderTheWaitingText) {
   void* notice = W(form->L_Notice);
   EXPECT_TRUE(probe::Shown(notice));
   EXPECT_EQ(probe::Text(notice),
-            "COM7 is in use by another program.\r\nPlease close the other program using it.");
+            "COM7 is in use by another program.\r\nThe search leaves it alone until the other "
+            "program closes it.");
   EXPECT_EQ(probe::Text(W(form->L_State)), "Waiting for device connected...");
   api->RefuseOpen(0);
   form->Timer_CheckWorkTimer(nullptr);

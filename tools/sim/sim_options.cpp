@@ -120,6 +120,22 @@ const std::vector<TSimOption> kOptions = {
      "Announces an empty archive, as a tester with no stored measurements does.",
      "quarrow-sim --empty",
      [](TSimOptions& o, const std::string&, const std::string&) { o.Faults.Empty = true; }},
+    {{"--empty-first"},
+     "",
+     true,
+     "Announces an empty archive at the first request only, as a tester that measures after "
+     "being plugged in.",
+     "quarrow-sim --records 5 --empty-first",
+     [](TSimOptions& o, const std::string&, const std::string&) { o.Faults.EmptyFirst = true; }},
+    {{"--long-record"},
+     "K",
+     true,
+     "Sends record K once with a byte too many in front (checksum right), a frame of the wrong "
+     "length that the reader reports as bad data.",
+     "quarrow-sim --records 10 --long-record 4",
+     [](TSimOptions& o, const std::string& n, const std::string& v) {
+       o.Faults.LongRecord = RecordNumber(n, v);
+     }},
     {{"--reject-header"},
      "",
      true,

@@ -8,6 +8,7 @@ TSimTester::TSimTester(std::vector<TSimRecord> records, TSimHeader header, TSimF
   if (records_.size() > kSimMaxRecords) records_.resize(kSimMaxRecords);
   header_.Count = faults_.Empty ? 0 : static_cast<uint16_t>(records_.size());
   header_.Rejected = faults_.RejectHeader;
+  announced_ = header_.Count;
 }
 
 TSimReply TSimTester::Receive(uint8_t command, bool at_own_baud) {
@@ -28,14 +29,18 @@ TSimReply TSimTester::Receive(uint8_t command, bool at_own_baud) {
       return {"Z", false, false, "'Z': answered 'Z'"};
     case 'V': {
       stage_ = Stage::Idle;
+      TSimHeader header = header_;
+      if (faults_.EmptyFirst && !emptiedOnce_) header.Count = 0;
+      emptiedOnce_ = emptiedOnce_ || faults_.EmptyFirst;
+      announced_ = header.Count;
       TSimReply r;
-      r.Bytes = Noise() + EncodeFrame(EncodeHeader(header_));
-      r.Note = "'V': header sent (" + std::to_string(header_.Count) + " records" +
-               (header_.Rejected ? ", rejected mark" : "") + ")";
+      r.Bytes = Noise() + EncodeFrame(EncodeHeader(header));
+      r.Note = "'V': header sent (" + std::to_string(header.Count) + " records" +
+               (header.Rejected ? ", rejected mark" : "") + ")";
       return r;
     }
     case 'n':
-      if (header_.Count == 0) return {"", false, false, "'n': no records to send"};
+      if (announced_ == 0) return {"", false, false, "'n': no records to send"};
       stage_ = Stage::Reading;
       if (faults_.RepeatHeader && !headerRepeated_) {
         headerRepeated_ = true;
@@ -84,7 +89,15 @@ TSimReply TSimTester::SendRecord(size_t index) {
   }
   const bool spoil = number == faults_.SpoilRecord && !spoiled_;
   spoiled_ = spoiled_ || spoil;
-  r.Bytes = Noise() + EncodeFrame(records_[index], spoil ? 1 : 0);
+  const bool lengthen = number == faults_.LongRecord && !lengthened_;
+  lengthened_ = lengthened_ || lengthen;
+  if (lengthen) {
+    std::vector<uint8_t> longer(records_[index].begin(), records_[index].end());
+    longer.insert(longer.begin(), 0x37);
+    r.Bytes = Noise() + EncodeFrame(longer);
+  } else {
+    r.Bytes = Noise() + EncodeFrame(records_[index], spoil ? 1 : 0);
+  }
   next_ = index + 1;
   if (number == faults_.JoinRecords && next_ < header_.Count && !joined_) {
     joined_ = true;
@@ -96,7 +109,7 @@ TSimReply TSimTester::SendRecord(size_t index) {
   }
   r.Record = number;
   r.Note = "record " + std::to_string(number) + "/" + std::to_string(header_.Count) + " sent" +
-           (spoil ? " with a spoiled checksum" : "");
+           (spoil ? " with a spoiled checksum" : "") + (lengthen ? " a byte too long" : "");
   return r;
 }
 

@@ -14,6 +14,8 @@ struct TSimFaults {
   unsigned SilentBefore = 0;  // instead of record K the tester stops answering for good
   unsigned HangUpBefore = 0;  // instead of record K the line is closed
   bool Empty = false;         // the header announces no records
+  bool EmptyFirst = false;    // the first header announces no records, later ones all
+  unsigned LongRecord = 0;    // record K goes out with a byte too many in front (the first time)
   bool RejectHeader = false;  // the header's byte 1 is 1
   bool Noise = false;         // a few stray bytes go before every frame
   // Out of step with the reader, each once; afterwards the tester answers as it should.
@@ -57,7 +59,8 @@ class TSimTester {
   uint64_t noise_state_;
   Stage stage_ = Stage::Idle;
   size_t next_ = 0;  // index of the record that the next "O" asks for
-  bool spoiled_ = false;
+  bool spoiled_ = false, lengthened_ = false, emptiedOnce_ = false;
+  size_t announced_ = 0;  // what the last header told
   bool headerRepeated_ = false, recordRepeated_ = false, joined_ = false, chattered_ = false;
   unsigned chatter_ = 0;
 };

@@ -154,9 +154,9 @@ upath() { winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 for mode in CurrentUser AllUsers; do
   case $mode in
     CurrentUser) hive=HKCU folder='AppData\Local\Programs\Quarrow2Excel' menu="users/$(id -un)/AppData/Roaming"
-      desktop="LC_ALL=de_DE.UTF-8" says="Liest das Archiv eines Quarrow-Prüfgeräts und exportiert es" ;;
+      desktop="LC_ALL=de_DE.UTF-8" says="Liest das Archiv eines Quarrow-" ;;
     AllUsers) hive=HKLM folder='C:\Program Files\Quarrow2Excel' menu=ProgramData
-      desktop="LC_ALL=C.UTF-8" says="Reads the archive of a Quarrow tester and exports it" ;;
+      desktop="LC_ALL=C.UTF-8" says="Reads the archive of a Quarrow tester" ;;
   esac
   args="/S"
   [ "$mode" = AllUsers ] && args="/S /AllUsers"
@@ -178,8 +178,8 @@ for mode in CurrentUser AllUsers; do
     [ '$(value "$hive" DisplayVersion)' = '$version' ] && [ '$(value "$hive" Publisher)' = VORNEX ]"
   check "$mode: with its icon and size" sh -c "[ '$(value "$hive" DisplayIcon)' = '$location\\quarrow2excel.exe,0' ] &&
     [ \$(($(value "$hive" EstimatedSize))) -gt 100 ]"
-  check "$mode: in the desktop's language" sh -c "[ \"\$(LC_ALL=C.UTF-8 wine reg query '$hive\\$key' /v Comments 2>/dev/null |
-    tr -d '\r' | sed -n 's/^ *Comments *REG_SZ *//p')\" = '$says' ]"
+  # reg prints in the console's code page: the beginning, in ASCII, tells the language.
+  check "$mode: in the desktop's language" sh -c "case '$(value "$hive" Comments)' in '$says'*) exit 0;; esac; exit 1"
   quiet=$(value "$hive" QuietUninstallString)
   check "$mode: and its uninstaller" sh -c "[ '$(value "$hive" UninstallString)' = '\"$location\\uninstall.exe\" /$mode' ] &&
     [ '$quiet' = '\"$location\\uninstall.exe\" /$mode /S' ]"

@@ -95,12 +95,6 @@ TEST_P(WindowTexts, EveryTextFitsItsElement) {
     ASSERT_NE(b, nullptr);
     EXPECT_LE(b->sizeHint().width(), b->width()) << name << ": " << b->text().toStdString();
   }
-  QWidget* question = qtui::TFactory::Widget(*form_->Form_Question->Form);
-  for (const char* name : {"B_Yes", "B_No"}) {
-    auto* b = question->findChild<QPushButton*>(name);
-    ASSERT_NE(b, nullptr) << name;
-    EXPECT_LE(b->sizeHint().width(), b->width()) << name << ": " << b->text().toStdString();
-  }
   QCheckBox* singles = Element<QCheckBox>("ChB_Singles");
   ASSERT_NE(singles, nullptr);
   EXPECT_LE(singles->sizeHint().width(), singles->width()) << singles->text().toStdString();

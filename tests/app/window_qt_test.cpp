@@ -1,5 +1,6 @@
-// The real window on Qt (offscreen): its elements at their places in Wait, and closing it by
-// the title bar ends the program's loop after storing the report folder.
+// The real window on Qt (offscreen): its elements at their places in Wait, the focus after a
+// reading, and closing it by the title bar, which asks before an unsaved archive is left and
+// ends the program's loop after storing the report folder.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,7 +14,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <vector>
 
+#include "../core/test_record.h"
 #include "../e2e/test_locales.h"
 #include "../sheetexport/xlsx_reader.h"
 #include "mainwindow/main_form.h"
@@ -94,9 +97,34 @@ TEST(Window, WaitStateOnScreenAndTitleBarClose) {
   }
   EXPECT_EQ(w->findChild<QWidget*>("L_State")->parentWidget()->objectName(), "P_General");
 
+  // After a reading the focus is on the first export there is ("Export to Excel" is disabled).
+  form->Archive.Resize(1);
+  const auto record = TestRecord(1, 2);
+  form->Archive.StoreRecord(record.data(), record.size());
+  form->SessionPhase = phComplete;
+  form->SetStateDataReady();
+  app.ProcessMessages();
+  EXPECT_EQ(w->focusWidget(), w->findChild<QWidget*>("B_Text"));
+
+  // The first close is answered "No" and keeps the window; the second "Yes".
+  QWidget* question = qtui::TFactory::Widget(*form->Form_Question->Form);
+  std::vector<bool> asked;
+  bool keptOpen = false;
+  const auto answer = [&](const char* button) {
+    asked.push_back(question->isVisible());
+    question->findChild<QPushButton*>(button)->click();
+  };
   form->DefPath = (root / "reports").string();
   QTimer::singleShot(50, [w] { w->close(); });
+  QTimer::singleShot(150, [&] { answer("B_No"); });
+  QTimer::singleShot(250, [&] {
+    keptOpen = w->isVisible();
+    w->close();
+  });
+  QTimer::singleShot(350, [&] { answer("B_Yes"); });
   app.Run();
+  EXPECT_EQ(asked, (std::vector<bool>{true, true}));
+  EXPECT_TRUE(keptOpen);
   EXPECT_TRUE(app.Terminated());
   EXPECT_FALSE(form->srComm1->Active());
   EXPECT_FALSE(form->Timer_CheckWork->Enabled());

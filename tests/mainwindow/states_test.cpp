@@ -66,14 +66,14 @@ class StatesTest : public ::testing::Test, public FormFixture {
     ASSERT_TRUE(ReadFirstCandidate());
     ASSERT_EQ(form->SessionPhase, phComplete);
   }
-  // Plays the user's answer to the question before an unsaved archive is left; counts the asks.
+  // Plays the user's answer to the question before an unsaved archive is left, "Yes" by its
+  // button, "No" by the Return key; counts the asks.
   void AnswerLeaving(bool yes) {
     static_cast<headless::TForm&>(*form->Form_Question->Form).ModalAnswer =
         [this, yes](headless::TForm& q) {
           ++asked;
-          static_cast<headless::TButton*>(yes ? form->Form_Question->B_Yes
-                                              : form->Form_Question->B_No)
-              ->Click();
+          yes ? static_cast<headless::TButton*>(form->Form_Question->B_Yes)->Click()
+              : q.Press(headless::TKey::Return);
         };
   }
   int asked = 0;
@@ -272,7 +272,7 @@ TEST_F(StatesTest, CorruptStoreGivesDefaultsAndTheProgramStarts) {
   EXPECT_EQ(f.Unit, 0);
   EXPECT_EQ(f.DefPath, Docs().string());
   EXPECT_EQ(f.L_State->Caption(), "Waiting for device connected...");
-  // Kept aside under a dated name, and said once the window runs; a later start finds it sound.
+  // Kept aside under a dated name, and said once the window runs.
   std::vector<std::string> told;
   InfoForm().ModalAnswer = [&](headless::TForm& d) {
     told.push_back(f.Form_Info->info_text);
@@ -286,10 +286,6 @@ TEST_F(StatesTest, CorruptStoreGivesDefaultsAndTheProgramStarts) {
   std::string content;
   std::getline(std::ifstream(kept, std::ios::binary), content, '\0');
   EXPECT_EQ(content, "\x01garbage[[[\xff");
-  form.reset();
-  Start();
-  app.ProcessMessages();
-  EXPECT_EQ(told.size(), 1u);
 }
 
 TEST_F(StatesTest, ChoicesAreStoredAtOnce) {

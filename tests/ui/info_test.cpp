@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "infodialog/info.h"
-#include "infodialog/question.h"
 #include "ui/headless/headless.h"
 
 namespace {
@@ -114,38 +113,6 @@ TEST_F(InfoTest, ASoundThatCannotPlayBeepsAndNeverStopsTheDialog) {
   EXPECT_EQ(Show("No data", "Information", "broken"), mrOk);
   EXPECT_EQ(app.Beeps(), 2);
   EXPECT_TRUE(app.Errors().empty());
-}
-
-TEST_F(InfoTest, TheQuestionSaysYesOnlyWhenYesIsClicked) {
-  TForm_Question question(factory, main.get());
-  auto& form = dynamic_cast<headless::TForm&>(*question.Form);
-  const struct {
-    const char* how;
-    std::function<bool(headless::TForm&)> answer;
-    bool yes;
-  } cases[] = {
-      {"Yes", [](headless::TForm& f) { return f.Find<headless::TButton>("B_Yes")->Click(); }, true},
-      {"No", [](headless::TForm& f) { return f.Find<headless::TButton>("B_No")->Click(); }, false},
-      {"Return", [](headless::TForm& f) { return f.Press(headless::TKey::Return); }, false},
-      {"Escape", [](headless::TForm& f) { return f.Press(headless::TKey::Escape); }, false},
-      {"title bar", [](headless::TForm& f) { return f.Close(), true; }, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.how);
-    bool noFocused = false, answered = false;
-    form.ModalAnswer = [&](headless::TForm& f) {
-      noFocused = f.Find<headless::TButton>("B_No")->Focused();
-      answered = c.answer(f);
-    };
-    EXPECT_EQ(question.Ask("Leave it?", "Quarrow VORNEX"), c.yes);
-    EXPECT_TRUE(answered);
-    EXPECT_TRUE(noFocused);
-    EXPECT_EQ(question.L_Question->Caption(), "Leave it?");
-    EXPECT_EQ(question.Form->Caption(), "Quarrow VORNEX");
-  }
-  const TBounds yes = question.B_Yes->Bounds(), no = question.B_No->Bounds();
-  EXPECT_LT(yes.Left + yes.Width, no.Left);
-  EXPECT_LE(no.Left + no.Width, question.Form->ClientWidth());
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The real main window on the Win32 binding: its Wait state on screen, its settings in a
 // registry key of the test's own, and the two ways out (title bar and "Exit").
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <filesystem>
 #include <fstream>
@@ -311,13 +310,11 @@ TEST_F(Win32Window, WithoutExcelTheBuiltInWorkbookExportsAndSaysWhereItIsWhenNot
   EXPECT_TRUE(probe::Shown(W(form->B_Excel)));
   EXPECT_TRUE(probe::Enabled(W(form->B_Excel)));
   // The focus is on the first export; Return in the question before leaving says no.
-  EXPECT_EQ(GetFocus(), W(form->B_Excel));
+  EXPECT_EQ(probe::Focus(), W(form->B_Excel));
   bool noFocused = false;
   app_.Post([&] {
-    HWND focus = GetFocus();
-    noFocused = focus == W(form->Form_Question->B_No);
-    PostMessageW(focus, WM_KEYDOWN, VK_RETURN, 1);
-    PostMessageW(focus, WM_KEYUP, VK_RETURN, 0xC0000001);
+    noFocused = probe::Focus() == W(form->Form_Question->B_No);
+    probe::PostReturn(probe::Focus());
   });
   form->B_ExitClick(nullptr);
   EXPECT_TRUE(noFocused);
@@ -335,7 +332,7 @@ TEST_F(Win32Window, WithoutExcelTheBuiltInWorkbookExportsAndSaysWhereItIsWhenNot
   EXPECT_EQ(Utf8Path(file).parent_path(), Utf8Path(GetSpecialPath(CSIDL_PERSONAL)));
   EXPECT_EQ(XlsxFile(file).Sheet(1).Text("A7"), "1");
   EXPECT_EQ(XlsxFile(file).Sheet(1).Text("O9"), "21.1");
-  EXPECT_EQ(GetFocus(), W(form->B_Excel));
+  EXPECT_EQ(probe::Focus(), W(form->B_Excel));
   std::error_code ec;
   fs::remove(file, ec);
 }

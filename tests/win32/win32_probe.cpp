@@ -52,6 +52,13 @@ void PostClose(void* window) {
 void PostClick(void* window) {
   PostMessageW(H(window), BM_CLICK, 0, 0);
 }
+void* Focus() {
+  return GetFocus();
+}
+void PostReturn(void* window) {
+  PostMessageW(H(window), WM_KEYDOWN, VK_RETURN, 1);
+  PostMessageW(H(window), WM_KEYUP, VK_RETURN, 0xC0000001);
+}
 int ComboSelection(void* combo) {
   return static_cast<int>(SendMessageW(H(combo), CB_GETCURSEL, 0, 0));
 }

@@ -21,6 +21,8 @@ bool Enabled(void* window);         // IsWindowEnabled
 std::intptr_t Send(void* window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 void PostClose(void* window);     // WM_CLOSE, as the title-bar button
 void PostClick(void* window);     // BM_CLICK
+void* Focus();                    // GetFocus
+void PostReturn(void* window);    // the Return key as the user types it
 int ComboSelection(void* combo);  // CB_GETCURSEL
 bool Checked(void* checkBox);     // BM_GETCHECK
 unsigned ProcessId();

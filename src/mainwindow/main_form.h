@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/format_settings.h"
@@ -114,6 +115,7 @@ class TForm_Main : public TMainLink {
   void ChB_SinglesClick(TObject* Sender);
   void B_TextClick(TObject* Sender);
   void B_ExcelClick(TObject* Sender);
+  std::optional<std::string> WriteSummary(TsxExcelExport& x);
 
   // The spreadsheet export's data pipe.
   void sxExcelExport1GetFieldCount(TsxExcelExport& Sender, int& IntFieldCount);

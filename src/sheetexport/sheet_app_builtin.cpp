@@ -11,6 +11,7 @@
 #include "platform/atomic_file.h"
 #include "sheetexport/a1_address.h"
 #include "sheetexport/builtin_book.h"
+#include "sheetexport/builtin_chart.h"
 #include "sheetexport/builtin_files.h"
 #include "sheetexport/builtin_format.h"
 #include "sheetexport/builtin_handover.h"
@@ -194,9 +195,11 @@ bool Overlaps(const TArea& a, const TArea& b) {
   return a.Row1 <= b.Row2 && b.Row1 <= a.Row2 && a.Column1 <= b.Column2 && b.Column1 <= a.Column2;
 }
 
-class Range : public TSheetRange {
+class Range : public TSheetRange, public TRangeCells {
  public:
   explicit Range(TRangeRef r) : r_(std::move(r)) {}
+  const TSheet& CellsSheet() const override { return *r_.Sheet; }
+  TArea CellsArea() const override { return r_.Area; }
 
   void SetValue2(const TVariant& v) override {
     r_.Book->Dirty = true;
@@ -294,6 +297,13 @@ class Range : public TSheetRange {
     r_.Sheet->Filter = r_.Area;
     r_.Book->Dirty = true;
   }
+  double Left() override {
+    int pixels = 0;
+    for (int c = 0; c < r_.Area.Column1; ++c)
+      pixels += TSheet::ColumnPixels(r_.Sheet->ColumnWidth(c));
+    return pixels * kPixelPoints;
+  }
+  double Top() override { return r_.Area.Row1 * kRowPoints; }
 
  private:
   TRangeRef r_;
@@ -367,16 +377,6 @@ class Outline : public TSheetOutline {
   TSheet* sheet_;
 };
 
-class PageSetup : public TSheetPageSetup {
- public:
-  explicit PageSetup(TSheet* sheet) : sheet_(sheet) {}
-  void SetPrintGridlines(bool v) override { sheet_->PrintGridlines = v; }
-  void SetCenterHeader(const std::string& t) override { sheet_->CenterHeader = t; }
-
- private:
-  TSheet* sheet_;
-};
-
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return std::tolower(static_cast<unsigned char>(x)) ==
@@ -418,9 +418,15 @@ class Worksheet : public TSheetWorksheet {
   std::shared_ptr<TSheetOutline> Outline() override {
     return std::make_shared<::Outline>(book_, sheet_);
   }
-  std::shared_ptr<TSheetPageSetup> PageSetup() override {
-    return std::make_shared<::PageSetup>(sheet_);
+  std::shared_ptr<TSheetPageSetup> PageSetup() override { return PageSetupOf(book_, sheet_); }
+  std::shared_ptr<TSheetChartObjects> ChartObjects() override {
+    return ChartObjectsOf(book_, sheet_);
   }
+  void Activate() override {
+    for (std::size_t i = 0; i < book_->Sheets.size(); ++i)
+      if (book_->Sheets[i].get() == sheet_) book_->Active = static_cast<int>(i);
+  }
+  TSheet* Sheet() const { return sheet_; }
   // The desktop's spreadsheet program shows a copy; the workbook stays unsaved.
   void PrintPreview() override { HandOver(*book_, services_->HandOver); }
   void SaveAs(const std::string& path) override { SaveAs(path, 51); }
@@ -452,6 +458,17 @@ class Worksheets : public TSheetWorksheets {
   }
   // A new sheet goes before the active one and becomes active, as in the application.
   std::shared_ptr<TSheetWorksheet> Add() override {
+    return Insert(std::clamp(book_->Active, 0, Count()));
+  }
+  std::shared_ptr<TSheetWorksheet> AddAfter(TSheetWorksheet& after) override {
+    const auto* sheet = dynamic_cast<Worksheet*>(&after);
+    for (int i = 0; sheet && i < Count(); ++i)
+      if (book_->Sheets[i].get() == sheet->Sheet()) return Insert(i + 1);
+    throw ESheetAppError("Add method of Sheets class failed");
+  }
+
+ private:
+  std::shared_ptr<TSheetWorksheet> Insert(int at) {
     std::string name;
     for (int n = Count() + 1;; ++n) {
       name = "Sheet" + std::to_string(n);
@@ -460,14 +477,12 @@ class Worksheets : public TSheetWorksheets {
                       [&](const auto& s) { return SameNameIgnoringCase(s->Name, name); });
       if (!taken) break;
     }
-    const int at = std::clamp(book_->Active, 0, Count());
     book_->Sheets.insert(book_->Sheets.begin() + at, std::make_unique<TSheet>(*book_, name));
     book_->Active = at;
     book_->Dirty = true;
     return std::make_shared<Worksheet>(book_, book_->Sheets[at].get(), services_);
   }
 
- private:
   std::shared_ptr<TBook> book_;
   std::shared_ptr<TServices> services_;
 };
@@ -487,58 +502,6 @@ class Workbook : public TSheetWorkbook {
   std::shared_ptr<TBook> book_;
   std::shared_ptr<TServices> services_;
 };
-
-// Reads a CSV file into a one-sheet workbook: numbers where a field is one, text otherwise.
-std::shared_ptr<TBook> ReadCsv(const std::string& path) {
-  std::ifstream in(Utf8Path(path), std::ios::binary);
-  if (!in) throw ESheetAppError(Str(TS::CannotOpenFile, {path}));
-  auto book = std::make_shared<TBook>();
-  std::string stem = PathUtf8(Utf8Path(path).stem());
-  if (stem.empty() || Utf16Length(stem) > 31) stem = "Sheet1";
-  book->Sheets.push_back(std::make_unique<TSheet>(*book, stem));
-  TSheet& sheet = *book->Sheets.front();
-  int row = 0, col = 0;
-  std::string field;
-  bool quoted = false, wasQuoted = false;
-  const auto put = [&] {
-    char* end = nullptr;
-    const double v = std::strtod(field.c_str(), &end);
-    if (!field.empty() && !wasQuoted && end && *end == '\0')
-      sheet.SetValue(row, col, v);
-    else if (!field.empty())
-      sheet.SetValue(row, col, field);
-    field.clear();
-    wasQuoted = false;
-  };
-  char c;
-  while (in.get(c)) {
-    if (quoted) {
-      if (c == '"') {
-        if (in.peek() == '"') {
-          in.get(c);
-          field += '"';
-        } else {
-          quoted = false;
-        }
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      quoted = wasQuoted = true;
-    } else if (c == ',') {
-      put();
-      ++col;
-    } else if (c == '\n') {
-      put();
-      ++row;
-      col = 0;
-    } else if (c != '\r') {
-      field += c;
-    }
-  }
-  if (!field.empty() || col > 0) put();
-  return book;
-}
 
 class Workbooks : public TSheetWorkbooks {
  public:

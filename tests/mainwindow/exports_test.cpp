@@ -366,4 +366,63 @@ TEST_F(ExportsTest, ASummaryTheApplicationRefusesLeavesTheDataSheetWholeAndIsTol
   EXPECT_TRUE(f.B_Exit->Enabled());
 }
 
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    pclose(p);
+  }
+  return out;
+}
+
+// Gnumeric opens both sheets; LibreOffice prints each sheet one page wide, landscape, with the
+// column titles again at the top of a page the summary runs on to.
+TEST_F(ExportsTest, SpreadsheetProgramsOpenTheWorkbookAndPrintItOnePageWide) {
+  for (const char* tool : {"ssconvert", "soffice", "pdftotext", "pdfinfo"})
+    if (std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) != 0)
+      GTEST_SKIP() << "no " << tool;
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
+  std::vector<unsigned> q(80, 0);
+  TForm_Main& f = Loaded(q);
+  const fs::path saved = Root() / "print.xlsx";
+  f.OnWorkbookWritten = [&](TsxExcelExport& x) { x.SaveAs(saved.string(), ffXLSX); };
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());
+  const std::string dir = Root().string();
+  ASSERT_EQ(
+      std::system(("ssconvert -S '" + saved.string() + "' '" + dir + "/sheet.csv' >/dev/null 2>&1")
+                      .c_str()),
+      0);
+  std::ifstream summary(dir + "/sheet.csv.1");
+  std::stringstream csv;
+  csv << summary.rdbuf();
+  EXPECT_NE(csv.str().find("\"All series\",,80"), std::string::npos) << csv.str();
+
+  ASSERT_EQ(std::system(("cd '" + dir + "' && HOME='" + dir +
+                         "' soffice --headless --convert-to pdf print.xlsx >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  const std::string pdf = dir + "/print.pdf";
+  const std::string info = Output("pdfinfo '" + pdf + "'");
+  EXPECT_NE(info.find("792 x 612"), std::string::npos) << "landscape letter: " << info;
+  // Pages as pdftotext separates them: the data sheet's first, then the summary's.
+  std::vector<std::string> pages(1);
+  for (const char ch : Output("pdftotext '" + pdf + "' -"))
+    if (ch == '\f')
+      pages.emplace_back();
+    else
+      pages.back() += ch;
+  std::size_t first = 0;
+  while (first < pages.size() && pages[first].find("Date/Time") != std::string::npos) ++first;
+  ASSERT_GE(first, 2u) << "80 records take two pages";
+  ASSERT_LT(first + 1, pages.size()) << "the summary runs on to a second page";
+  for (std::size_t i = 0; i < first; ++i)
+    for (const char* title : {"Heave concrete at granite", "Single Values", "Impacts quantity"})
+      EXPECT_NE(pages[i].find(title), std::string::npos) << "page " << i + 1 << ": " << title;
+  for (const char* title : {"Article", "V, %", "All series", "R of every series, MPa"})
+    EXPECT_NE(pages[first].find(title), std::string::npos) << "the summary's page: " << title;
+  EXPECT_NE(pages[first + 1].find("Highest R, MPa"), std::string::npos)
+      << "titles repeated: " << pages[first + 1];
+}
+
 }  // namespace

@@ -219,8 +219,8 @@ int main(int argc, char** argv) {
     const char* kind;
     const char* records;
     const char* singles;
-  } cases[] = {{"engine", "65535", "0"},   {"summary", "65535", "0"}, {"normal", "65535", "0"},
-               {"constant", "65535", "0"}, {"engine", "20000", "49"}, {"summary", "20000", "49"},
+  } cases[] = {{"engine", "65535", "0"},   {"summary", "65535", "0"},  {"normal", "65535", "0"},
+               {"constant", "65535", "0"}, {"engine", "20000", "49"},  {"summary", "20000", "49"},
                {"normal", "20000", "49"},  {"constant", "20000", "49"}};
   for (const auto& c : cases) {
     std::fflush(stdout);

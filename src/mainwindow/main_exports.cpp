@@ -7,7 +7,9 @@
 #include "base/utf8_path.h"
 #include "mainwindow/csv_table.h"
 #include "mainwindow/pdf_protocol.h"
+#include "mainwindow/archive_summary.h"
 #include "mainwindow/presentation.h"
+#include "mainwindow/summary_sheet.h"
 #include "mainwindow/textreport.h"
 
 namespace {
@@ -219,6 +221,7 @@ void TForm_Main::B_ExcelClick(TObject*) {
       .Position = 0, .Single = 0, .SingleRow = false, .End = false, .Size = Archive.RecTotal()};
   std::exception_ptr failure;
   bool exported = false;
+  std::optional<std::string> summaryMissing;
   try {
     x.SetExcelVisible(true);
     x.SetConnectTo(ctNewExcel);
@@ -235,6 +238,7 @@ void TForm_Main::B_ExcelClick(TObject*) {
     SetSizeAndStyle(x.FontData(), 12, 0);
     x.ExportDataset();
     exported = true;
+    summaryMissing = WriteSummary(x);
     if (OnWorkbookWritten) OnWorkbookWritten(x);
     ArchiveExported = true;
     PB_Data->SetPosition(100);
@@ -253,6 +257,25 @@ void TForm_Main::B_ExcelClick(TObject*) {
   }
   SetStateDataReady();
   if (failure) std::rethrow_exception(failure);
+  if (summaryMissing) {
+    if (OnNotice)
+      OnNotice(*summaryMissing);
+    else
+      ShowInfo(*summaryMissing, Str(TS::Information), "SystemDefault");
+  }
+}
+
+// The summary sheet and the print layout of both sheets. The data sheet is whole already: a
+// failure here only leaves the summary out, and what to tell the user is returned.
+std::optional<std::string> TForm_Main::WriteSummary(TsxExcelExport& x) {
+  try {
+    SetPrintLayout(*x.ExcelWorkSheet, x.BeginRowTitles());
+    WriteSummarySheet(*x.ExcelWorkbook, *x.ExcelWorkSheet,
+                      SummarizeArchive(Archive, NormalizeUnit(Unit)), Format());
+    return std::nullopt;
+  } catch (const std::exception& e) {
+    return Str(TS::SummaryMissing, {e.what()});
+  }
 }
 
 void TForm_Main::sxExcelExport1GetFieldCount(TsxExcelExport&, int& IntFieldCount) {

@@ -27,7 +27,8 @@ if [ ! -f "$dsc" ]; then
     -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o "APT::Sandbox::User=root"
   echo "debian-source: fetching the source package $package $version" >&2
   apt-get "$@" -qq update
-  (cd "$dest" && apt-get "$@" -qq source --only-source "$package=$version" >/dev/null)
+  (cd "$dest" && apt-get "$@" -qq source --only-source "$package=$version" >/dev/null 2>&1) ||
+    partial=yes
   rm -rf "$apt"
 fi
 grep -qx "Version: $version" "$dsc" || {
@@ -35,5 +36,19 @@ grep -qx "Version: $version" "$dsc" || {
   exit 1
 }
 src="$dest/$package-$upstream"
+# A mirror may lack the packaging part of a source package. The upstream tarball the .dsc names
+# is then unpacked alone, once its checksum matches the .dsc's.
+if [ "${partial:-}" = yes ] && [ ! -d "$src" ]; then
+  orig=$(sed -n '/^Checksums-Sha256:/,/^[^ ]/s/^ [0-9a-f]* [0-9]* \(.*\.orig\.tar\.[a-z0-9]*\)$/\1/p' "$dsc")
+  sum=$(sed -n "/^Checksums-Sha256:/,/^[^ ]/s/^ \([0-9a-f]*\) [0-9]* $orig\$/\1/p" "$dsc")
+  [ -n "$orig" ] && [ -f "$dest/$orig" ] && echo "$sum  $dest/$orig" | sha256sum -c --quiet - || {
+    echo "debian-source: $package $version could not be fetched" >&2
+    exit 1
+  }
+  echo "debian-source: the mirror has no packaging part; building $orig as Debian ships it" >&2
+  top=$(tar -tf "$dest/$orig" | head -n 1 | cut -d/ -f1)
+  tar -xf "$dest/$orig" -C "$dest"
+  mv "$dest/$top" "$src"
+fi
 [ -d "$src" ] || { echo "debian-source: $src was not unpacked" >&2; exit 1; }
 echo "$src"

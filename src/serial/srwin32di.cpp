@@ -155,6 +155,9 @@ void DeviceListLoad(TsrDeviceList& list, TsrEnumPorts mode, TsrDeviceDatabase& d
   std::int32_t nextOther = 4097;
   for (const auto& record : records) {
     if (record.PortName.empty() || StartsWith(record.PortName, "LPT")) continue;
+    // A COM port of a present device is in the map; one that is not is an adapter that was
+    // plugged in once, whatever the enumeration's own filter let through.
+    if (presentOnly && StartsWith(record.PortName, "COM")) continue;
     auto device = std::make_unique<TsrDevice>();
     device->NameFriendly = record.PortName;
     device->NameDeviceDos = record.PortName;

@@ -64,7 +64,8 @@ class TsrDeviceList {
   std::vector<std::pair<std::string, std::unique_ptr<TsrDevice>>> items_;
 };
 
-// Fills the (empty) list from the database in the given mode.
+// Fills the (empty) list from the database in the given mode. Present only (epFullPresent): the
+// map's ports that a present device record names, and no COM port that is missing from the map.
 void DeviceListLoad(TsrDeviceList& list, TsrEnumPorts mode, TsrDeviceDatabase& db,
                     TsrBaseIO* parent);
 

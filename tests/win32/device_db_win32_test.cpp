@@ -141,6 +141,11 @@ TEST_F(Win32PortMap, DeviceEntriesGiveTheirPortsTheDeviceInformation) {
   EXPECT_EQ(list.Item(unplugged)->PortName, "COM59");
   EXPECT_EQ(list.Item(unplugged)->NamePDO, "");
   EXPECT_EQ(list.Item(unplugged)->Service, "Q2ETEST");
+  // The window's list, which the search walks: what is plugged in only.
+  TsrDeviceList present;
+  DeviceListLoad(present, epFullPresent, db, nullptr);
+  EXPECT_GE(present.IndexOfPortNo(58), 0);
+  EXPECT_LT(present.IndexOfPortNo(59), 0);
 }
 
 TEST(Win32DeviceDatabase, SetupApiBindsAndRecordsAreWellFormed) {

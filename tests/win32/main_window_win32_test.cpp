@@ -71,14 +71,14 @@ class TRedirectedRegistry : public TRegistry {
 
 class TNoDevices : public TsrDeviceDatabase {
  public:
-  std::vector<TsrPortMapEntry> PortMap() override { return {}; }
+  std::vector<TsrPortMapEntry> PortMap() override { return {{"COM7", "\\Device\\VCP0", 7}}; }
   std::vector<TsrDevice> EnumerationRecords(bool) override { return {}; }
 };
 
 // One adapter of the tester's kind.
 class TOneAdapter : public TsrDeviceDatabase {
  public:
-  std::vector<TsrPortMapEntry> PortMap() override { return {}; }
+  std::vector<TsrPortMapEntry> PortMap() override { return {{"COM7", "\\Device\\VCP0", 7}}; }
   std::vector<TsrDevice> EnumerationRecords(bool) override {
     TsrDevice d;
     d.PortName = d.NameFriendly = "COM7";

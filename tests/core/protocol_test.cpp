@@ -133,6 +133,12 @@ TEST(Protocol, OtherProgramsReadEveryRecordInTheUsersLanguageAndNotation) {
     ASSERT_TRUE(infoRan);
     EXPECT_NE(info.find(tr.Text(TS::ProtocolTitle) + " \u2013 " + tr.Text(TS::Caption)),
               std::string::npos);
+    const std::size_t creator = info.find("Creator:"), created = info.find("CreationDate:");
+    ASSERT_NE(creator, std::string::npos);
+    ASSERT_NE(created, std::string::npos);
+    EXPECT_EQ(Tokens(info.substr(creator, info.find('\n', creator) - creator))[1], "Quarrow2Excel");
+    const std::string date = info.substr(created, info.find('\n', created) - created);
+    EXPECT_NE(date.find(":31:00 2026"), std::string::npos) << date;  // hours as the zone has them
     const std::size_t pagesAt = info.find("Pages:");
     ASSERT_NE(pagesAt, std::string::npos);
     const int pages = std::atoi(info.c_str() + pagesAt + 6);

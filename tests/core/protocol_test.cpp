@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 
+#include "base/exceptions.h"
 #include "mainwindow/csv_table.h"
 #include "mainwindow/pdf_protocol.h"
 #include "mainwindow/presentation.h"
@@ -189,6 +190,20 @@ TEST(Protocol, OtherProgramsReadEveryRecordInTheUsersLanguageAndNotation) {
         EXPECT_EQ(row[14 + q - 1], Trim(StrengthText((200 + 10 * n + q - 1) / 10.0, c.unit, fs)));
     }
   }
+  // Without its font the protocol is not written, and the message names the font.
+  TArchive one;
+  one.Resize(1);
+  const auto r = TestRecord(1, 3);
+  one.StoreRecord(r.data(), r.size());
+  const fs::path target = dir / "nofont.pdf";
+  try {
+    WritePdfProtocol({.Archive = one, .Tr = TStringTable::English()}, target.string(), {},
+                     dir / "missing" / "DejaVuSans.ttf");
+    ADD_FAILURE() << "written without a font";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("DejaVuSans.ttf"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(target));
   fs::remove_all(dir);
 }
 

@@ -1,9 +1,10 @@
 // Spreadsheet export figures: the whole engine into the built-in workbook and an .xlsx file,
-// beside libxlsxwriter writing the same cells directly (normal and constant-memory modes).
+// with and without the summary sheet the window adds, beside libxlsxwriter writing the same
+// cells directly (normal and constant-memory modes).
 // Each case runs in a child process of its own so that its peak memory is its own.
 //
 //   bench_sheetexport            all cases, one line each
-//   bench_sheetexport CASE       one case: engine|normal|constant  records  singles
+//   bench_sheetexport CASE       one case: engine|summary|normal|constant  records  singles
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "mainwindow/summary_sheet.h"
 #include "sheetexport/sheet_app_builtin.h"
 #include "sheetexport/sx_excel_export.h"
 
@@ -87,7 +89,21 @@ struct Rows {
   }
 };
 
-void RunEngine(Rows rows, const std::string& path) {
+// An archive of that many records, R varying over the materials and articles.
+TArchive ArchiveOf(int records) {
+  TArchive a;
+  a.Resize(static_cast<std::uint32_t>(records));
+  for (int r = 0; r < records; ++r) {
+    std::uint8_t slot[kSlotSize] = {9, 12, static_cast<std::uint8_t>((r % 14) << 4 | r % 8)};
+    const int raw = 100 + r * 7 % 600;
+    slot[18] = static_cast<std::uint8_t>(raw & 255);
+    slot[19] = static_cast<std::uint8_t>(raw >> 8);
+    a.StoreRecord(slot, sizeof slot);
+  }
+  return a;
+}
+
+void RunEngine(Rows rows, const std::string& path, bool summary) {
   TBuiltinSheetOptions options;
   auto system = CreateBuiltinSheetSystem(options);
   TsxExcelExport x(system, FormatSettings{});
@@ -114,6 +130,11 @@ void RunEngine(Rows rows, const std::string& path) {
   }
   if (rows.Singles > 0) x.SetGroupFields({"N"});
   x.ExportDataset();
+  if (summary) {
+    SetPrintLayout(*x.ExcelWorkSheet, 6);
+    WriteSummarySheet(*x.ExcelWorkbook, *x.ExcelWorkSheet,
+                      SummarizeArchive(ArchiveOf(rows.Records), 0), FormatSettings{});
+  }
   x.SaveAs(path, ffXLSX);
   x.SetExcelVisible(false);
   x.Disconnect(true);
@@ -174,8 +195,8 @@ int RunCase(const std::string& kind, int records, int singles) {
                                .string();
   const Rows rows{records, singles};
   const auto start = std::chrono::steady_clock::now();
-  if (kind == "engine")
-    RunEngine(rows, path);
+  if (kind == "engine" || kind == "summary")
+    RunEngine(rows, path, kind == "summary");
   else
     RunDirect(rows, path, kind == "constant");
   const double seconds =
@@ -198,8 +219,9 @@ int main(int argc, char** argv) {
     const char* kind;
     const char* records;
     const char* singles;
-  } cases[] = {{"engine", "65535", "0"},  {"normal", "65535", "0"},  {"constant", "65535", "0"},
-               {"engine", "20000", "49"}, {"normal", "20000", "49"}, {"constant", "20000", "49"}};
+  } cases[] = {{"engine", "65535", "0"},   {"summary", "65535", "0"},  {"normal", "65535", "0"},
+               {"constant", "65535", "0"}, {"engine", "20000", "49"},  {"summary", "20000", "49"},
+               {"normal", "20000", "49"},  {"constant", "20000", "49"}};
   for (const auto& c : cases) {
     std::fflush(stdout);
     char* args[] = {argv[0], const_cast<char*>(c.kind), const_cast<char*>(c.records),

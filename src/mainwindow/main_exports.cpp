@@ -5,9 +5,11 @@
 #include <algorithm>
 
 #include "base/utf8_path.h"
+#include "mainwindow/archive_summary.h"
 #include "mainwindow/csv_table.h"
 #include "mainwindow/pdf_protocol.h"
 #include "mainwindow/presentation.h"
+#include "mainwindow/summary_sheet.h"
 #include "mainwindow/textreport.h"
 
 namespace {
@@ -218,6 +220,7 @@ void TForm_Main::B_ExcelClick(TObject*) {
       .Position = 0, .Single = 0, .SingleRow = false, .End = false, .Size = Archive.RecTotal()};
   std::exception_ptr failure;
   bool exported = false;
+  std::optional<std::string> summaryMissing;
   try {
     x.SetExcelVisible(true);
     x.SetConnectTo(ctNewExcel);
@@ -234,6 +237,7 @@ void TForm_Main::B_ExcelClick(TObject*) {
     SetSizeAndStyle(x.FontData(), 12, 0);
     x.ExportDataset();
     exported = true;
+    summaryMissing = WriteSummary(x);
     if (OnWorkbookWritten) OnWorkbookWritten(x);
     PB_Data->SetPosition(100);
     PB_Data->Repaint();
@@ -251,6 +255,25 @@ void TForm_Main::B_ExcelClick(TObject*) {
   }
   SetStateDataReady();
   if (failure) std::rethrow_exception(failure);
+  if (summaryMissing) {
+    if (OnNotice)
+      OnNotice(*summaryMissing);
+    else
+      ShowInfo(*summaryMissing, Str(TS::Information), "SystemDefault");
+  }
+}
+
+// The summary sheet and the print layout of both sheets. The data sheet is whole already: a
+// failure here only leaves the summary out, and what to tell the user is returned.
+std::optional<std::string> TForm_Main::WriteSummary(TsxExcelExport& x) {
+  try {
+    SetPrintLayout(*x.ExcelWorkSheet, x.BeginRowTitles());
+    WriteSummarySheet(*x.ExcelWorkbook, *x.ExcelWorkSheet,
+                      SummarizeArchive(Archive, NormalizeUnit(Unit)), Format());
+    return std::nullopt;
+  } catch (const std::exception& e) {
+    return Str(TS::SummaryMissing, {e.what()});
+  }
 }
 
 void TForm_Main::sxExcelExport1GetFieldCount(TsxExcelExport&, int& IntFieldCount) {

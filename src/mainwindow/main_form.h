@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/format_settings.h"
@@ -122,6 +123,7 @@ class TForm_Main : public TMainLink {
   // Writes the archive as a PDF protocol or a CSV table to fileName, in the export state with
   // the progress bar; the window returns to data-ready whatever happens.
   void SaveArchive(TSaveFormat format, const std::string& fileName);
+  std::optional<std::string> WriteSummary(TsxExcelExport& x);
 
   // The spreadsheet export's data pipe.
   void sxExcelExport1GetFieldCount(TsxExcelExport& Sender, int& IntFieldCount);

@@ -135,4 +135,15 @@ bool TSheet::Used(TArea& area) const {
   return any;
 }
 
+double TSheet::ColumnWidth(int column) const {
+  const auto it = ColumnWidths.find(column);
+  return it == ColumnWidths.end() ? 8.43 : it->second;
+}
+
+// Seven pixels a character of the default font plus five of margin, as the application counts.
+int TSheet::ColumnPixels(double characters) {
+  if (characters < 1) return static_cast<int>(characters * 12 + 0.5);
+  return static_cast<int>(characters * 7 + 0.5) + 5;
+}
+
 }  // namespace builtin

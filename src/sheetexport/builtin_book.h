@@ -1,5 +1,5 @@
 // The built-in workbook's data: sheets of compactly stored cells (16 bytes each, sparse rows),
-// shared text and style tables, merges, column widths, row outline, filter and page setup.
+// shared text and style tables, merges, column widths, row outline, filter, page setup, charts.
 // Not thread-safe.
 #pragma once
 
@@ -94,6 +94,38 @@ struct TArea {
 };
 
 class TBook;
+class TSheet;
+
+// A chart series: its cells by sheet and area, and the chart type when it differs from the chart's.
+struct TChartSeries {
+  std::string Name;
+  const TSheet* ValuesSheet = nullptr;  // none: no values yet
+  TArea Values{};
+  const TSheet* CategoriesSheet = nullptr;
+  TArea Categories{};
+  int Type = 0;  // 0: the chart's
+  int AxisGroup = 1;
+};
+
+// A chart placed on a sheet at points from its top-left corner.
+struct TChart {
+  double Left = 0, Top = 0, Width = 0, Height = 0;
+  int Type = 51;  // clustered columns, the application's default
+  bool HasTitle = false;
+  std::string Title;
+  bool HasLegend = true;
+  std::vector<TChartSeries> Series;
+};
+
+// How a sheet prints. Zoom 0 lets FitWide and FitTall decide (0 there: as many as needed).
+struct TPageSetup {
+  bool PrintGridlines = false;
+  std::string CenterHeader;
+  bool Landscape = false;
+  int Zoom = 100;
+  int FitWide = 1, FitTall = 1;
+  int TitleRow1 = -1, TitleRow2 = -1;  // rows repeated on every page, from 0; -1: none
+};
 
 class TSheet {
  public:
@@ -108,8 +140,8 @@ class TSheet {
   bool SummaryRight = true;
   bool HasFilter = false;
   TArea Filter{};
-  bool PrintGridlines = false;
-  std::string CenterHeader;
+  TPageSetup Page;
+  std::vector<TChart> Charts;
 
   // The cell, created blank when missing.
   TCell& At(int row, int column);
@@ -119,6 +151,10 @@ class TSheet {
   TVariant Value(int row, int column) const;
   // Rows and columns that hold a cell; false for an empty sheet.
   bool Used(TArea& area) const;
+  // A column's width in characters (the default where none was set) and pixels, as the
+  // application shows it at 96 dpi in its default font.
+  double ColumnWidth(int column) const;
+  static int ColumnPixels(double characters);
 };
 
 class TBook {

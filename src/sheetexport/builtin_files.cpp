@@ -4,15 +4,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <fstream>
 #include <functional>
 #include <map>
 
 #include "base/exceptions.h"
+#include "base/utf16.h"
 #include "base/utf8_path.h"
 #include "platform/atomic_file.h"
 #include "platform/narrow_folder.h"
 #include "platform/stderr_capture.h"
+#include "sheetexport/builtin_chart.h"
 #include "sheetexport/builtin_format.h"
+#include "text/string_table.h"
 
 namespace builtin {
 namespace {
@@ -129,6 +134,105 @@ std::string HeaderText(const std::string& text) {
   return out;
 }
 
+void WritePageSetup(lxw_worksheet* ws, const TPageSetup& page) {
+  if (page.PrintGridlines) worksheet_gridlines(ws, LXW_SHOW_ALL_GRIDLINES);
+  if (!page.CenterHeader.empty())
+    Check(worksheet_set_header(ws, HeaderText(page.CenterHeader).c_str()), "page header");
+  if (page.Landscape) worksheet_set_landscape(ws);
+  if (page.Zoom == 0)
+    worksheet_fit_to_pages(ws, static_cast<uint16_t>(page.FitWide),
+                           static_cast<uint16_t>(page.FitTall));
+  else if (page.Zoom != 100)
+    worksheet_set_print_scale(ws, static_cast<uint16_t>(page.Zoom));
+  if (page.TitleRow1 >= 0)
+    Check(worksheet_repeat_rows(ws, static_cast<lxw_row_t>(page.TitleRow1),
+                                static_cast<lxw_row_t>(page.TitleRow2)),
+          "print titles");
+}
+
+// The chart's place in points becomes a cell and an offset in pixels from it.
+lxw_chart_options Placement(const TSheet& sheet, const TChart& chart, int& row, int& column) {
+  const auto px = [](double points) {
+    return static_cast<int>(std::lround(points / kPixelPoints));
+  };
+  int x = px(chart.Left), y = px(chart.Top);
+  column = 0;
+  for (int w; x >= (w = TSheet::ColumnPixels(sheet.ColumnWidth(column))); x -= w) ++column;
+  const int rowPixels = px(kRowPoints);
+  row = y / rowPixels;
+  lxw_chart_options o{};
+  o.x_offset = x;
+  o.y_offset = y % rowPixels;
+  o.x_scale = px(chart.Width) / 480.0;  // the library's charts are 480 x 288 pixels
+  o.y_scale = px(chart.Height) / 288.0;
+  return o;
+}
+
+lxw_chart_series* AddSeries(lxw_chart* chart, const TChartSeries& s) {
+  lxw_chart_series* series = chart_add_series(chart, nullptr, nullptr);
+  chart_series_set_values(series, s.ValuesSheet->Name.c_str(), s.Values.Row1, s.Values.Column1,
+                          s.Values.Row2, s.Values.Column2);
+  if (s.CategoriesSheet)
+    chart_series_set_categories(series, s.CategoriesSheet->Name.c_str(), s.Categories.Row1,
+                                s.Categories.Column1, s.Categories.Row2, s.Categories.Column2);
+  chart_series_set_name(series, s.Name.c_str());
+  return series;
+}
+
+// The library cannot combine chart types: a line series in a column chart is drawn as the
+// straight-line trend of columns that stay unseen behind the others. For the flat series it
+// is used for (a mean repeated) that trend is the series' own line.
+void AddLineOverColumns(lxw_chart* chart, const TChartSeries& s) {
+  lxw_chart_series* series = AddSeries(chart, s);
+  lxw_chart_fill none{};
+  none.none = LXW_TRUE;
+  lxw_chart_line noLine{};
+  noLine.none = LXW_TRUE;
+  chart_series_set_fill(series, &none);
+  chart_series_set_line(series, &noLine);
+  chart_series_set_trendline(series, LXW_CHART_TRENDLINE_TYPE_LINEAR, 0);
+  chart_series_set_trendline_name(series, s.Name.c_str());
+  lxw_chart_line line{};
+  line.color = 0xC00000;
+  line.width = 2.25;
+  chart_series_set_trendline_line(series, &line);
+}
+
+void WriteCharts(lxw_workbook* wb, lxw_worksheet* ws, const TSheet& sheet) {
+  for (const TChart& c : sheet.Charts) {
+    const bool columns = c.Type == 51;
+    lxw_chart* chart = workbook_add_chart(wb, columns ? LXW_CHART_COLUMN : LXW_CHART_LINE);
+    if (!chart) throw ESheetAppError("chart");
+    std::vector<std::int16_t> unseen;  // legend keys of the columns behind a line
+    std::int16_t index = 0;
+    for (const TChartSeries& s : c.Series) {
+      if (!s.ValuesSheet) continue;
+      if (columns && s.Type == 4) {
+        AddLineOverColumns(chart, s);
+        unseen.push_back(index);
+      } else {
+        AddSeries(chart, s);
+      }
+      ++index;
+    }
+    if (columns) chart_set_series_overlap(chart, 100);
+    if (!unseen.empty()) {
+      unseen.push_back(-1);
+      Check(chart_legend_delete_series(chart, unseen.data()), "chart legend");
+    }
+    if (c.HasTitle && !c.Title.empty()) chart_title_set_name(chart, c.Title.c_str());
+    if (!c.HasLegend)
+      chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
+    else
+      chart_legend_set_position(chart, LXW_CHART_LEGEND_BOTTOM);
+    int row = 0, column = 0;
+    lxw_chart_options o = Placement(sheet, c, row, column);
+    Check(worksheet_insert_chart_opt(ws, static_cast<lxw_row_t>(row),
+                                     static_cast<lxw_col_t>(column), chart, &o),
+          "chart");
+  }
+}
+
 void WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const TBook& book, const TSheet& sheet,
                 std::vector<lxw_format*>& formats, const std::function<void()>& checkWrites) {
   const auto format = [&](std::uint32_t style) -> lxw_format* {
@@ -141,9 +245,8 @@ void WriteSheet(lxw_workbook* wb, lxw_worksheet* ws, const TBook& book, const TS
   for (const auto& [col, width] : widths)
     Check(worksheet_set_column(ws, col, col, width, nullptr), "column width");
   worksheet_outline_settings(ws, 1, sheet.SummaryBelow, sheet.SummaryRight, 0);
-  if (sheet.PrintGridlines) worksheet_gridlines(ws, LXW_SHOW_ALL_GRIDLINES);
-  if (!sheet.CenterHeader.empty())
-    Check(worksheet_set_header(ws, HeaderText(sheet.CenterHeader).c_str()), "page header");
+  WritePageSetup(ws, sheet.Page);
+  WriteCharts(wb, ws, sheet);
   if (sheet.HasFilter)
     Check(worksheet_autofilter(ws, sheet.Filter.Row1, sheet.Filter.Column1, sheet.Filter.Row2,
                                sheet.Filter.Column2),
@@ -319,6 +422,57 @@ void WriteCsv(const TSheet& sheet, const std::string& path) {
   } catch (const EOSError& e) {
     throw ESheetAppError(e.Message());
   }
+}
+
+std::shared_ptr<TBook> ReadCsv(const std::string& path) {
+  std::ifstream in(Utf8Path(path), std::ios::binary);
+  if (!in) throw ESheetAppError(Str(TS::CannotOpenFile, {path}));
+  auto book = std::make_shared<TBook>();
+  std::string stem = PathUtf8(Utf8Path(path).stem());
+  if (stem.empty() || Utf16Length(stem) > 31) stem = "Sheet1";
+  book->Sheets.push_back(std::make_unique<TSheet>(*book, stem));
+  TSheet& sheet = *book->Sheets.front();
+  int row = 0, col = 0;
+  std::string field;
+  bool quoted = false, wasQuoted = false;
+  const auto put = [&] {
+    char* end = nullptr;
+    const double v = std::strtod(field.c_str(), &end);
+    if (!field.empty() && !wasQuoted && end && *end == '\0')
+      sheet.SetValue(row, col, v);
+    else if (!field.empty())
+      sheet.SetValue(row, col, field);
+    field.clear();
+    wasQuoted = false;
+  };
+  char c;
+  while (in.get(c)) {
+    if (quoted) {
+      if (c == '"') {
+        if (in.peek() == '"') {
+          in.get(c);
+          field += '"';
+        } else {
+          quoted = false;
+        }
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = wasQuoted = true;
+    } else if (c == ',') {
+      put();
+      ++col;
+    } else if (c == '\n') {
+      put();
+      ++row;
+      col = 0;
+    } else if (c != '\r') {
+      field += c;
+    }
+  }
+  if (!field.empty() || col > 0) put();
+  return book;
 }
 
 }  // namespace builtin

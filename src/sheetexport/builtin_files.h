@@ -2,6 +2,7 @@
 // constant-memory mode whenever the sheets allow), one sheet as CSV with the values as shown.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "sheetexport/builtin_book.h"
@@ -12,6 +13,8 @@ namespace builtin {
 // failure) and raise ESheetAppError, naming the file, when it cannot be written.
 void WriteXlsx(const TBook& book, const std::string& path);
 void WriteCsv(const TSheet& sheet, const std::string& path);
+// A CSV file as a one-sheet workbook: numbers where a field is one, text otherwise.
+std::shared_ptr<TBook> ReadCsv(const std::string& path);
 
 // The text the cell shows: numbers under their format, booleans as TRUE/FALSE.
 std::string CellText(const TBook& book, const TCell& cell);

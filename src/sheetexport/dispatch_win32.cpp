@@ -40,6 +40,14 @@ TOleVariant TOleVariant::Int(std::int32_t value) {
   return v;
 }
 
+TOleVariant TOleVariant::Object(IDispatch* object) {
+  TOleVariant v;
+  v.v_.vt = VT_DISPATCH;
+  v.v_.pdispVal = object;
+  if (object) object->AddRef();
+  return v;
+}
+
 VARIANT TOleVariant::Detach() noexcept {
   VARIANT out = v_;
   VariantInit(&v_);

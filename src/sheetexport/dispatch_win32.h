@@ -27,6 +27,8 @@ class TOleVariant {
   // An argument left out: the member takes its default.
   static TOleVariant Omitted();
   static TOleVariant Int(std::int32_t v);
+  // An object argument, holding its own reference.
+  static TOleVariant Object(IDispatch* object);
 
   // Hands the VARIANT over to the caller, leaving this one empty.
   VARIANT Detach() noexcept;

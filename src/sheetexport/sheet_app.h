@@ -83,6 +83,9 @@ class TSheetRange {
   virtual std::shared_ptr<TSheetRange> Offset(int rows, int columns) = 0;
   // AutoFilter(field, criteria1 omitted, op, criteria2 omitted, visibleDropDown).
   virtual void AutoFilter(int field, int op, bool visibleDropDown) = 0;
+  // Distance of the range's top-left corner from the sheet's, in points.
+  virtual double Left() = 0;
+  virtual double Top() = 0;
 };
 
 class TSheetOutline {
@@ -98,6 +101,64 @@ class TSheetPageSetup {
   virtual ~TSheetPageSetup() = default;
   virtual void SetPrintGridlines(bool print) = 0;
   virtual void SetCenterHeader(const std::string& text) = 0;
+  virtual void SetOrientation(int orientation) = 0;  // 1 portrait, 2 landscape
+  // 0 puts Zoom to False: the fit-to-pages counts decide the scale.
+  virtual void SetZoom(int percent) = 0;
+  virtual void SetFitToPagesWide(int pages) = 0;
+  // 0 puts FitToPagesTall to False: as many pages as the rows take.
+  virtual void SetFitToPagesTall(int pages) = 0;
+  // Rows repeated at the top of every page, as "$6:$6".
+  virtual void SetPrintTitleRows(const std::string& rows) = 0;
+};
+
+class TSheetChartTitle {
+ public:
+  virtual ~TSheetChartTitle() = default;
+  virtual void SetText(const std::string& text) = 0;
+};
+
+// One data series of a chart; its ranges may lie on any sheet of the workbook.
+class TSheetSeries {
+ public:
+  virtual ~TSheetSeries() = default;
+  virtual void SetName(const std::string& name) = 0;
+  virtual void SetValues(TSheetRange& values) = 0;
+  virtual void SetXValues(TSheetRange& categories) = 0;
+  virtual void SetChartType(int chartType) = 0;  // 51 clustered columns, 4 line
+  virtual void SetAxisGroup(int axisGroup) = 0;  // 1 primary, 2 secondary
+};
+
+class TSheetSeriesCollection {
+ public:
+  virtual ~TSheetSeriesCollection() = default;
+  virtual std::shared_ptr<TSheetSeries> Item(int index) = 0;  // from 1
+  virtual std::shared_ptr<TSheetSeries> NewSeries() = 0;
+};
+
+class TSheetChart {
+ public:
+  virtual ~TSheetChart() = default;
+  virtual void SetChartType(int chartType) = 0;
+  // SetSourceData(source, plotBy omitted): a column with a text at its top is a named series.
+  virtual void SetSourceData(TSheetRange& source) = 0;
+  virtual void SetHasTitle(bool has) = 0;
+  virtual std::shared_ptr<TSheetChartTitle> ChartTitle() = 0;
+  virtual void SetHasLegend(bool has) = 0;
+  virtual std::shared_ptr<TSheetSeriesCollection> SeriesCollection() = 0;
+};
+
+class TSheetChartObject {
+ public:
+  virtual ~TSheetChartObject() = default;
+  virtual std::shared_ptr<TSheetChart> Chart() = 0;
+};
+
+class TSheetChartObjects {
+ public:
+  virtual ~TSheetChartObjects() = default;
+  // A new empty chart at that place and size, in points.
+  virtual std::shared_ptr<TSheetChartObject> Add(double left, double top, double width,
+                                                 double height) = 0;
 };
 
 class TSheetWorksheet {
@@ -110,6 +171,8 @@ class TSheetWorksheet {
   virtual std::shared_ptr<TSheetRange> UsedRange() = 0;
   virtual std::shared_ptr<TSheetOutline> Outline() = 0;
   virtual std::shared_ptr<TSheetPageSetup> PageSetup() = 0;
+  virtual std::shared_ptr<TSheetChartObjects> ChartObjects() = 0;
+  virtual void Activate() = 0;
   virtual void PrintPreview() = 0;
   virtual void SaveAs(const std::string& path) = 0;
   virtual void SaveAs(const std::string& path, int fileFormat) = 0;
@@ -122,6 +185,8 @@ class TSheetWorksheets {
   virtual std::shared_ptr<TSheetWorksheet> Item(int index) = 0;  // from 1
   // Add(before, after omitted; count 1; type -4167).
   virtual std::shared_ptr<TSheetWorksheet> Add() = 0;
+  // Add(before omitted, after; count 1; type -4167): the new sheet follows that one.
+  virtual std::shared_ptr<TSheetWorksheet> AddAfter(TSheetWorksheet& after) = 0;
 };
 
 class TSheetWorkbook {

@@ -3,30 +3,21 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <list>
 
 #include "base/utf16.h"
 #include "base/utf8_path.h"
-#include "platform/atomic_file.h"
 #include "sheetexport/a1_address.h"
 #include "sheetexport/builtin_book.h"
+#include "sheetexport/builtin_chart.h"
 #include "sheetexport/builtin_files.h"
-#include "sheetexport/builtin_format.h"
 #include "sheetexport/builtin_handover.h"
+#include "sheetexport/builtin_range.h"
 #include "text/string_table.h"
 
 using namespace builtin;
 
 namespace {
-
-constexpr int kMaxRows = 1048576;
-constexpr int kMaxColumns = 16384;
-
-struct TServices {
-  FormatSettings Settings;
-  THandOver HandOver;
-};
 
 struct TAppState {
   std::vector<std::shared_ptr<TBook>> Books;
@@ -44,292 +35,6 @@ struct TAppState {
 void HandOverUnsaved(TAppState& st) {
   for (auto& book : st.Books)
     if (book->Dirty && HandOver(*book, st.Services->HandOver)) book->Dirty = false;
-}
-
-// Old style index to new, for one operation over many cells.
-class TStyleMap {
- public:
-  template <class F>
-  std::uint32_t Apply(TBook& book, std::uint32_t old, F&& change) {
-    for (const auto& [from, to] : seen_)
-      if (from == old) return to;
-    TCellStyle s = book.Styles.At(old);
-    change(s);
-    const std::uint32_t to = book.Styles.Intern(s);
-    seen_.emplace_back(old, to);
-    return to;
-  }
-
- private:
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> seen_;
-};
-
-class Range;
-
-struct TRangeRef {
-  std::shared_ptr<TBook> Book;
-  TSheet* Sheet;
-  TArea Area;
-  std::shared_ptr<TServices> Services;
-  bool EntireColumns = false;
-
-  // The last row an operation touches: whole columns end at the last existing row.
-  int LastRow() const {
-    return EntireColumns ? std::min(Area.Row2, static_cast<int>(Sheet->Rows.size()) - 1)
-                         : Area.Row2;
-  }
-
-  template <class F>
-  void ModifyArea(TArea a, F&& change) {
-    TStyleMap map;
-    Book->Dirty = true;
-    const int last =
-        EntireColumns ? std::min(a.Row2, static_cast<int>(Sheet->Rows.size()) - 1) : a.Row2;
-    for (int r = a.Row1; r <= last; ++r)
-      for (int c = a.Column1; c <= a.Column2; ++c) {
-        TCell& cell = Sheet->At(r, c);
-        cell.Style = map.Apply(*Book, cell.Style, change);
-      }
-  }
-  template <class F>
-  void Modify(F&& change) {
-    ModifyArea(Area, change);
-  }
-};
-
-class Font : public TSheetFont {
- public:
-  explicit Font(TRangeRef r) : r_(std::move(r)) {}
-  void SetName(const std::string& n) override {
-    const std::uint32_t name = r_.Book->Texts.Intern(n);
-    r_.Modify([&](TCellStyle& s) { s.FontName = name; });
-  }
-  void SetSize(double v) override {
-    if (v < 1 || v > 409) throw ESheetAppError("Unable to set the Size property of the Font class");
-    r_.Modify([&](TCellStyle& s) { s.FontSize = static_cast<float>(v); });
-  }
-  void SetColor(TColor c) override {
-    r_.Modify([&](TCellStyle& s) { s.FontColor = c; });
-  }
-  void SetBold(bool v) override {
-    r_.Modify([&](TCellStyle& s) { s.Bold = v; });
-  }
-  void SetItalic(bool v) override {
-    r_.Modify([&](TCellStyle& s) { s.Italic = v; });
-  }
-  void SetUnderline(bool v) override {
-    r_.Modify([&](TCellStyle& s) { s.Underline = v; });
-  }
-
- private:
-  TRangeRef r_;
-};
-
-class Interior : public TSheetInterior {
- public:
-  explicit Interior(TRangeRef r) : r_(std::move(r)) {}
-  void SetColor(TColor c) override {
-    r_.Modify([&](TCellStyle& s) { s.Fill = c; });
-  }
-
- private:
-  TRangeRef r_;
-};
-
-class Border : public TSheetBorder {
- public:
-  Border(TRangeRef r, int edge) : r_(std::move(r)), edge_(edge) {}
-  void SetLineStyle(int v) override {
-    Each([&](TEdge& e) { e.LineStyle = static_cast<std::int16_t>(v); });
-  }
-  void SetWeight(int v) override {
-    Each([&](TEdge& e) { e.Weight = static_cast<std::int16_t>(v); });
-  }
-  void SetColor(TColor c) override {
-    Each([&](TEdge& e) { e.Color = c; });
-  }
-
- private:
-  // The cells along the edge and the side of them that it is.
-  template <class F>
-  void Each(F&& change) {
-    const TArea a = r_.Area;
-    const auto side = [&](TArea cells, TEdgeIndex i) {
-      r_.ModifyArea(cells, [&](TCellStyle& s) { change(s.Edges[i]); });
-    };
-    switch (edge_) {
-      case 7:
-        side({a.Row1, a.Column1, a.Row2, a.Column1}, edLeft);
-        break;
-      case 8:
-        side({a.Row1, a.Column1, a.Row1, a.Column2}, edTop);
-        break;
-      case 9:
-        side({a.Row2, a.Column1, a.Row2, a.Column2}, edBottom);
-        break;
-      case 10:
-        side({a.Row1, a.Column2, a.Row2, a.Column2}, edRight);
-        break;
-      case 11:  // inside vertical
-        if (a.Column2 > a.Column1) {
-          side({a.Row1, a.Column1, a.Row2, a.Column2 - 1}, edRight);
-          side({a.Row1, a.Column1 + 1, a.Row2, a.Column2}, edLeft);
-        }
-        break;
-      case 12:  // inside horizontal
-        if (a.Row2 > a.Row1) {
-          side({a.Row1, a.Column1, a.Row2 - 1, a.Column2}, edBottom);
-          side({a.Row1 + 1, a.Column1, a.Row2, a.Column2}, edTop);
-        }
-        break;
-      default:
-        throw ESheetAppError("Unable to get the Borders property: edge " + std::to_string(edge_));
-    }
-  }
-  TRangeRef r_;
-  int edge_;
-};
-
-bool Overlaps(const TArea& a, const TArea& b) {
-  return a.Row1 <= b.Row2 && b.Row1 <= a.Row2 && a.Column1 <= b.Column2 && b.Column1 <= a.Column2;
-}
-
-class Range : public TSheetRange {
- public:
-  explicit Range(TRangeRef r) : r_(std::move(r)) {}
-
-  void SetValue2(const TVariant& v) override {
-    r_.Book->Dirty = true;
-    for (int row = r_.Area.Row1; row <= r_.LastRow(); ++row)
-      for (int c = r_.Area.Column1; c <= r_.Area.Column2; ++c) r_.Sheet->SetValue(row, c, v);
-  }
-  void SetValue2(const TVariantBlock& b) override {
-    r_.Book->Dirty = true;
-    const int rows = std::min(b.Rows, r_.LastRow() - r_.Area.Row1 + 1);
-    const int cols = std::min(b.Columns, r_.Area.Column2 - r_.Area.Column1 + 1);
-    for (int i = 0; i < rows; ++i)
-      for (int j = 0; j < cols; ++j)
-        r_.Sheet->SetValue(r_.Area.Row1 + i, r_.Area.Column1 + j, b.At(i, j));
-  }
-  TVariant Value2() override { return r_.Sheet->Value(r_.Area.Row1, r_.Area.Column1); }
-  void SetNumberFormat(const std::string& f) override {
-    const std::uint32_t format =
-        r_.Book->Texts.Intern(InvariantNumberFormat(f, r_.Services->Settings));
-    r_.Modify([&](TCellStyle& s) { s.NumberFormat = format; });
-  }
-  void SetMergeCells(bool merge) override {
-    auto& merges = r_.Sheet->Merges;
-    const TArea a = r_.Area;
-    merges.erase(std::remove_if(merges.begin(), merges.end(),
-                                [&](const TArea& m) { return Overlaps(m, a); }),
-                 merges.end());
-    if (merge && (a.Row2 > a.Row1 || a.Column2 > a.Column1)) merges.push_back(a);
-    r_.Book->Dirty = true;
-  }
-  void SetColumnWidth(double w) override {
-    if (w < 0 || w > 255) throw ESheetAppError("Unable to set the ColumnWidth property");
-    for (int c = r_.Area.Column1; c <= r_.Area.Column2; ++c) r_.Sheet->ColumnWidths[c] = w;
-    r_.Book->Dirty = true;
-  }
-  std::shared_ptr<TSheetRange> EntireColumn() override {
-    TRangeRef whole = r_;
-    whole.Area.Row1 = 0;
-    whole.Area.Row2 = kMaxRows - 1;
-    whole.EntireColumns = true;
-    return std::make_shared<Range>(whole);
-  }
-  void AutoFit() override;
-  std::shared_ptr<TSheetFont> Font() override { return std::make_shared<::Font>(r_); }
-  std::shared_ptr<TSheetInterior> Interior() override { return std::make_shared<::Interior>(r_); }
-  std::shared_ptr<TSheetBorder> Borders(int edge) override {
-    if (edge < 7 || edge > 12) throw ESheetAppError("Unable to get the Borders property");
-    return std::make_shared<Border>(r_, edge);
-  }
-  void SetOrientation(int v) override {
-    int degrees = v;
-    if (v == -4128)
-      degrees = 0;
-    else if (v == -4166)
-      degrees = 270;
-    else if (v == -4171)
-      degrees = 90;
-    else if (v == -4170)
-      degrees = -90;
-    else if (v < -90 || v > 90)
-      throw ESheetAppError("Unable to set the Orientation property");
-    r_.Modify([&](TCellStyle& s) { s.Orientation = static_cast<std::int16_t>(degrees); });
-  }
-  void SetWrapText(bool v) override {
-    r_.Modify([&](TCellStyle& s) { s.Wrap = v; });
-  }
-  void SetHorizontalAlignment(int v) override {
-    r_.Modify([&](TCellStyle& s) { s.HAlign = static_cast<std::int16_t>(v); });
-  }
-  void ClearContents() override {
-    r_.Book->Dirty = true;
-    for (int row = r_.Area.Row1; row <= r_.LastRow(); ++row)
-      for (int c = r_.Area.Column1; c <= r_.Area.Column2; ++c)
-        r_.Sheet->SetValue(row, c, TVariant{});
-  }
-  std::shared_ptr<TSheetRange> Rows() override { return std::make_shared<Range>(r_); }
-  void Group() override {
-    r_.Book->Dirty = true;
-    auto& rows = r_.Sheet->Rows;
-    if (static_cast<int>(rows.size()) <= r_.Area.Row2) rows.resize(r_.Area.Row2 + 1);
-    for (int row = r_.Area.Row1; row <= r_.Area.Row2; ++row)
-      if (rows[row].Level < 7) ++rows[row].Level;
-  }
-  int Row() override { return r_.Area.Row1 + 1; }
-  std::shared_ptr<TSheetRange> Offset(int rows, int columns) override {
-    TRangeRef moved = r_;
-    moved.Area = {r_.Area.Row1 + rows, r_.Area.Column1 + columns, r_.Area.Row2 + rows,
-                  r_.Area.Column2 + columns};
-    if (moved.Area.Row1 < 0 || moved.Area.Column1 < 0 || moved.Area.Row2 >= kMaxRows ||
-        moved.Area.Column2 >= kMaxColumns)
-      throw ESheetAppError("Offset leaves the sheet");
-    return std::make_shared<Range>(moved);
-  }
-  void AutoFilter(int, int, bool) override {
-    r_.Sheet->HasFilter = true;
-    r_.Sheet->Filter = r_.Area;
-    r_.Book->Dirty = true;
-  }
-
- private:
-  TRangeRef r_;
-};
-
-void Range::AutoFit() {
-  TSheet& sheet = *r_.Sheet;
-  std::vector<double> widest(r_.Area.Column2 - r_.Area.Column1 + 1, 0.0);
-  const auto merged = [&](int row, int col) {
-    for (const TArea& m : sheet.Merges)
-      if (row >= m.Row1 && row <= m.Row2 && col >= m.Column1 && col <= m.Column2) return true;
-    return false;
-  };
-  const int last = std::min(r_.Area.Row2, static_cast<int>(sheet.Rows.size()) - 1);
-  for (int row = r_.Area.Row1; row <= last; ++row) {
-    const auto& cells = sheet.Rows[row].Cells;
-    auto it = std::lower_bound(cells.begin(), cells.end(), r_.Area.Column1,
-                               [](const TCell& c, int v) { return c.Column < v; });
-    for (; it != cells.end() && it->Column <= r_.Area.Column2; ++it) {
-      if (it->Kind == TCellKind::Blank || merged(row, it->Column)) continue;
-      const TCellStyle& style = r_.Book->Styles.At(it->Style);
-      // Characters of the default font: larger and bold type take more of them.
-      const double units = static_cast<double>(Utf16Length(CellText(*r_.Book, *it)));
-      const double width = units * style.FontSize / 11.0 * (style.Bold ? 1.1 : 1.0) + 1.0;
-      double& w = widest[it->Column - r_.Area.Column1];
-      w = std::max(w, width);
-    }
-  }
-  for (std::size_t i = 0; i < widest.size(); ++i) {
-    const int col = r_.Area.Column1 + static_cast<int>(i);
-    if (widest[i] > 0)
-      sheet.ColumnWidths[col] = std::min(widest[i], 255.0);
-    else
-      sheet.ColumnWidths.erase(col);
-  }
-  r_.Book->Dirty = true;
 }
 
 class Outline : public TSheetOutline {
@@ -367,16 +72,6 @@ class Outline : public TSheetOutline {
   TSheet* sheet_;
 };
 
-class PageSetup : public TSheetPageSetup {
- public:
-  explicit PageSetup(TSheet* sheet) : sheet_(sheet) {}
-  void SetPrintGridlines(bool v) override { sheet_->PrintGridlines = v; }
-  void SetCenterHeader(const std::string& t) override { sheet_->CenterHeader = t; }
-
- private:
-  TSheet* sheet_;
-};
-
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return std::tolower(static_cast<unsigned char>(x)) ==
@@ -408,19 +103,25 @@ class Worksheet : public TSheetWorksheet {
                std::max(a->Row, z->Row) - 1, std::max(a->Column, z->Column) - 1};
     if (area.Row2 >= kMaxRows || area.Column2 >= kMaxColumns)
       throw ESheetAppError("Method Range failed: " + first + ":" + last);
-    return std::make_shared<::Range>(TRangeRef{book_, sheet_, area, services_});
+    return MakeRange(TRangeRef{book_, sheet_, area, services_});
   }
   std::shared_ptr<TSheetRange> UsedRange() override {
     TArea area{0, 0, 0, 0};
     sheet_->Used(area);
-    return std::make_shared<::Range>(TRangeRef{book_, sheet_, area, services_});
+    return MakeRange(TRangeRef{book_, sheet_, area, services_});
   }
   std::shared_ptr<TSheetOutline> Outline() override {
     return std::make_shared<::Outline>(book_, sheet_);
   }
-  std::shared_ptr<TSheetPageSetup> PageSetup() override {
-    return std::make_shared<::PageSetup>(sheet_);
+  std::shared_ptr<TSheetPageSetup> PageSetup() override { return PageSetupOf(book_, sheet_); }
+  std::shared_ptr<TSheetChartObjects> ChartObjects() override {
+    return ChartObjectsOf(book_, sheet_);
   }
+  void Activate() override {
+    for (std::size_t i = 0; i < book_->Sheets.size(); ++i)
+      if (book_->Sheets[i].get() == sheet_) book_->Active = static_cast<int>(i);
+  }
+  TSheet* Sheet() const { return sheet_; }
   // The desktop's spreadsheet program shows a copy; the workbook stays unsaved.
   void PrintPreview() override { HandOver(*book_, services_->HandOver); }
   void SaveAs(const std::string& path) override { SaveAs(path, 51); }
@@ -452,6 +153,17 @@ class Worksheets : public TSheetWorksheets {
   }
   // A new sheet goes before the active one and becomes active, as in the application.
   std::shared_ptr<TSheetWorksheet> Add() override {
+    return Insert(std::clamp(book_->Active, 0, Count()));
+  }
+  std::shared_ptr<TSheetWorksheet> AddAfter(TSheetWorksheet& after) override {
+    const auto* sheet = dynamic_cast<Worksheet*>(&after);
+    for (int i = 0; sheet && i < Count(); ++i)
+      if (book_->Sheets[i].get() == sheet->Sheet()) return Insert(i + 1);
+    throw ESheetAppError("Add method of Sheets class failed");
+  }
+
+ private:
+  std::shared_ptr<TSheetWorksheet> Insert(int at) {
     std::string name;
     for (int n = Count() + 1;; ++n) {
       name = "Sheet" + std::to_string(n);
@@ -460,14 +172,12 @@ class Worksheets : public TSheetWorksheets {
                       [&](const auto& s) { return SameNameIgnoringCase(s->Name, name); });
       if (!taken) break;
     }
-    const int at = std::clamp(book_->Active, 0, Count());
     book_->Sheets.insert(book_->Sheets.begin() + at, std::make_unique<TSheet>(*book_, name));
     book_->Active = at;
     book_->Dirty = true;
     return std::make_shared<Worksheet>(book_, book_->Sheets[at].get(), services_);
   }
 
- private:
   std::shared_ptr<TBook> book_;
   std::shared_ptr<TServices> services_;
 };
@@ -487,58 +197,6 @@ class Workbook : public TSheetWorkbook {
   std::shared_ptr<TBook> book_;
   std::shared_ptr<TServices> services_;
 };
-
-// Reads a CSV file into a one-sheet workbook: numbers where a field is one, text otherwise.
-std::shared_ptr<TBook> ReadCsv(const std::string& path) {
-  std::ifstream in(Utf8Path(path), std::ios::binary);
-  if (!in) throw ESheetAppError(Str(TS::CannotOpenFile, {path}));
-  auto book = std::make_shared<TBook>();
-  std::string stem = PathUtf8(Utf8Path(path).stem());
-  if (stem.empty() || Utf16Length(stem) > 31) stem = "Sheet1";
-  book->Sheets.push_back(std::make_unique<TSheet>(*book, stem));
-  TSheet& sheet = *book->Sheets.front();
-  int row = 0, col = 0;
-  std::string field;
-  bool quoted = false, wasQuoted = false;
-  const auto put = [&] {
-    char* end = nullptr;
-    const double v = std::strtod(field.c_str(), &end);
-    if (!field.empty() && !wasQuoted && end && *end == '\0')
-      sheet.SetValue(row, col, v);
-    else if (!field.empty())
-      sheet.SetValue(row, col, field);
-    field.clear();
-    wasQuoted = false;
-  };
-  char c;
-  while (in.get(c)) {
-    if (quoted) {
-      if (c == '"') {
-        if (in.peek() == '"') {
-          in.get(c);
-          field += '"';
-        } else {
-          quoted = false;
-        }
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      quoted = wasQuoted = true;
-    } else if (c == ',') {
-      put();
-      ++col;
-    } else if (c == '\n') {
-      put();
-      ++row;
-      col = 0;
-    } else if (c != '\r') {
-      field += c;
-    }
-  }
-  if (!field.empty() || col > 0) put();
-  return book;
-}
 
 class Workbooks : public TSheetWorkbooks {
  public:

@@ -31,6 +31,13 @@ V Color(TColor c) {
   return V::Int(static_cast<std::int32_t>(c & 0xFFFFFF));
 }
 
+double ToDouble(const std::string& name, const V& answer) {
+  const TVariant v = FromOleVariant(*answer);
+  if (const auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
+  if (const auto* d = std::get_if<double>(&v)) return *d;
+  throw ESheetAppError(name + " did not answer a number");
+}
+
 int ToInt(const std::string& name, const V& answer) {
   const TVariant v = FromOleVariant(*answer);
   if (const auto* i = std::get_if<std::int64_t>(&v)) return static_cast<int>(*i);
@@ -151,6 +158,9 @@ class ExcelRange : public TSheetRange {
     args.push_back(Bool(visibleDropDown));
     d_.Call("AutoFilter", std::move(args));
   }
+  double Left() override { return ToDouble("Left", d_.Get("Left")); }
+  double Top() override { return ToDouble("Top", d_.Get("Top")); }
+  const TDispatch& Dispatch() const { return d_; }
 
  private:
   static std::vector<V> Args(V a, V b) {
@@ -193,11 +203,116 @@ class ExcelOutline : public TSheetOutline {
   TDispatch d_;
 };
 
+// Excel's page setup takes False where no zoom or page count applies.
+V IntOrFalse(int v) {
+  return v == 0 ? Bool(false) : V::Int(v);
+}
+
+// Excel takes the ranges of a chart as the Range objects themselves.
+V RangeArgument(TSheetRange& range) {
+  return V::Object(dynamic_cast<ExcelRange&>(range).Dispatch().get());
+}
+
+class ExcelChartTitle : public TSheetChartTitle {
+ public:
+  explicit ExcelChartTitle(TDispatch d) : d_(std::move(d)) {}
+  void SetText(const std::string& text) override { d_.Put("Text", Text(text)); }
+
+ private:
+  TDispatch d_;
+};
+
+class ExcelSeries : public TSheetSeries {
+ public:
+  explicit ExcelSeries(TDispatch d) : d_(std::move(d)) {}
+  void SetName(const std::string& name) override { d_.Put("Name", Text(name)); }
+  void SetValues(TSheetRange& values) override { d_.Put("Values", RangeArgument(values)); }
+  void SetXValues(TSheetRange& categories) override {
+    d_.Put("XValues", RangeArgument(categories));
+  }
+  void SetChartType(int chartType) override { d_.Put("ChartType", V::Int(chartType)); }
+  void SetAxisGroup(int axisGroup) override { d_.Put("AxisGroup", V::Int(axisGroup)); }
+
+ private:
+  TDispatch d_;
+};
+
+class ExcelSeriesCollection : public TSheetSeriesCollection {
+ public:
+  explicit ExcelSeriesCollection(TDispatch d) : d_(std::move(d)) {}
+  std::shared_ptr<TSheetSeries> Item(int index) override {
+    std::vector<V> args;
+    args.push_back(V::Int(index));
+    return std::make_shared<ExcelSeries>(
+        Require("SeriesCollection.Item", d_.CallChild("Item", std::move(args))));
+  }
+  std::shared_ptr<TSheetSeries> NewSeries() override {
+    return std::make_shared<ExcelSeries>(Require("NewSeries", d_.CallChild("NewSeries")));
+  }
+
+ private:
+  TDispatch d_;
+};
+
+class ExcelChart : public TSheetChart {
+ public:
+  explicit ExcelChart(TDispatch d) : d_(std::move(d)) {}
+  void SetChartType(int chartType) override { d_.Put("ChartType", V::Int(chartType)); }
+  void SetSourceData(TSheetRange& source) override {
+    std::vector<V> args;
+    args.push_back(RangeArgument(source));
+    d_.Call("SetSourceData", std::move(args));
+  }
+  void SetHasTitle(bool has) override { d_.Put("HasTitle", Bool(has)); }
+  std::shared_ptr<TSheetChartTitle> ChartTitle() override {
+    return std::make_shared<ExcelChartTitle>(Require("ChartTitle", d_.GetChild("ChartTitle")));
+  }
+  void SetHasLegend(bool has) override { d_.Put("HasLegend", Bool(has)); }
+  std::shared_ptr<TSheetSeriesCollection> SeriesCollection() override {
+    return std::make_shared<ExcelSeriesCollection>(
+        Require("SeriesCollection", d_.CallChild("SeriesCollection")));
+  }
+
+ private:
+  TDispatch d_;
+};
+
+class ExcelChartObject : public TSheetChartObject {
+ public:
+  explicit ExcelChartObject(TDispatch d) : d_(std::move(d)) {}
+  std::shared_ptr<TSheetChart> Chart() override {
+    return std::make_shared<ExcelChart>(Require("Chart", d_.GetChild("Chart")));
+  }
+
+ private:
+  TDispatch d_;
+};
+
+class ExcelChartObjects : public TSheetChartObjects {
+ public:
+  explicit ExcelChartObjects(TDispatch d) : d_(std::move(d)) {}
+  std::shared_ptr<TSheetChartObject> Add(double left, double top, double width,
+                                         double height) override {
+    std::vector<V> args;
+    for (double v : {left, top, width, height}) args.push_back(Number(v));
+    return std::make_shared<ExcelChartObject>(
+        Require("ChartObjects.Add", d_.CallChild("Add", std::move(args))));
+  }
+
+ private:
+  TDispatch d_;
+};
+
 class ExcelPageSetup : public TSheetPageSetup {
  public:
   explicit ExcelPageSetup(TDispatch d) : d_(std::move(d)) {}
   void SetPrintGridlines(bool print) override { d_.Put("PrintGridlines", Bool(print)); }
   void SetCenterHeader(const std::string& text) override { d_.Put("CenterHeader", Text(text)); }
+  void SetOrientation(int orientation) override { d_.Put("Orientation", V::Int(orientation)); }
+  void SetZoom(int percent) override { d_.Put("Zoom", IntOrFalse(percent)); }
+  void SetFitToPagesWide(int pages) override { d_.Put("FitToPagesWide", IntOrFalse(pages)); }
+  void SetFitToPagesTall(int pages) override { d_.Put("FitToPagesTall", IntOrFalse(pages)); }
+  void SetPrintTitleRows(const std::string& rows) override { d_.Put("PrintTitleRows", Text(rows)); }
 
  private:
   TDispatch d_;
@@ -231,7 +346,13 @@ class ExcelWorksheet : public TSheetWorksheet {
   std::shared_ptr<TSheetPageSetup> PageSetup() override {
     return std::make_shared<ExcelPageSetup>(Require("PageSetup", d_.GetChild("PageSetup")));
   }
+  std::shared_ptr<TSheetChartObjects> ChartObjects() override {
+    return std::make_shared<ExcelChartObjects>(
+        Require("ChartObjects", d_.CallChild("ChartObjects")));
+  }
+  void Activate() override { d_.Call("Activate"); }
   void PrintPreview() override { d_.Call("PrintPreview"); }
+  const TDispatch& Dispatch() const { return d_; }
   void SaveAs(const std::string& path) override {
     std::vector<V> args;
     args.push_back(Text(path));
@@ -264,6 +385,15 @@ class ExcelWorksheets : public TSheetWorksheets {
     args.push_back(V::Omitted());   // after
     args.push_back(V::Int(1));      // count
     args.push_back(V::Int(-4167));  // xlWorksheet
+    return std::make_shared<ExcelWorksheet>(
+        Require("Worksheets.Add", d_.CallChild("Add", std::move(args))));
+  }
+  std::shared_ptr<TSheetWorksheet> AddAfter(TSheetWorksheet& after) override {
+    std::vector<V> args;
+    args.push_back(V::Omitted());  // before
+    args.push_back(V::Object(dynamic_cast<ExcelWorksheet&>(after).Dispatch().get()));
+    args.push_back(V::Int(1));
+    args.push_back(V::Int(-4167));
     return std::make_shared<ExcelWorksheet>(
         Require("Worksheets.Add", d_.CallChild("Add", std::move(args))));
   }

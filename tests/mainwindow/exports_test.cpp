@@ -6,8 +6,10 @@
 #include <sstream>
 
 #include "../sheetexport/fake_desktop.h"
+#include "../sheetexport/sheet_app_recorder.h"
 #include "../sheetexport/xlsx_reader.h"
 #include "form_fixture.h"
+#include "mainwindow/archive_summary.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/textreport.h"
 #include "sheetexport/sheet_app_builtin.h"
@@ -292,6 +294,178 @@ TEST_F(ExportsTest, ExportFailureIsReportedAndTheWindowReturnsToDataReady) {
   EXPECT_TRUE(f.B_Excel->Visible());
   EXPECT_TRUE(f.B_Exit->Enabled());
   EXPECT_FALSE(f.sxExcelExport1->Connected());
+}
+
+std::string Cell(char column, int row) {
+  return std::string(1, column) + std::to_string(row);
+}
+
+void ExpectNumber(const XlsxSheet& sheet, const std::string& cell,
+                  const std::optional<double>& want, const std::string& where) {
+  if (!want) {
+    EXPECT_EQ(sheet.Text(cell), "") << where << " " << cell;
+  } else {
+    ASSERT_FALSE(sheet.Text(cell).empty()) << where << " " << cell;
+    EXPECT_DOUBLE_EQ(std::stod(sheet.Text(cell)), *want) << where << " " << cell;
+  }
+}
+
+TEST_F(ExportsTest, TheSummarySheetSumsUpTheArchiveAndBothSheetsPrintOnePageWide) {
+  struct Case {
+    const char* name;
+    std::vector<unsigned> q;
+    int unit;
+  };
+  const Case cases[] = {
+      {"one series", {0}, 0},
+      {"three series in kg/cm2", {2, 0, 1}, 1},
+      {"more series than the chart shows", std::vector<unsigned>(230, 0), 3},
+  };
+  for (const Case& c : cases) {
+    sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
+    form.reset();
+    TForm_Main& f = Loaded(c.q);
+    f.CB_Unit->SetItemIndex(c.unit);
+    f.Unit = c.unit;
+    const fs::path saved = Root() / "summary.xlsx";
+    f.OnWorkbookWritten = [&](TsxExcelExport& x) { x.SaveAs(saved.string(), ffXLSX); };
+    ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());
+    ASSERT_TRUE(app.Errors().empty()) << app.Errors().front();
+    const TArchiveSummary want = SummarizeArchive(f.Archive, c.unit);
+
+    XlsxFile book(saved.string());
+    ASSERT_TRUE(book.Ok()) << c.name;
+    const std::string workbook = book.Part("xl/workbook.xml");
+    EXPECT_LT(workbook.find("name=\"Quarrow VORNEX\""), workbook.find("name=\"Summary\""));
+    EXPECT_EQ(workbook.find("activeTab"), std::string::npos) << "the data sheet stays active";
+    const XlsxSheet sheet = book.Sheet(2);
+    EXPECT_EQ(sheet.Text("A1"), SummaryCaption(c.unit)) << c.name;
+    EXPECT_EQ(sheet.Text("D3"), SummaryColumnTitle(scMean, c.unit)) << c.name;
+    std::vector<const TSummaryRow*> rows;
+    for (const auto& g : want.Groups) rows.push_back(&g);
+    rows.push_back(&want.All);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const int row = 4 + static_cast<int>(i);
+      const TSummaryRow& r = *rows[i];
+      EXPECT_EQ(sheet.Text(Cell('A', row)), r.Article) << c.name;
+      EXPECT_EQ(sheet.Text(Cell('B', row)), r.Material) << c.name;
+      ExpectNumber(sheet, Cell('C', row), r.N, c.name);
+      ExpectNumber(sheet, Cell('D', row), r.Mean, c.name);
+      ExpectNumber(sheet, Cell('E', row), r.Min, c.name);
+      ExpectNumber(sheet, Cell('F', row), r.Max, c.name);
+      ExpectNumber(sheet, Cell('G', row), r.S, c.name);
+      ExpectNumber(sheet, Cell('H', row), r.V, c.name);
+    }
+    // The chart's data: a title row, then N, R and the mean of each charted series; the chart
+    // refers to exactly those cells.
+    const int title = 4 + static_cast<int>(rows.size()) + 1 + 22;
+    const int first = title + 1, last = title + static_cast<int>(want.ChartCount);
+    EXPECT_EQ(sheet.Text(Cell('A', title)), "N") << c.name;
+    ExpectNumber(sheet, Cell('A', last), static_cast<double>(want.ChartCount), c.name);
+    ExpectNumber(sheet, Cell('B', last), want.SeriesR[want.ChartCount - 1], c.name);
+    ExpectNumber(sheet, Cell('C', first), want.All.Mean, c.name);
+    EXPECT_EQ(sheet.Text(Cell('A', last + 1)), "") << c.name;
+    const std::string chart = book.Part("xl/charts/chart1.xml");
+    const auto range = [&](char col) {
+      const std::string column = "$" + std::string(1, col) + "$";
+      const std::string to = last > first ? ":" + column + std::to_string(last) : "";
+      return "Summary!" + column + std::to_string(first) + to;
+    };
+    for (char col : {'A', 'B', 'C'})
+      EXPECT_NE(chart.find(range(col)), std::string::npos) << c.name << " " << range(col);
+    EXPECT_NE(chart.find(SummaryChartTitle(want)), std::string::npos) << c.name;
+    EXPECT_NE(book.Part("xl/drawings/drawing1.xml").find("<xdr:row>"), std::string::npos);
+    // Both sheets print landscape, one page wide, their column titles on every page.
+    for (int s : {1, 2}) {
+      const std::string xml = book.Sheet(s).Xml;
+      EXPECT_NE(xml.find("orientation=\"landscape\""), std::string::npos) << c.name << s;
+      EXPECT_NE(xml.find("fitToHeight=\"0\""), std::string::npos) << c.name << s;
+      EXPECT_NE(xml.find("<pageSetUpPr fitToPage=\"1\"/>"), std::string::npos) << c.name << s;
+    }
+    EXPECT_NE(workbook.find("'Quarrow VORNEX'!$6:$6"), std::string::npos) << c.name;
+    EXPECT_NE(workbook.find("Summary!$3:$3"), std::string::npos) << c.name;
+  }
+}
+
+TEST_F(ExportsTest, ASummaryTheApplicationRefusesLeavesTheDataSheetWholeAndIsToldOf) {
+  auto recorder = std::make_shared<TSheetRecorder>();
+  recorder->ExistingKeys.insert("\\Software\\Microsoft\\Office\\14.0\\Excel");
+  recorder->FailingCalls = {"Worksheets.Add(?,Sheet"};
+  sheets = recorder;
+  TForm_Main& f = Loaded({1, 0});
+  bool saved = false;
+  f.OnWorkbookWritten = [&](TsxExcelExport&) { saved = true; };
+  std::string told;
+  InfoForm().ModalAnswer = [&](headless::TForm& dialog) {
+    told = f.Form_Info->L_Info->Caption();
+    dialog.Close();
+  };
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());
+  EXPECT_TRUE(app.Errors().empty()) << app.Errors().front();
+  EXPECT_TRUE(saved) << "the data sheet is still saved";
+  EXPECT_EQ(told.rfind("The workbook was written without its summary sheet", 0), 0u) << told;
+  EXPECT_EQ(recorder->Books.at(0).size(), 1u);
+  EXPECT_EQ(recorder->Cells["F7"], TVariant(21.0)) << "the data sheet's cells are written";
+  EXPECT_TRUE(f.B_Exit->Enabled());
+}
+
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    pclose(p);
+  }
+  return out;
+}
+
+// Gnumeric opens both sheets; LibreOffice prints each sheet one page wide, landscape, with the
+// column titles again at the top of a page the summary runs on to.
+TEST_F(ExportsTest, SpreadsheetProgramsOpenTheWorkbookAndPrintItOnePageWide) {
+  for (const char* tool : {"ssconvert", "soffice", "pdftotext", "pdfinfo"})
+    if (std::system(("command -v " + std::string(tool) + " >/dev/null 2>&1").c_str()) != 0)
+      GTEST_SKIP() << "no " << tool;
+  sheets = CreateBuiltinSheetSystem({format, NoDesktop(), {}});
+  std::vector<unsigned> q(80, 0);
+  TForm_Main& f = Loaded(q);
+  const fs::path saved = Root() / "print.xlsx";
+  f.OnWorkbookWritten = [&](TsxExcelExport& x) { x.SaveAs(saved.string(), ffXLSX); };
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Excel)->Click());
+  const std::string dir = Root().string();
+  ASSERT_EQ(
+      std::system(("ssconvert -S '" + saved.string() + "' '" + dir + "/sheet.csv' >/dev/null 2>&1")
+                      .c_str()),
+      0);
+  std::ifstream summary(dir + "/sheet.csv.1");
+  std::stringstream csv;
+  csv << summary.rdbuf();
+  EXPECT_NE(csv.str().find("\"All series\",,80"), std::string::npos) << csv.str();
+
+  ASSERT_EQ(std::system(("cd '" + dir + "' && HOME='" + dir +
+                         "' soffice --headless --convert-to pdf print.xlsx >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  const std::string pdf = dir + "/print.pdf";
+  const std::string info = Output("pdfinfo '" + pdf + "'");
+  EXPECT_NE(info.find("792 x 612"), std::string::npos) << "landscape letter: " << info;
+  // Pages as pdftotext separates them: the data sheet's first, then the summary's.
+  std::vector<std::string> pages(1);
+  for (const char ch : Output("pdftotext '" + pdf + "' -"))
+    if (ch == '\f')
+      pages.emplace_back();
+    else
+      pages.back() += ch;
+  std::size_t first = 0;
+  while (first < pages.size() && pages[first].find("Date/Time") != std::string::npos) ++first;
+  ASSERT_GE(first, 2u) << "80 records take two pages";
+  ASSERT_LT(first + 1, pages.size()) << "the summary runs on to a second page";
+  for (std::size_t i = 0; i < first; ++i)
+    for (const char* title : {"Heave concrete at granite", "Single Values", "Impacts quantity"})
+      EXPECT_NE(pages[i].find(title), std::string::npos) << "page " << i + 1 << ": " << title;
+  for (const char* title : {"Article", "V, %", "All series", "R of every series, MPa"})
+    EXPECT_NE(pages[first].find(title), std::string::npos) << "the summary's page: " << title;
+  EXPECT_NE(pages[first + 1].find("Highest R, MPa"), std::string::npos)
+      << "titles repeated: " << pages[first + 1];
 }
 
 }  // namespace

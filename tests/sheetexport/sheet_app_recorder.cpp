@@ -155,6 +155,17 @@ class Range : public TSheetRange {
     r_->Record(p_ + ".AutoFilter(" + std::to_string(field) + "," + std::to_string(op) + "," +
                B(dropDown) + ")");
   }
+  double Left() override {
+    r_->Record(p_ + ".Left");
+    const auto a = ParseA1(first_);
+    return a ? (a->Column - 1) * 48.0 : 0;
+  }
+  double Top() override {
+    r_->Record(p_ + ".Top");
+    const auto a = ParseA1(first_);
+    return a ? (a->Row - 1) * 15.0 : 0;
+  }
+  const std::string& Path() const { return p_; }
 
  private:
   Rec r_;
@@ -180,6 +191,94 @@ class PageSetup : public TSheetPageSetup {
   void SetPrintGridlines(bool v) override { r_->Record("PageSetup.PrintGridlines=" + B(v)); }
   void SetCenterHeader(const std::string& t) override {
     r_->Record("PageSetup.CenterHeader=\"" + t + "\"");
+  }
+  void SetOrientation(int v) override { r_->Record("PageSetup.Orientation=" + std::to_string(v)); }
+  void SetZoom(int v) override { r_->Record("PageSetup.Zoom=" + OrFalse(v)); }
+  void SetFitToPagesWide(int v) override { r_->Record("PageSetup.FitToPagesWide=" + OrFalse(v)); }
+  void SetFitToPagesTall(int v) override { r_->Record("PageSetup.FitToPagesTall=" + OrFalse(v)); }
+  void SetPrintTitleRows(const std::string& rows) override {
+    r_->Record("PageSetup.PrintTitleRows=\"" + rows + "\"");
+  }
+
+ private:
+  static std::string OrFalse(int v) { return v == 0 ? "false" : std::to_string(v); }
+  Rec r_;
+};
+
+std::string PathOf(TSheetRange& range) {
+  return dynamic_cast<Range&>(range).Path();
+}
+
+class ChartTitle : public TSheetChartTitle {
+ public:
+  explicit ChartTitle(Rec r) : r_(std::move(r)) {}
+  void SetText(const std::string& t) override { r_->Record("ChartTitle.Text=\"" + t + "\""); }
+
+ private:
+  Rec r_;
+};
+
+class Series : public TSheetSeries {
+ public:
+  explicit Series(Rec r) : r_(std::move(r)) {}
+  void SetName(const std::string& n) override { r_->Record("Series.Name=\"" + n + "\""); }
+  void SetValues(TSheetRange& v) override { r_->Record("Series.Values=" + PathOf(v)); }
+  void SetXValues(TSheetRange& v) override { r_->Record("Series.XValues=" + PathOf(v)); }
+  void SetChartType(int t) override { r_->Record("Series.ChartType=" + std::to_string(t)); }
+  void SetAxisGroup(int g) override { r_->Record("Series.AxisGroup=" + std::to_string(g)); }
+
+ private:
+  Rec r_;
+};
+
+class SeriesCollection : public TSheetSeriesCollection {
+ public:
+  explicit SeriesCollection(Rec r) : r_(std::move(r)) {}
+  std::shared_ptr<TSheetSeries> Item(int) override { return std::make_shared<Series>(r_); }
+  std::shared_ptr<TSheetSeries> NewSeries() override {
+    r_->Record("SeriesCollection.NewSeries");
+    return std::make_shared<Series>(r_);
+  }
+
+ private:
+  Rec r_;
+};
+
+class Chart : public TSheetChart {
+ public:
+  explicit Chart(Rec r) : r_(std::move(r)) {}
+  void SetChartType(int t) override { r_->Record("Chart.ChartType=" + std::to_string(t)); }
+  void SetSourceData(TSheetRange& source) override {
+    r_->Record("Chart.SetSourceData(" + PathOf(source) + ")");
+  }
+  void SetHasTitle(bool v) override { r_->Record("Chart.HasTitle=" + B(v)); }
+  std::shared_ptr<TSheetChartTitle> ChartTitle() override {
+    return std::make_shared<::ChartTitle>(r_);
+  }
+  void SetHasLegend(bool v) override { r_->Record("Chart.HasLegend=" + B(v)); }
+  std::shared_ptr<TSheetSeriesCollection> SeriesCollection() override {
+    return std::make_shared<::SeriesCollection>(r_);
+  }
+
+ private:
+  Rec r_;
+};
+
+class ChartObject : public TSheetChartObject {
+ public:
+  explicit ChartObject(Rec r) : r_(std::move(r)) {}
+  std::shared_ptr<TSheetChart> Chart() override { return std::make_shared<::Chart>(r_); }
+
+ private:
+  Rec r_;
+};
+
+class ChartObjects : public TSheetChartObjects {
+ public:
+  explicit ChartObjects(Rec r) : r_(std::move(r)) {}
+  std::shared_ptr<TSheetChartObject> Add(double l, double t, double w, double h) override {
+    r_->Record("ChartObjects.Add(" + Num(l) + "," + Num(t) + "," + Num(w) + "," + Num(h) + ")");
+    return std::make_shared<ChartObject>(r_);
   }
 
  private:
@@ -210,7 +309,12 @@ class Worksheet : public TSheetWorksheet {
   std::shared_ptr<TSheetPageSetup> PageSetup() override {
     return std::make_shared<::PageSetup>(r_);
   }
+  std::shared_ptr<TSheetChartObjects> ChartObjects() override {
+    return std::make_shared<::ChartObjects>(r_);
+  }
+  void Activate() override { r_->Record("Sheet.Activate"); }
   void PrintPreview() override { r_->Record("Sheet.PrintPreview"); }
+  int Index() const { return index_; }
   void SaveAs(const std::string& path) override { r_->Record("Sheet.SaveAs(\"" + path + "\")"); }
   void SaveAs(const std::string& path, int format) override {
     r_->Record("Sheet.SaveAs(\"" + path + "\"," + std::to_string(format) + ")");
@@ -237,6 +341,13 @@ class Worksheets : public TSheetWorksheets {
     auto& book = r_->Books[book_];
     book.push_back("Sheet" + std::to_string(book.size() + 1));
     return std::make_shared<Worksheet>(r_, book_, static_cast<int>(book.size()) - 1);
+  }
+  std::shared_ptr<TSheetWorksheet> AddAfter(TSheetWorksheet& after) override {
+    r_->Record("Worksheets.Add(?,Sheet,1,-4167)");
+    auto& book = r_->Books[book_];
+    const int at = dynamic_cast<Worksheet&>(after).Index() + 1;
+    book.insert(book.begin() + at, "Sheet" + std::to_string(book.size() + 1));
+    return std::make_shared<Worksheet>(r_, book_, at);
   }
 
  private:

@@ -1,7 +1,8 @@
 // The main window's "Export to Excel" against the fake of Excel's objects, which refuses and
 // converts as Excel does: the export completes with and without single values, the header's
-// date line stays the text shown, and each object is asked each member's id once. The figures
-// are the calls that would cross to Excel's process, per exported record.
+// date line stays the text shown, the summary sheet follows with its chart, and each object is
+// asked each member's id once. The figures are the calls that would cross to Excel's process, per
+// exported record.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,7 +35,9 @@ TEST(ExcelMainWindow, ExportsWithAndWithoutSingleValuesAsExcelTakesThem) {
     EXPECT_TRUE(run.Export.Errors.empty()) << run.Export.Errors.front();
     const FakeExcel& x = *run.Excel;
     ASSERT_EQ(x.Books.size(), 1u);
-    EXPECT_EQ(x.Books[0][0], "Quarrow VORNEX");
+    EXPECT_EQ(x.Books[0], (std::vector<std::string>{"Quarrow VORNEX", "Summary"}));
+    ASSERT_EQ(x.Charts.size(), 1u);
+    EXPECT_EQ(x.Charts[0].Title, "R of every series, MPa");
     ASSERT_EQ(x.Cells.count("A4"), 1u);
     EXPECT_EQ(x.Cells.at("A2"), TVariant(std::string("Quarrow VORNEX")));
     EXPECT_EQ(x.Cells.at("A4"), TVariant(run.Export.DateLine))
@@ -50,7 +53,7 @@ TEST(ExcelMainWindow, ExportsWithAndWithoutSingleValuesAsExcelTakesThem) {
       return c.rfind("KeyExists", 0) != 0 && c.rfind("CurVer", 0) != 0;
     });
     ASSERT_NE(lastToExcel, x.Calls.rend());
-    EXPECT_EQ(*lastToExcel, "Outline.ShowLevels(1)");
+    EXPECT_EQ(*lastToExcel, "Sheet.Activate") << "the summary is written last";
     EXPECT_EQ(x.RepeatedLookups, 0) << "an object is asked a member's id once";
     EXPECT_EQ(x.LiveObjects, 0) << "every object is let go";
   }

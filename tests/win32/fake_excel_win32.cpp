@@ -1,203 +1,15 @@
 #include "fake_excel_win32.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "fake_excel_members_win32.h"
+#include "fake_excel_values_win32.h"
 #include "sheetexport/a1_address.h"
 #include "sheetexport/sheet_app_excel_win32.h"
 
 namespace {
-
-enum class Kind {
-  App,
-  Workbooks,
-  Workbook,
-  Worksheets,
-  Sheet,
-  Range,
-  Font,
-  Interior,
-  Borders,
-  Border,
-  Outline,
-  PageSetup
-};
-
-constexpr WORD kGet = DISPATCH_PROPERTYGET;
-constexpr WORD kPut = DISPATCH_PROPERTYPUT;
-constexpr WORD kMethod = DISPATCH_METHOD;
-
-struct Member {
-  Kind kind;
-  const char* name;
-  WORD flags;
-  int maxArgs;    // positional, a put's value not counted
-  bool recorded;  // as the recording application records it
-};
-
-// The Excel members the program calls, with their invoke kinds as the type library has them.
-const Member kMembers[] = {
-    {Kind::App, "DisplayAlerts", kPut | kGet, 0, true},
-    {Kind::App, "ScreenUpdating", kPut | kGet, 0, true},
-    {Kind::App, "Visible", kPut | kGet, 0, true},
-    {Kind::App, "Quit", kMethod, 0, true},
-    {Kind::App, "International", kGet, 1, true},
-    {Kind::App, "Workbooks", kGet, 0, false},
-    {Kind::App, "ActiveWorkbook", kGet, 0, true},
-    {Kind::Workbooks, "Count", kGet, 0, true},
-    {Kind::Workbooks, "Add", kMethod, 1, true},
-    {Kind::Workbooks, "Open", kMethod, 15, true},
-    {Kind::Workbook, "Worksheets", kGet, 0, false},
-    {Kind::Workbook, "ActiveSheet", kGet, 0, true},
-    {Kind::Worksheets, "Count", kGet, 0, true},
-    {Kind::Worksheets, "Item", kGet, 1, true},
-    {Kind::Worksheets, "Add", kMethod, 4, true},
-    {Kind::Sheet, "Name", kGet | kPut, 0, true},
-    {Kind::Sheet, "Range", kGet, 2, false},
-    {Kind::Sheet, "UsedRange", kGet, 0, true},
-    {Kind::Sheet, "Outline", kGet, 0, false},
-    {Kind::Sheet, "PageSetup", kGet, 0, false},
-    {Kind::Sheet, "PrintPreview", kMethod, 1, true},
-    {Kind::Sheet, "SaveAs", kMethod, 12, true},
-    {Kind::Range, "Value2", kGet | kPut, 0, true},
-    {Kind::Range, "NumberFormatLocal", kGet | kPut, 0, true},
-    {Kind::Range, "MergeCells", kGet | kPut, 0, true},
-    {Kind::Range, "ColumnWidth", kGet | kPut, 0, true},
-    {Kind::Range, "EntireColumn", kGet, 0, false},
-    {Kind::Range, "AutoFit", kMethod, 0, true},
-    {Kind::Range, "Font", kGet, 0, false},
-    {Kind::Range, "Interior", kGet, 0, false},
-    {Kind::Range, "Borders", kGet, 0, false},
-    {Kind::Range, "Orientation", kGet | kPut, 0, true},
-    {Kind::Range, "WrapText", kGet | kPut, 0, true},
-    {Kind::Range, "HorizontalAlignment", kGet | kPut, 0, true},
-    {Kind::Range, "ClearContents", kMethod, 0, true},
-    {Kind::Range, "Rows", kGet, 0, false},
-    {Kind::Range, "Columns", kGet, 0, false},
-    {Kind::Range, "Count", kGet, 0, true},
-    {Kind::Range, "Group", kMethod, 4, true},
-    {Kind::Range, "Row", kGet, 0, true},
-    {Kind::Range, "Offset", kGet, 2, true},
-    {Kind::Range, "Resize", kGet, 2, true},
-    {Kind::Range, "AutoFilter", kMethod, 7, true},
-    {Kind::Font, "Name", kGet | kPut, 0, true},
-    {Kind::Font, "Size", kGet | kPut, 0, true},
-    {Kind::Font, "Color", kGet | kPut, 0, true},
-    {Kind::Font, "Bold", kGet | kPut, 0, true},
-    {Kind::Font, "Italic", kGet | kPut, 0, true},
-    {Kind::Font, "Underline", kGet | kPut, 0, true},
-    {Kind::Interior, "Color", kGet | kPut, 0, true},
-    {Kind::Borders, "Item", kGet, 1, false},
-    {Kind::Border, "LineStyle", kGet | kPut, 0, true},
-    {Kind::Border, "Weight", kGet | kPut, 0, true},
-    {Kind::Border, "Color", kGet | kPut, 0, true},
-    {Kind::Outline, "SummaryRow", kGet | kPut, 0, true},
-    {Kind::Outline, "SummaryColumn", kGet | kPut, 0, true},
-    {Kind::Outline, "ShowLevels", kMethod, 2, true},
-    {Kind::PageSetup, "PrintGridlines", kGet | kPut, 0, true},
-    {Kind::PageSetup, "CenterHeader", kGet | kPut, 0, true},
-};
-
-const Member* Find(Kind kind, const std::string& name) {
-  for (const auto& m : kMembers)
-    if (m.kind == kind && name == m.name) return &m;
-  return nullptr;
-}
-
-std::string Narrow(const wchar_t* w, std::size_t n) {
-  if (n == 0) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w, static_cast<int>(n), out.data(), size, nullptr, nullptr);
-  return out;
-}
-
-std::string BstrText(BSTR b) {
-  return b ? Narrow(b, SysStringLen(b)) : std::string();
-}
-
-std::string Number(double d) {
-  char b[40];
-  std::snprintf(b, sizeof b, "%g", d);
-  return b;
-}
-
-// The value in the recording application's notation.
-std::string ValueText(const VARIANT& v, bool color) {
-  char b[48];
-  switch (v.vt) {
-    case VT_EMPTY:
-      return "Empty";
-    case VT_I4:
-      if (color) {
-        std::snprintf(b, sizeof b, "$%06lX", static_cast<unsigned long>(v.lVal));
-        return b;
-      }
-      return std::to_string(v.lVal);
-    case VT_R8:
-      return Number(v.dblVal);
-    case VT_BSTR:
-      return "\"" + BstrText(v.bstrVal) + "\"";
-    case VT_BOOL:
-      return v.boolVal == VARIANT_TRUE ? "true" : v.boolVal == VARIANT_FALSE ? "false" : "bool?";
-    case VT_DATE:
-      std::snprintf(b, sizeof b, "Date(%g)", v.date);
-      return b;
-    case VT_ERROR:
-      return v.scode == DISP_E_PARAMNOTFOUND ? "?" : "Error";
-    case VT_ARRAY | VT_VARIANT: {
-      LONG r = 0, c = 0;
-      SafeArrayGetUBound(v.parray, 1, &r);
-      SafeArrayGetUBound(v.parray, 2, &c);
-      return "[" + std::to_string(r) + "x" + std::to_string(c) + "]";
-    }
-    default:
-      return "vt" + std::to_string(v.vt);
-  }
-}
-
-// The model's own reading of a VARIANT, apart from the code under test.
-TVariant ModelValue(const VARIANT& v) {
-  switch (v.vt) {
-    case VT_I4:
-      return std::int64_t{v.lVal};
-    case VT_R8:
-      return v.dblVal;
-    case VT_BSTR:
-      return BstrText(v.bstrVal);
-    case VT_BOOL:
-      return v.boolVal != VARIANT_FALSE;
-    case VT_DATE:
-      return TDateTime{v.date};
-    default:
-      return {};
-  }
-}
-
-void SetModelValue(const TVariant& t, VARIANT* v) {
-  VariantInit(v);
-  if (const auto* i = std::get_if<std::int64_t>(&t)) {
-    v->vt = VT_I4;
-    v->lVal = static_cast<LONG>(*i);
-  } else if (const auto* d = std::get_if<double>(&t)) {
-    v->vt = VT_R8;
-    v->dblVal = *d;
-  } else if (const auto* s = std::get_if<std::string>(&t)) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, s->data(), static_cast<int>(s->size()), nullptr, 0);
-    v->vt = VT_BSTR;
-    v->bstrVal = SysAllocStringLen(nullptr, static_cast<UINT>(n));
-    MultiByteToWideChar(CP_UTF8, 0, s->data(), static_cast<int>(s->size()), v->bstrVal, n);
-  } else if (const auto* b = std::get_if<bool>(&t)) {
-    v->vt = VT_BOOL;
-    v->boolVal = *b ? VARIANT_TRUE : VARIANT_FALSE;
-  } else if (const auto* dt = std::get_if<TDateTime>(&t)) {
-    v->vt = VT_DATE;
-    v->date = dt->Value;
-  }
-}
 
 std::wstring gDeferredDescription;
 
@@ -215,7 +27,7 @@ class FakeObject final : public IDispatch {
   }
   ~FakeObject() { --excel_->LiveObjects; }
 
-  int Book = 0, SheetIndex = 0;
+  int Book = 0, SheetIndex = 0, Chart = -1;
   std::string First, Last;
   enum { Cells, RowCount, ColumnCount } Counting = Cells;
 
@@ -245,7 +57,7 @@ class FakeObject final : public IDispatch {
     const std::string name = Narrow(names[0], std::wcslen(names[0]));
     ++excel_->IdLookups;
     if (!asked_.insert(name).second) ++excel_->RepeatedLookups;
-    if (!Find(kind_, name)) {
+    if (!FindMember(kind_, name)) {
       ids[0] = DISPID_UNKNOWN;
       return DISP_E_UNKNOWNNAME;
     }
@@ -256,7 +68,7 @@ class FakeObject final : public IDispatch {
   HRESULT __stdcall Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
                            VARIANT* result, EXCEPINFO* info, UINT*) override {
     ++excel_->Invocations;
-    const Member* m = Find(kind_, excel_->NameOf(id));
+    const Member* m = FindMember(kind_, excel_->NameOf(id));
     if (!m || (flags & m->flags) != flags || flags == 0) return DISP_E_MEMBERNOTFOUND;
     if (lcid != LOCALE_USER_DEFAULT) return DISP_E_UNKNOWNLCID;
     const bool put = flags == kPut;
@@ -276,11 +88,10 @@ class FakeObject final : public IDispatch {
       std::string line = path_ + "." + (local ? "NumberFormat" : m->name);
       if (!args.empty()) {
         line += "(";
-        for (std::size_t i = 0; i < args.size(); ++i)
-          line += (i ? "," : "") + ValueText(*args[i], false);
+        for (std::size_t i = 0; i < args.size(); ++i) line += (i ? "," : "") + Shown(*args[i]);
         line += ")";
       }
-      if (put) line += "=" + ValueText(*value, std::strcmp(m->name, "Color") == 0);
+      if (put) line += "=" + Shown(*value, std::strcmp(m->name, "Color") == 0);
       excel_->Calls.push_back(line);
       for (const auto& f : excel_->Failures) {
         if (line.rfind(f.Prefix, 0) != 0) continue;
@@ -306,6 +117,18 @@ class FakeObject final : public IDispatch {
   }
 
  private:
+  // Objects given as arguments are named by their path, as the recorder names them.
+  static std::string Shown(const VARIANT& v, bool color = false) {
+    if (v.vt == VT_DISPATCH && v.pdispVal) return static_cast<FakeObject*>(v.pdispVal)->path_;
+    return ValueText(v, color);
+  }
+  static const FakeObject* ObjectArg(const VARIANT* v, Kind kind) {
+    if (!v || v->vt != VT_DISPATCH || !v->pdispVal) return nullptr;
+    const auto* o = static_cast<const FakeObject*>(v->pdispVal);
+    return o->kind_ == kind ? o : nullptr;
+  }
+  static bool IsFalse(const VARIANT& v) { return v.vt == VT_BOOL && v.boolVal == VARIANT_FALSE; }
+  static bool IsNumber(const VARIANT& v) { return v.vt == VT_I4 || v.vt == VT_R8; }
   FakeObject* Child(Kind kind, std::string path) {
     return new FakeObject(excel_, kind, std::move(path));
   }
@@ -394,8 +217,15 @@ class FakeObject final : public IDispatch {
             return Refuse(info, L"Subscript out of range");
           return Give(result, SheetChild(Book, static_cast<int>(i) - 1));
         }
-        book.push_back("Sheet" + std::to_string(book.size() + 1));  // Add
-        return Give(result, SheetChild(Book, static_cast<int>(book.size()) - 1));
+        // Add: Before or After, never both, must be a sheet of this workbook.
+        const bool before = !args.empty() && args[0]->vt != VT_ERROR;
+        const bool afterGiven = args.size() > 1 && args[1]->vt != VT_ERROR;
+        const FakeObject* after = afterGiven ? ObjectArg(args[1], Kind::Sheet) : nullptr;
+        if (before || (afterGiven && (!after || after->Book != Book)))
+          return Refuse(info, L"Add method of Sheets class failed");
+        const int at = after ? after->SheetIndex + 1 : static_cast<int>(book.size());
+        book.insert(book.begin() + at, "Sheet" + std::to_string(book.size() + 1));
+        return Give(result, SheetChild(Book, at));
       }
       case Kind::Sheet:
         if (name == "Name") {
@@ -417,8 +247,22 @@ class FakeObject final : public IDispatch {
           return Give(result, o);
         } else if (name == "PageSetup") {
           return Give(result, Child(Kind::PageSetup, "PageSetup"));
+        } else if (name == "ChartObjects") {
+          auto* c = Child(Kind::ChartObjects, "ChartObjects");
+          c->Book = Book;
+          c->SheetIndex = SheetIndex;
+          return Give(result, c);
         }
         return S_OK;
+      case Kind::PageSetup:
+        return PerformPageSetup(name, value, info);
+      case Kind::ChartObjects:
+      case Kind::ChartObject:
+      case Kind::Chart:
+      case Kind::ChartTitle:
+      case Kind::SeriesCollection:
+      case Kind::Series:
+        return PerformChart(name, args, value, result, info);
       case Kind::Range:
         return PerformRange(name, args, value, result);
       case Kind::Outline:
@@ -433,6 +277,89 @@ class FakeObject final : public IDispatch {
     return S_OK;
   }
 
+  // Excel takes False or a number in range for the zoom and the page counts, a landscape or
+  // portrait orientation, and a text for the title rows.
+  HRESULT PerformPageSetup(const std::string& name, const VARIANT* value, EXCEPINFO* info) {
+    if (!value) return S_OK;
+    const bool number = IsNumber(*value);
+    const LONG n = value->vt == VT_I4 ? value->lVal : 0;
+    bool ok = true;
+    if (name == "Zoom")
+      ok = IsFalse(*value) || (number && n >= 10 && n <= 400);
+    else if (name == "FitToPagesWide" || name == "FitToPagesTall")
+      ok = IsFalse(*value) || (number && n >= 1 && n <= 32767);
+    else if (name == "Orientation")
+      ok = number && (n == 1 || n == 2);
+    else if (name == "PrintTitleRows")
+      ok = value->vt == VT_BSTR;
+    if (ok) return S_OK;
+    const std::wstring text =
+        L"Unable to set the " + std::wstring(name.begin(), name.end()) + L" property";
+    return Refuse(info, text.c_str());
+  }
+
+  HRESULT PerformChart(const std::string& name, const std::vector<const VARIANT*>& args,
+                       const VARIANT* value, VARIANT* result, EXCEPINFO* info) {
+    FakeExcel& x = *excel_;
+    if (kind_ == Kind::ChartObjects) {  // Add(Left, Top, Width, Height), all required
+      if (args.size() != 4 ||
+          !std::all_of(args.begin(), args.end(), [](const VARIANT* a) { return IsNumber(*a); }))
+        return DISP_E_PARAMNOTFOUND;
+      x.Charts.push_back({Book, SheetIndex});
+      auto* o = Child(Kind::ChartObject, "ChartObject");
+      o->Chart = static_cast<int>(x.Charts.size()) - 1;
+      return Give(result, o);
+    }
+    FakeExcel::FakeChart& chart = x.Charts.at(static_cast<std::size_t>(Chart));
+    const auto child = [&](Kind kind, const char* path) {
+      auto* o = Child(kind, path);
+      o->Chart = Chart;
+      return Give(result, o);
+    };
+    const auto chartType = [](const VARIANT& v) {
+      return v.vt == VT_I4 && (v.lVal == 51 || v.lVal == 4 || v.lVal == 52 || v.lVal == 65);
+    };
+    if (kind_ == Kind::ChartObject) return child(Kind::Chart, "Chart");
+    if (kind_ == Kind::Chart) {
+      if (name == "ChartType" && value && !chartType(*value))
+        return Refuse(info, L"Unable to set the ChartType property of the Chart class");
+      if (name == "SetSourceData") {
+        const FakeObject* source = args.empty() ? nullptr : ObjectArg(args[0], Kind::Range);
+        if (!source) return Refuse(info, L"SetSourceData method of Chart class failed");
+        const auto a = ParseA1(source->First), z = ParseA1(source->Last);
+        chart.Series = a && z ? z->Column - a->Column + 1 : 0;
+      }
+      if (name == "HasTitle" && value) chart.HasTitle = value->boolVal != VARIANT_FALSE;
+      if (name == "ChartTitle") {
+        if (!chart.HasTitle)
+          return Refuse(info, L"Unable to get the ChartTitle property of the Chart class");
+        return child(Kind::ChartTitle, "ChartTitle");
+      }
+      if (name == "SeriesCollection") return child(Kind::SeriesCollection, "SeriesCollection");
+      return S_OK;
+    }
+    if (kind_ == Kind::ChartTitle) {
+      if (value) chart.Title = BstrText(value->bstrVal);
+      return S_OK;
+    }
+    if (kind_ == Kind::SeriesCollection) {
+      if (name == "NewSeries") ++chart.Series;
+      if (name == "Item" && (args.empty() || args[0]->vt != VT_I4 || args[0]->lVal < 1 ||
+                             args[0]->lVal > chart.Series))
+        return Refuse(info, L"Invalid Parameter");
+      return child(Kind::Series, "Series");
+    }
+    // Series: values and categories are ranges; the type and axis group Excel's codes.
+    if (!value) return S_OK;
+    if ((name == "Values" || name == "XValues") && !ObjectArg(value, Kind::Range))
+      return Refuse(info, L"Unable to set the Values property of the Series class");
+    if (name == "ChartType" && !chartType(*value))
+      return Refuse(info, L"Unable to set the ChartType property of the Series class");
+    if (name == "AxisGroup" && !(value->vt == VT_I4 && (value->lVal == 1 || value->lVal == 2)))
+      return Refuse(info, L"Unable to set the AxisGroup property of the Series class");
+    return S_OK;
+  }
+
   static HRESULT Give(VARIANT* result, FakeObject* child) {
     result->vt = VT_DISPATCH;
     result->pdispVal = child;  // the new object's one reference
@@ -442,6 +369,11 @@ class FakeObject final : public IDispatch {
   // A value as the cell keeps it: text typed into a cell that is not formatted as text is read
   // as a number or a date-time when it is one, in the user's notation, and a date takes a
   // date format of Excel's own.
+  // Cells of the first sheet by their name, of later sheets after the sheet's name.
+  std::string Key(TCellPos pos) const {
+    const std::string cell = A1Name(pos);
+    return SheetIndex == 0 ? cell : excel_->Books[Book][SheetIndex] + "!" + cell;
+  }
   void Store(const std::string& cell, const VARIANT& v) {
     FakeExcel& x = *excel_;
     const auto format = x.Formats.find(cell);
@@ -468,7 +400,7 @@ class FakeObject final : public IDispatch {
     const auto a = ParseA1(First), z = ParseA1(Last);
     if (name == "Value2") {
       if (!value) {
-        const auto it = a ? x.Cells.find(A1Name(*a)) : x.Cells.end();
+        const auto it = a ? x.Cells.find(Key(*a)) : x.Cells.end();
         SetModelValue(it == x.Cells.end() ? TVariant{} : it->second, result);
       } else if (value->vt == (VT_ARRAY | VT_VARIANT)) {
         VariantClear(&x.LastArray);
@@ -482,17 +414,17 @@ class FakeObject final : public IDispatch {
             VARIANT cell;
             VariantInit(&cell);
             SafeArrayGetElement(value->parray, at, &cell);
-            Store(A1Name({a->Column + static_cast<int>(c) - 1, a->Row + static_cast<int>(r) - 1}),
+            Store(Key({a->Column + static_cast<int>(c) - 1, a->Row + static_cast<int>(r) - 1}),
                   cell);
             VariantClear(&cell);
           }
       } else if (a) {
-        Store(A1Name(*a), *value);
+        Store(Key(*a), *value);
       }
     } else if (name == "NumberFormatLocal" && value) {
       for (int row = a ? a->Row : 1; a && z && row <= z->Row; ++row)
         for (int col = a->Column; col <= z->Column; ++col)
-          x.Formats[A1Name({col, row})] = BstrText(value->bstrVal);
+          x.Formats[Key({col, row})] = BstrText(value->bstrVal);
     } else if (name == "Group" && Counting == RowCount) {
       x.GroupedSheets.insert({Book, SheetIndex});
     } else if (name == "EntireColumn") {
@@ -505,7 +437,7 @@ class FakeObject final : public IDispatch {
       return Give(result, Child(Kind::Borders, path_ + ".Borders"));
     } else if (name == "ClearContents") {
       for (int row = a ? a->Row : 1; a && z && row <= z->Row; ++row)
-        for (int col = a->Column; col <= z->Column; ++col) x.Cells.erase(A1Name({col, row}));
+        for (int col = a->Column; col <= z->Column; ++col) x.Cells.erase(Key({col, row}));
     } else if (name == "Rows" || name == "Columns") {
       auto* r = RangeChild(First, Last, path_ + "." + name);
       r->Counting = name == "Rows" ? RowCount : ColumnCount;
@@ -519,6 +451,10 @@ class FakeObject final : public IDispatch {
       SetModelValue(TVariant(std::int64_t(n)), result);
     } else if (name == "Row") {
       SetModelValue(TVariant(std::int64_t(a ? a->Row : 0)), result);
+    } else if (name == "Left" || name == "Top") {
+      const double at =
+          name == "Left" ? (a ? a->Column - 1 : 0) * 48.0 : (a ? a->Row - 1 : 0) * 15.0;
+      SetModelValue(TVariant(at), result);
     } else if (name == "Offset" || name == "Resize") {
       if (!a || !z) return Give(result, RangeAt("?", "?"));
       TCellPos from = *a, to = *z;

@@ -4,7 +4,8 @@
 // model (workbooks with sheet names, written cells and their number formats, grouped sheets).
 // Unknown names, wrong invoke kinds and wrong argument counts fail as Excel fails them; text
 // written into a cell not formatted as text is read as Excel reads typed input (a number or a
-// date-time becomes one), and showing the levels of a sheet without an outline fails.
+// date-time becomes one), showing the levels of a sheet without an outline fails, and charts,
+// page setup and sheets added after another take only what Excel's object model takes.
 #pragma once
 
 #include <windows.h>
@@ -29,9 +30,16 @@ struct FakeExcel : std::enable_shared_from_this<FakeExcel> {
   std::vector<std::string> Calls;
   std::map<int, std::string> InternationalCodes;
   std::vector<std::vector<std::string>> Books;
-  std::map<std::string, TVariant> Cells;        // by cell name
+  std::map<std::string, TVariant> Cells;        // by cell name, "Summary!A1" on later sheets
   std::map<std::string, std::string> Formats;   // by cell name; none: General
   std::set<std::pair<int, int>> GroupedSheets;  // (workbook, sheet) with a row group
+  struct FakeChart {
+    int Book = 0, Sheet = 0;
+    bool HasTitle = false;
+    int Series = 0;
+    std::string Title;
+  };
+  std::vector<FakeChart> Charts;
   std::string UsedRangeAddress = "A1:A1";
   int LiveObjects = 0;  // fake objects not yet released
   // The calls that cross to Excel's process, and the names an object was asked for again.

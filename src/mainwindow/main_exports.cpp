@@ -1,5 +1,6 @@
-// The two exports of the received archive: "Save as text" and "Export to Excel" with the data
-// pipe that hands the export engine one row per record and per single value.
+// The exports of the received archive: "Save as text" (the text report, the PDF protocol or the
+// CSV table) and "Export to Excel" with the data pipe that hands the export engine one row per
+// record and per single value.
 #include "main_form.h"
 
 #include <algorithm>

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -51,6 +52,12 @@ void Measure(const char* what, const std::string& file, const std::function<void
                      static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
   std::error_code ec;
   const auto size = std::filesystem::file_size(file, ec);
+  if (file.ends_with(".pdf")) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (const auto at = pdf.find("/Count "); at != std::string::npos)
+      std::printf("PDF pages: %d\n", std::atoi(pdf.c_str() + at + 7));
+  }
   std::printf("%-13s %7.2f s wall %7.2f s cpu %9.1f MB file %7.1f MB peak%s\n", what, wall, cpu,
               ec ? 0.0 : static_cast<double>(size) / 1e6, static_cast<double>(ru.ru_maxrss) / 1024,
               WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "  FAILED");

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Shows a reading without hardware: a simulated tester with a generated archive of 120 records
 # and the window, which finds the tester by itself within a few seconds and reads it. Without a
-# display the same reading runs in the command-line reader, which writes quarrow-demo.txt and
-# quarrow-demo.xlsx into the current folder.
+# display the same reading runs in the command-line reader, which writes quarrow-demo.txt,
+# quarrow-demo.xlsx and quarrow-demo.pdf into the current folder.
 set -eu
 build="$(cd "$(dirname "$0")/.." && pwd)/build"
 "$build/tools/sim/quarrow-sim" --records 120 --seed 7 2>/dev/null &
@@ -14,7 +14,9 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   "$build/src/app/quarrow2excel"
 else
   echo "No display here: the command-line reader reads the simulated tester instead."
-  "$build/src/app/quarrow2excel-cli" --text quarrow-demo.txt --xlsx quarrow-demo.xlsx --timeout 30
+  "$build/src/app/quarrow2excel-cli" --text quarrow-demo.txt --xlsx quarrow-demo.xlsx \
+    --pdf quarrow-demo.pdf --timeout 30
   echo "The text report is $(pwd)/quarrow-demo.txt"
   echo "The workbook is    $(pwd)/quarrow-demo.xlsx"
+  echo "The protocol is    $(pwd)/quarrow-demo.pdf"
 fi

@@ -6,12 +6,6 @@
 
 namespace {
 
-// Number texts of the report without the padding it aligns them with.
-std::string Trimmed(std::string s) {
-  s.erase(0, s.find_first_not_of(' '));
-  return s;
-}
-
 // One field and the separator after it; the row's last separator becomes its line end.
 void Field(std::string& row, char separator, const std::string& text) {
   const char specials[] = {separator, '"', '\r', '\n', '\0'};
@@ -63,19 +57,19 @@ void WriteCsvTable(const TArchive& archive, int unit, bool singles, const Format
     Field(rows, sep, MaterialLabel(Material(slot), tr));
     Field(rows, sep, ArticleLabel(Article(slot), tr));
     Field(rows, sep, DirWord(Dir(slot), tr));
-    Field(rows, sep, Trimmed(StrengthText(R(slot), unit, fs)));
-    Field(rows, sep, Trimmed(StrengthText(S(slot), unit, fs)));
-    Field(rows, sep, Trimmed(VText(V(slot), fs)));
+    Field(rows, sep, Unpadded(StrengthText(R(slot), unit, fs)));
+    Field(rows, sep, Unpadded(StrengthText(S(slot), unit, fs)));
+    Field(rows, sep, Unpadded(VText(V(slot), fs)));
     Field(rows, sep, AgeLabel(Age(slot), tr));
     Field(rows, sep, CondLabel(Cond(slot), tr));
     Field(rows, sep, OtbrakLabel(Otbrak(slot), tr));
     Field(rows, sep, std::to_string(Limit(slot)));
-    Field(rows, sep, Trimmed(KcText(Kc(slot), fs)));
+    Field(rows, sep, Unpadded(KcText(Kc(slot), fs)));
     Field(rows, sep, std::to_string(Q(slot)));
     if (singles) {
       const int n = RprCount(slot);
       for (int k = 0; k < static_cast<int>(kMaxSingles); ++k)
-        Field(rows, sep, k < n ? Trimmed(StrengthText(Rpr(slot, k), unit, fs)) : std::string());
+        Field(rows, sep, k < n ? Unpadded(StrengthText(Rpr(slot, k), unit, fs)) : std::string());
     }
     EndRow(rows);
     if (rows.size() >= (1u << 16)) {

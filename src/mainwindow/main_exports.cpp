@@ -1,13 +1,14 @@
-// The two exports of the received archive: "Save as text" and "Export to Excel" with the data
-// pipe that hands the export engine one row per record and per single value.
+// The exports of the received archive: "Save as text" (the text report, the PDF protocol or the
+// CSV table) and "Export to Excel" with the data pipe that hands the export engine one row per
+// record and per single value.
 #include "main_form.h"
 
 #include <algorithm>
 
 #include "base/utf8_path.h"
+#include "mainwindow/archive_summary.h"
 #include "mainwindow/csv_table.h"
 #include "mainwindow/pdf_protocol.h"
-#include "mainwindow/archive_summary.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/summary_sheet.h"
 #include "mainwindow/textreport.h"
@@ -155,7 +156,6 @@ void TForm_Main::B_TextClick(TObject*) {
         report.Clear();
         WriteArchive(format, fileName);
       }
-      ArchiveExported = true;
     }
   } catch (...) {
     SetStateDataReady();
@@ -240,7 +240,6 @@ void TForm_Main::B_ExcelClick(TObject*) {
     exported = true;
     summaryMissing = WriteSummary(x);
     if (OnWorkbookWritten) OnWorkbookWritten(x);
-    ArchiveExported = true;
     PB_Data->SetPosition(100);
     PB_Data->Repaint();
     Form->Repaint();

@@ -34,11 +34,6 @@ constexpr std::array<TAlign, kCols> kAligns = {alRight,  alCenter, alLeft,  alLe
                                                alRight,  alRight,  alRight, alCenter, alCenter,
                                                alCenter, alCenter, alRight, alCenter};
 
-std::string Trimmed(std::string s) {
-  s.erase(0, s.find_first_not_of(' '));
-  return s;
-}
-
 class TProtocol {
  public:
   TProtocol(const TProtocolInput& in, TPdfDocument& doc)
@@ -203,12 +198,12 @@ class TProtocol {
     Cell(4, base, DirWord(Dir(slot), tr), kFont);
     Cell(5, base, Strength(RawR(slot)), kFont);
     Cell(6, base, Strength(RawS(slot)), kFont);
-    Cell(7, base, Trimmed(VText(V(slot), fs)), kFont);
+    Cell(7, base, Unpadded(VText(V(slot), fs)), kFont);
     Cell(8, base, AgeLabel(Age(slot), tr), kFont);
     Cell(9, base, CondLabel(Cond(slot), tr), kFont);
     Cell(10, base, OtbrakLabel(Otbrak(slot), tr), kFont);
     Cell(11, base, std::to_string(Limit(slot)), kFont);
-    Cell(12, base, Trimmed(KcText(Kc(slot), fs)), kFont);
+    Cell(12, base, Unpadded(KcText(Kc(slot), fs)), kFont);
     Cell(13, base, std::to_string(Q(slot)), kFont);
     y -= kRowH;
     if (in_.Singles) {
@@ -238,7 +233,7 @@ class TProtocol {
   // The strength text of a raw value, formed once per value.
   const std::string& Strength(std::uint16_t raw) {
     std::string& text = strengths_[raw];
-    if (text.empty()) text = Trimmed(StrengthText(raw / 10.0, unit_, in_.Format));
+    if (text.empty()) text = Unpadded(StrengthText(raw / 10.0, unit_, in_.Format));
     return text;
   }
 

@@ -130,6 +130,11 @@ std::string KcText(double kc, const FormatSettings& fs) {
   return FormatFixed(kc, 1, 2, fs);
 }
 
+std::string Unpadded(std::string text) {
+  text.erase(0, text.find_first_not_of(' '));
+  return text;
+}
+
 std::string DateTimeText(TDateTime value, const FormatSettings& fs) {
   std::string out = FormatDateTime(fs.ShortDateFormat, value, fs);
   const TDateParts p = DecodeDateTime(value);

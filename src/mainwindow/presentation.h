@@ -55,6 +55,8 @@ int StrengthDecimals(int unit);
 std::string FormatFixed(double value, int width, int decimals, const FormatSettings& fs);
 std::string VText(double v, const FormatSettings& fs);    // "%2.1f"
 std::string KcText(double kc, const FormatSettings& fs);  // "%1.2f"
+// A number text without the spaces that right-justify it in the text report.
+std::string Unpadded(std::string text);
 // Short date, then a space and the long time unless the time of day is 00:00:00.
 std::string DateTimeText(TDateTime value, const FormatSettings& fs);
 

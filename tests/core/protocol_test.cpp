@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 
+#include "base/exceptions.h"
 #include "mainwindow/csv_table.h"
 #include "mainwindow/pdf_protocol.h"
 #include "mainwindow/presentation.h"
@@ -133,6 +134,12 @@ TEST(Protocol, OtherProgramsReadEveryRecordInTheUsersLanguageAndNotation) {
     ASSERT_TRUE(infoRan);
     EXPECT_NE(info.find(tr.Text(TS::ProtocolTitle) + " \u2013 " + tr.Text(TS::Caption)),
               std::string::npos);
+    const std::size_t creator = info.find("Creator:"), created = info.find("CreationDate:");
+    ASSERT_NE(creator, std::string::npos);
+    ASSERT_NE(created, std::string::npos);
+    EXPECT_EQ(Tokens(info.substr(creator, info.find('\n', creator) - creator))[1], "Quarrow2Excel");
+    const std::string date = info.substr(created, info.find('\n', created) - created);
+    EXPECT_NE(date.find(":31:00 2026"), std::string::npos) << date;  // hours as the zone has them
     const std::size_t pagesAt = info.find("Pages:");
     ASSERT_NE(pagesAt, std::string::npos);
     const int pages = std::atoi(info.c_str() + pagesAt + 6);
@@ -183,6 +190,20 @@ TEST(Protocol, OtherProgramsReadEveryRecordInTheUsersLanguageAndNotation) {
         EXPECT_EQ(row[14 + q - 1], Trim(StrengthText((200 + 10 * n + q - 1) / 10.0, c.unit, fs)));
     }
   }
+  // Without its font the protocol is not written, and the message names the font.
+  TArchive one;
+  one.Resize(1);
+  const auto r = TestRecord(1, 3);
+  one.StoreRecord(r.data(), r.size());
+  const fs::path target = dir / "nofont.pdf";
+  try {
+    WritePdfProtocol({.Archive = one, .Tr = TStringTable::English()}, target.string(), {},
+                     dir / "missing" / "DejaVuSans.ttf");
+    ADD_FAILURE() << "written without a font";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("DejaVuSans.ttf"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(target));
   fs::remove_all(dir);
 }
 

@@ -271,6 +271,40 @@ TEST(QtBinding, SaveDialogRefusesAMissingFolderWithTheToolkitsMessageAndStays) {
   form->Close();
 }
 
+TEST(QtBinding, SaveDialogOpensOnTheTypeGivenAndAnswersTheTypeChosen) {
+  qtui::TFactory factory(App());
+  auto form =
+      factory.CreateForm({.Name = "Form_Main", .ClientWidth = 300, .ClientHeight = 120}, nullptr);
+  form->Show();
+  TSaveDialog* save = factory.CreateSaveDialog(
+      *form, {.Name = "SaveAsText",
+              .DefaultExt = "txt",
+              .Filter = "Text files (*.txt)|*.txt|PDF protocol (*.pdf)|*.pdf|CSV table "
+                        "(*.csv)|*.csv|All Files (*.*)|*.*",
+              .Options = ofOverwritePrompt | ofPathMustExist});
+  const auto dir = std::filesystem::temp_directory_path();
+  save->SetInitialDir(dir.string());
+  save->SetFilterIndex(2);
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    shown = dialog->selectedNameFilter();
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    types->setCurrentIndex(2);
+    emit types->activated(2);  // as the user's choice, which the combo box tells both ways
+    emit types->textActivated(types->itemText(2));
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("q2e-protocol-type");
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  ASSERT_TRUE(save->Execute());
+  EXPECT_EQ(shown.toStdString(), "PDF protocol (*.pdf)");
+  EXPECT_EQ(save->FilterIndex(), 3);
+  EXPECT_EQ(save->FileName(), (dir / "q2e-protocol-type.csv").string());
+  form->Close();
+}
+
 TEST(QtBinding, TimerAndSynchronizeRunOnTheLoopAndTerminateEndsIt) {
   if (App().Terminated()) GTEST_SKIP() << "the application ends only once per process";
   qtui::TFactory factory(App());

@@ -921,8 +921,10 @@ TEST_F(Win32Ui, SaveDialogOpensInItsFolderAndAddsTheExtension) {
   TSaveDialog* dialog = factory.CreateSaveDialog(
       *form, {.Name = "SaveAsText",
               .DefaultExt = "txt",
-              .Filter = "Text files (*.txt)|*.txt|All Files (*.*)|*.*",
+              .Filter = "Text files (*.txt)|*.txt|PDF protocol (*.pdf)|*.pdf|All Files (*.*)|*.*",
               .Options = ofOverwritePrompt | ofPathMustExist | ofHideReadOnly | ofEnableSizing});
+  // The dialog opens on the type given, whose extension a bare name takes.
+  dialog->SetFilterIndex(2);
   const int length =
       WideCharToMultiByte(CP_UTF8, 0, folder.c_str(), -1, nullptr, 0, nullptr, nullptr);
   std::string folder8(static_cast<std::size_t>(length), '\0');
@@ -936,9 +938,11 @@ TEST_F(Win32Ui, SaveDialogOpensInItsFolderAndAddsTheExtension) {
   answer.join();
   ASSERT_TRUE(seen.found);
   EXPECT_EQ(seen.owner, H(win32ui::TFactory::Window(*form)));
-  EXPECT_EQ(seen.filters, (std::vector<std::wstring>{L"Text files (*.txt)", L"All Files (*.*)"}));
+  EXPECT_EQ(seen.filters, (std::vector<std::wstring>{L"Text files (*.txt)", L"PDF protocol (*.pdf)",
+                                                     L"All Files (*.*)"}));
   ASSERT_TRUE(chosen);
-  EXPECT_EQ(dialog->FileName(), folder8 + "\\report.txt");
+  EXPECT_EQ(dialog->FilterIndex(), 2);
+  EXPECT_EQ(dialog->FileName(), folder8 + "\\report.pdf");
   RemoveDirectoryW(folder.c_str());
 }
 

@@ -77,6 +77,10 @@ constexpr const char* kInfoColumns =
 
 }  // namespace
 
+fs::path UserReadingsFile() {
+  return UserDataFolder() / "readings.sqlite3";
+}
+
 std::string StoreTimeText(TDateTime value) {
   const TDateParts p = DecodeDateTime(value);
   char text[32];

@@ -85,6 +85,9 @@ class TReadingStore {
   std::optional<std::filesystem::path> movedAside_;
 };
 
+// The user's own store: readings.sqlite3 in UserDataFolder(). Throws EOSError.
+std::filesystem::path UserReadingsFile();
+
 // Times as the store writes them: "2026-12-10 11:36:40" (local time), and back.
 std::string StoreTimeText(TDateTime value);
 std::optional<TDateTime> StoreTimeValue(const std::string& text);

@@ -204,6 +204,7 @@ void TMainLink::HandleRecord() {
     SessionPhase = phComplete;
     Send(ChAck);
     Pending = ChIdle;
+    KeepReading();
     SetStateDataReady();
     return;
   }

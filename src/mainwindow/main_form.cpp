@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/utf8_path.h"
+#include "mainwindow/absorb.h"
 #include "mainwindow/presentation.h"
 #include "platform/device_watch.h"
 #include "platform/locale_settings.h"
@@ -10,21 +11,8 @@
 #include "platform/shell.h"
 #include "platform/virtual_ports.h"
 
-namespace {
-
-// A step whose failure the window absorbs: the port, the registry, an element's setting.
-template <class F>
-void Absorb(F&& step) {
-  try {
-    step();
-  } catch (...) {
-  }
-}
-
-}  // namespace
-
 TForm_Main::TForm_Main(TElementFactory& factory, TMainServices services)
-    : app_(factory.Application()), services_(std::move(services)) {
+    : factory_(factory), app_(factory.Application()), services_(std::move(services)) {
   if (!services_.Registry) services_.Registry = CreateRegistry;
   if (!services_.Format)
     services_.Format = std::make_shared<FormatSettings>(LoadSystemFormatSettings());
@@ -83,7 +71,7 @@ void TForm_Main::CreateElements(TElementFactory& f) {
   PB_Data = f.CreateProgressBar(form, P_General, {.Name = "PB_Data", .Bounds = {8, 63, 600, 32}});
   ChB_Singles = f.CreateCheckBox(
       form, nullptr,
-      {.Name = "ChB_Singles", .Bounds = {8, 120, 337, 31}, .Caption = Str(TS::IncludeSingles)});
+      {.Name = "ChB_Singles", .Bounds = {8, 120, 296, 31}, .Caption = Str(TS::IncludeSingles)});
   L_Unit = f.CreateLabel(form, nullptr,
                          {.Name = "L_Unit",
                           .Bounds = {8, 163, 29, 19},
@@ -104,6 +92,11 @@ void TForm_Main::CreateElements(TElementFactory& f) {
     list.Left = label.Left + label.Width + 8;
     CB_Unit->SetBounds(list);
   }
+  B_Earlier = f.CreateButton(form, nullptr,
+                             {.Name = "B_Earlier",
+                              .Bounds = {312, 120, 182, 30},
+                              .Anchors = akRight | akBottom,
+                              .Caption = Str(TS::EarlierReadings)});
   B_Next = f.CreateButton(form, nullptr,
                           {.Name = "B_Next",
                            .Bounds = {312, 156, 182, 30},
@@ -130,6 +123,7 @@ void TForm_Main::CreateElements(TElementFactory& f) {
   B_Text->OnClick = [this](TObject* s) { B_TextClick(s); };
   ChB_Singles->OnClick = [this](TObject* s) { ChB_SinglesClick(s); };
   CB_Unit->OnChange = [this](TObject* s) { CB_UnitChange(s); };
+  B_Earlier->OnClick = [this](TObject* s) { B_EarlierClick(s); };
   B_Next->OnClick = [this](TObject* s) { B_NextClick(s); };
   B_Exit->OnClick = [this](TObject* s) { B_ExitClick(s); };
   Timer_CheckWork->OnTimer = [this](TObject* s) { Timer_CheckWorkTimer(s); };
@@ -279,6 +273,9 @@ void TForm_Main::SetStateWait() {
   B_Excel->SetVisible(false);
   B_Text->SetVisible(false);
   B_Next->SetVisible(false);
+  B_Earlier->SetVisible(true);
+  kept_.reset();
+  earlierAt_.reset();
   L_State->SetCaption(Str(TS::WaitingForDevice));
   ChB_Singles->SetVisible(false);
   L_Unit->SetVisible(false);
@@ -303,14 +300,21 @@ void TForm_Main::SetStateDataReady() {
   ChB_Singles->SetVisible(true);
   L_Unit->SetVisible(true);
   CB_Unit->SetVisible(true);
-  L_State->SetCaption(Str(TS::RecordsReceived, {std::to_string(Archive.RecCount())}) + "\r\n" +
-                      Str(TS::SelectUnitAndSave));
+  const std::string count = std::to_string(Archive.RecCount());
+  L_State->SetCaption((earlierAt_
+                           ? Str(TS::EarlierReadingOf, {DateTimeText(*earlierAt_, Format()), count})
+                           : Str(TS::RecordsReceived, {count})) +
+                      "\r\n" + Str(TS::SelectUnitAndSave));
   B_Excel->SetVisible(true);
   bool installed = false;
   if (sxExcelExport1) Absorb([&] { installed = sxExcelExport1->ExcelVersion() > 0; });
   B_Excel->SetEnabled(installed);
   B_Text->SetVisible(true);
   B_Next->SetVisible(true);
+  B_Earlier->SetVisible(true);
+  std::vector<std::string> told;
+  told.swap(afterReady_);
+  for (const std::string& text : told) ShowInfo(text, Str(TS::Information), "SystemDefault");
 }
 
 void TForm_Main::SetStateExport() {
@@ -319,6 +323,7 @@ void TForm_Main::SetStateExport() {
   B_Excel->SetVisible(false);
   B_Text->SetVisible(false);
   B_Next->SetVisible(false);
+  B_Earlier->SetVisible(false);
   ChB_Singles->SetEnabled(false);
   CB_Unit->SetEnabled(false);
   PB_Data->SetPosition(0);

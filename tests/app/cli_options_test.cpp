@@ -27,13 +27,18 @@ TEST(CliOptions, ValuesAndDefaults) {
 
   const TCliOptions all =
       ParseCliOptions({"--port", "/dev/ttyUSB0", "--unit", "psi", "--no-singles", "--text", "r.txt",
-                       "--xlsx", "b.xlsx", "--timeout", "5"});
+                       "--xlsx", "b.xlsx", "--timeout", "5", "--reading", "12", "--readings",
+                       "h.sqlite3", "--no-store", "--list-readings"});
   EXPECT_EQ(all.Port, "/dev/ttyUSB0");
   EXPECT_EQ(all.Unit, 3);
   EXPECT_FALSE(all.Singles);
   EXPECT_EQ(all.Text, "r.txt");
   EXPECT_EQ(all.Xlsx, "b.xlsx");
   EXPECT_EQ(all.TimeoutSeconds, 5u);
+  EXPECT_EQ(all.Reading, 12);
+  EXPECT_EQ(all.ReadingsFile, "h.sqlite3");
+  EXPECT_TRUE(all.NoStore && all.ListReadings);
+  EXPECT_FALSE(none.NoStore || none.ListReadings || none.Reading);
   EXPECT_TRUE(ParseCliOptions({"--no-singles", "--singles"}).Singles) << "the last one holds";
   EXPECT_TRUE(ParseCliOptions({"--help"}).Help);
   EXPECT_FALSE(none.Version);
@@ -47,6 +52,8 @@ TEST(CliOptions, BadUsageIsRefusedWithTheReason) {
       {"--port"},          {"--port", ""},      {"--text"},
       {"--xlsx", ""},      {"--verbose"},       {"extra"},
       {"--lang"},          {"--lang", "xx"},    {"--lang", ""},
+      {"--reading", "0"},  {"--reading", "x"},  {"--reading", "-2"},
+      {"--reading"},       {"--readings", ""},
   };
   for (const auto& args : bad) EXPECT_THROW(ParseCliOptions(args), Exception) << args[0];
 }

@@ -180,6 +180,7 @@ class FormFixture {
     };
     s.SpecialPath = [this](int) { return Docs().string(); };
     s.Now = [] { return EncodeDateTime(2026, 12, 9, 10, 30, 0, 0); };
+    s.ReadingsFile = (root_ / "readings.sqlite3").string();
     return s;
   }
 

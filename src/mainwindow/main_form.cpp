@@ -71,7 +71,7 @@ void TForm_Main::CreateElements(TElementFactory& f) {
   PB_Data = f.CreateProgressBar(form, P_General, {.Name = "PB_Data", .Bounds = {8, 63, 600, 32}});
   ChB_Singles = f.CreateCheckBox(
       form, nullptr,
-      {.Name = "ChB_Singles", .Bounds = {8, 120, 296, 31}, .Caption = Str(TS::IncludeSingles)});
+      {.Name = "ChB_Singles", .Bounds = {8, 120, 292, 31}, .Caption = Str(TS::IncludeSingles)});
   L_Unit = f.CreateLabel(form, nullptr,
                          {.Name = "L_Unit",
                           .Bounds = {8, 163, 29, 19},
@@ -94,7 +94,7 @@ void TForm_Main::CreateElements(TElementFactory& f) {
   }
   B_Earlier = f.CreateButton(form, nullptr,
                              {.Name = "B_Earlier",
-                              .Bounds = {312, 120, 182, 30},
+                              .Bounds = {304, 120, 190, 30},
                               .Anchors = akRight | akBottom,
                               .Caption = Str(TS::EarlierReadings)});
   B_Next = f.CreateButton(form, nullptr,

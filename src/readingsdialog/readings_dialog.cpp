@@ -20,10 +20,10 @@ TForm_Readings::TForm_Readings(TElementFactory& factory, TForm* owner, TReadingS
       factory.CreateListView(f, nullptr,
                              {.Name = "LV_Readings",
                               .Bounds = {8, 8, 584, 330},
-                              .Columns = {{Str(TS::ColumnReadAt), 170},
-                                          {Str(TS::ColumnTester), 236},
-                                          {Str(TS::ColumnRecords), 80, taRightJustify},
-                                          {Str(TS::ColumnNewRecords), 72, taRightJustify}}});
+                              .Columns = {{Str(TS::ColumnReadAt), 160},
+                                          {Str(TS::ColumnTester), 214},
+                                          {Str(TS::ColumnRecords), 110, taRightJustify},
+                                          {Str(TS::ColumnNewRecords), 80, taRightJustify}}});
   B_Delete = factory.CreateButton(
       f, nullptr,
       {.Name = "B_Delete", .Bounds = {8, 346, 110, 30}, .Caption = Str(TS::DeleteReading)});

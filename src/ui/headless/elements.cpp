@@ -160,6 +160,8 @@ TModalResult TForm::ShowModal() {
   Show();
   if (ModalAnswer)
     app_.Guard([this] { ModalAnswer(*this); });
+  else if (app_.ModalAnswer)
+    app_.Guard([this] { app_.ModalAnswer(*this); });
   else
     Close();
   for (;;) {

@@ -315,6 +315,9 @@ class TApp : public TApplication, public TMainThread {
   void Post(std::function<void()> fn) override;
   bool Synchronize(std::function<void()> fn) override;
 
+  // The answer to every form shown modally that has no ModalAnswer of its own (a dialog that a
+  // handler creates as it goes); unset: Close().
+  std::function<void(TForm& form)> ModalAnswer;
   // Manual clock: moves time on by ms, firing the timers that fall due in order and the
   // posted work between them.
   void Advance(std::uint64_t ms);

@@ -3,6 +3,7 @@
 # Usage: scripts/install-deps.sh [--tests]   (--tests adds what only the test run needs)
 set -eu
 pkgs="build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libxlsxwriter-dev zlib1g-dev \
+libsqlite3-dev \
 libgtest-dev libgmock-dev xdg-utils gettext qt6-translations-l10n"
 if [ "${1:-}" = "--tests" ]; then
   pkgs="$pkgs clang libclang-rt-14-dev gnumeric unzip"

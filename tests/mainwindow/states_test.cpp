@@ -1,4 +1,6 @@
 // The window's design, its three states element by element, the settings and the ways out.
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -252,6 +254,40 @@ TEST_F(StatesTest, EarlierReadingsOpenAsIfJustReadAndGoAfterAQuestion) {
   EXPECT_EQ(f.Archive.RecCount(), 3u);
   EXPECT_EQ(TReadingStore(readings).List().size(), 1u);
   EXPECT_TRUE(app.Errors().empty()) << app.Errors().front();
+}
+
+// The window and another program (the command-line reader) keep readings in one file at once.
+TEST_F(StatesTest, WindowAndAnotherProgramKeepReadingsInOneFileAtOnce) {
+  { TReadingStore create(readings); }
+  const pid_t other = fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    int code = 0;
+    try {
+      TReadingStore store(readings);
+      TArchive a;
+      a.Resize(3000);
+      for (unsigned n = 1; n <= 3000; ++n) {
+        const auto r = TestRecord(n + 100, 49);
+        a.StoreRecord(r.data(), r.size());
+      }
+      for (int i = 0; i < 15; ++i) store.Store({}, a);
+    } catch (...) {
+      code = 1;
+    }
+    _exit(code);
+  }
+  for (unsigned count : {3u, 4u}) {
+    tester.reset();
+    WithdrawVirtualPort(Ports(), "t");
+    ReadArchive(count);
+    EXPECT_TRUE(form->KeptReading()) << count;
+  }
+  int status = 0;
+  waitpid(other, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(TReadingStore(readings).List().size(), 17u);
 }
 
 // A reading that cannot be kept is still there to export; the window says why once.

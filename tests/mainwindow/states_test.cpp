@@ -319,6 +319,23 @@ TEST_F(StatesTest, ReadingThatCannotBeKeptIsToldOnceAndStaysExportable) {
   EXPECT_NE(told[0].find("Not a directory"), std::string::npos) << told[0];
 }
 
+// A damaged store is moved aside, the reading kept in a new one and the user told where.
+TEST_F(StatesTest, DamagedStoreIsMovedAsideAndTheUserTold) {
+  std::ofstream(readings) << "not a database" << std::string(4096, '!');
+  std::vector<std::string> told;
+  Start();
+  InfoForm().ModalAnswer = [&](headless::TForm& d) {
+    told.push_back(form->Form_Info->L_Info->Caption());
+    d.Close();
+  };
+  ReadArchive(2);
+  EXPECT_EQ(form->KeptReading(), 1);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].rfind("The file of earlier readings was damaged.", 0), 0u) << told[0];
+  EXPECT_NE(told[0].find("readings.sqlite3.damaged-"), std::string::npos) << told[0];
+  EXPECT_EQ(TReadingStore(readings).List().size(), 1u);
+}
+
 TEST_F(StatesTest, FirstRunStoresTheThreeDefaults) {
   TForm_Main& f = Start();
   EXPECT_TRUE(f.ChB_Singles->Checked());

@@ -457,6 +457,13 @@ TEST_F(EndToEnd, EveryReadingIsKeptAndAnEarlierOneExportsAsWhenItWasRead) {
         << Log();
     EXPECT_NE(Log().find(kept), std::string::npos) << Log();
   }
+  // The user's own store, in a folder and a file of the user alone.
+  struct stat folder {
+  }, store{};
+  ASSERT_EQ(stat((root_ / "data" / "quarrow2excel").c_str(), &folder), 0);
+  ASSERT_EQ(stat((root_ / "data" / "quarrow2excel" / "readings.sqlite3").c_str(), &store), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_EQ(store.st_mode & 0777, 0600u);
   Sim("tester", {"--archive", file, "--once"});
   ASSERT_EQ(Wait(Reader({"--no-store", "--timeout", "30"}), 40s), 0) << Log();
   EXPECT_EQ(Log().find("Kept as"), std::string::npos) << Log();

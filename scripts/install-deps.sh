@@ -3,9 +3,9 @@
 # Usage: scripts/install-deps.sh [--tests]   (--tests adds what only the test run needs)
 set -eu
 pkgs="build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libxlsxwriter-dev zlib1g-dev \
-libgtest-dev libgmock-dev xdg-utils gettext qt6-translations-l10n libhpdf-dev fonts-dejavu-core"
+libsqlite3-dev libgtest-dev libgmock-dev xdg-utils gettext qt6-translations-l10n libhpdf-dev fonts-dejavu-core"
 if [ "${1:-}" = "--tests" ]; then
-  pkgs="$pkgs clang libclang-rt-14-dev gnumeric unzip libreoffice-calc-nogui poppler-utils qpdf"
+  pkgs="$pkgs clang libclang-rt-14-dev gnumeric unzip locales libreoffice-calc-nogui poppler-utils qpdf"
 fi
 # shellcheck disable=SC2086
 "$(dirname "$0")/apt-install.sh" $pkgs

@@ -103,8 +103,9 @@ Section "Install"
   WriteRegDWORD SHCTX "${UNINST_KEY}" "EstimatedSize" $0
 SectionEnd
 
-; Only what the installer put in place goes: the settings under HKCU\Software\VORNEX and the
-; reports and workbooks the user saved stay.
+; Only what the installer put in place goes: the settings under HKCU\Software\VORNEX, the
+; earlier readings in %LOCALAPPDATA%\VORNEX\Quarrow2Excel and the reports and workbooks the
+; user saved stay.
 Section "Uninstall"
   Delete "$INSTDIR\quarrow2excel.exe"
   Delete "$INSTDIR\quarrow2excel-cli.exe"

@@ -28,6 +28,9 @@ int main(int argc, char** argv) {
     PrintText(TStream::Output, std::string("quarrow2excel-cli ") + kProgramVersion + "\n");
     return kExitOk;
   }
+  if (options.ListReadings)
+    return ListReadings(
+        options, [](const std::string& line) { PrintText(TStream::Output, line + "\n"); }, say);
   SetSerialErrorBox(say);
   return RunCliReader(options, SystemServices(say, TDesktopUse::FilesOnly), say);
 }

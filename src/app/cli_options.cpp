@@ -87,6 +87,20 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& args) {
       if (ec != std::errc() || end != v.data() + v.size() || seconds == 0 || seconds > 86400)
         throw Exception(Str(TS::BadTimeout, {v}));
       o.TimeoutSeconds = seconds;
+    } else if (a == "--list-readings") {
+      o.ListReadings = true;
+    } else if (a == "--reading") {
+      const std::string& v = value();
+      std::int64_t id = 0;
+      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), id);
+      if (ec != std::errc() || end != v.data() + v.size() || id <= 0)
+        throw Exception(Str(TS::BadReadingId, {v}));
+      o.Reading = id;
+    } else if (a == "--readings") {
+      o.ReadingsFile = value();
+      if (o.ReadingsFile.empty()) throw Exception(Str(TS::OptionNeedsFile, {a}));
+    } else if (a == "--no-store") {
+      o.NoStore = true;
     } else if (a == "--lang") {
       o.Language = value();
       if (!KnownLanguage(o.Language))

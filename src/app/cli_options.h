@@ -1,6 +1,7 @@
 // The command line of quarrow2excel-cli. Thread-safe.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +18,11 @@ struct TCliOptions {
   std::string Pdf;   // the PDF protocol goes here; empty: none
   std::string Csv;   // the CSV table goes here; empty: none
   unsigned TimeoutSeconds = 60;
-  std::string Language;  // --lang: the language to speak; empty: the user's
+  std::string Language;                 // --lang: the language to speak; empty: the user's
+  bool ListReadings = false;            // print the earlier readings and end
+  std::optional<std::int64_t> Reading;  // export this earlier reading instead of reading a tester
+  std::string ReadingsFile;             // the store of earlier readings; empty: the user's own
+  bool NoStore = false;                 // keep nothing
   bool Help = false;
   bool Version = false;
 };

@@ -68,7 +68,29 @@ std::string FailureText() {
   return text ? *text : Str(TS::OperationAborted);
 }
 
+std::filesystem::path ReadingsFileOf(const TCliOptions& o) {
+  return o.ReadingsFile.empty() ? UserReadingsFile() : Utf8Path(o.ReadingsFile);
+}
+
 }  // namespace
+
+int ListReadings(const TCliOptions& o, const std::function<void(const std::string&)>& out,
+                 const std::function<void(const std::string&)>& say) {
+  try {
+    TReadingStore store(ReadingsFileOf(o));
+    if (const auto aside = store.TakeMovedAside())
+      say(Str(TS::StoreMovedAside, {PathUtf8(*aside)}));
+    for (const TReadingRow& r : store.List())
+      out(std::to_string(r.Id) + '\t' + StoreTimeText(r.Info.ReadAt) + '\t' + r.Info.Port + '\t' +
+          std::to_string(r.Records) + '\t' + std::to_string(r.NewRecords));
+    return kExitOk;
+  } catch (const EOSError& e) {
+    say(Str(TS::ReadingsNotShown, {e.Message()}));
+  } catch (const EStoreError& e) {
+    say(Str(TS::ReadingsNotShown, {e.Message()}));
+  }
+  return kExitNoArchive;
+}
 
 int RunCliReader(const TCliOptions& o, TMainServices services,
                  const std::function<void(const std::string&)>& say) {
@@ -94,7 +116,9 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
     return PathUtf8(std::filesystem::current_path(ec));
   };
   if (!o.Port.empty()) services.Devices = SinglePortDevices(o.Port);
-  services.WatchDevices = o.Port.empty();
+  services.WatchDevices = o.Port.empty() && !o.Reading;
+  services.ReadingsFile = o.ReadingsFile;
+  services.KeepReadings = !o.NoStore;
 
   TForm_Main form(factory, std::move(services));
   auto& status = static_cast<headless::TLabel&>(*form.L_State);
@@ -102,11 +126,25 @@ int RunCliReader(const TCliOptions& o, TMainServices services,
   status.OnCaptionChange = [&](const std::string& text) { echo(OneLine(WithoutPrompt(text))); };
   echo(OneLine(WithoutPrompt(status.Caption())));
   form.OnNotice = [&](const std::string& text) { say(OneLine(text)); };
+  form.OnReadingKept = [&](std::int64_t id, std::uint32_t news) {
+    say(Str(TS::ReadingKept, {std::to_string(id), std::to_string(news)}));
+  };
   static_cast<headless::TForm&>(*form.Form_Info->Form).ModalAnswer = [&](headless::TForm& d) {
     say(OneLine(form.Form_Info->L_Info->Caption()));
     d.Close();
   };
 
+  if (o.Reading) {
+    try {
+      if (!form.OpenEarlierReading(*o.Reading)) {
+        say(Str(TS::NoSuchReading, {std::to_string(*o.Reading)}));
+        return kExitUsage;
+      }
+    } catch (const EStoreError& e) {
+      say(Str(TS::ReadingsNotShown, {e.Message()}));
+      return kExitNoArchive;
+    }
+  }
   bool timedOut = false;
   TTimer* deadline = factory.CreateTimer(
       *form.Form, {.Name = "Timer_Timeout", .Enabled = true, .Interval = o.TimeoutSeconds * 1000});

@@ -205,6 +205,7 @@ void TMainLink::HandleRecord() {
     SessionPhase = phComplete;
     Send(ChAck);
     Pending = ChIdle;
+    KeepReading();
     SetStateDataReady();
     return;
   }

@@ -69,6 +69,8 @@ class TMainLink {
   virtual void SendCommand(char ch) = 0;
   virtual void SetStateWait() = 0;
   virtual void SetStateDataReady() = 0;
+  // The last record is in: the reading is kept before the window shows it.
+  virtual void KeepReading() = 0;
   virtual void ShowInfo(const std::string& text, const std::string& wcaption,
                         const std::string& sound) = 0;
   // The port the exchange runs on; an empty archive is reported once per port.

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/utf8_path.h"
+#include "mainwindow/absorb.h"
 #include "mainwindow/presentation.h"
 #include "platform/device_watch.h"
 #include "platform/locale_settings.h"
@@ -10,25 +11,12 @@
 #include "platform/shell.h"
 #include "platform/virtual_ports.h"
 
-namespace {
-
-// A step whose failure the window absorbs: the port, the registry, an element's setting.
-template <class F>
-void Absorb(F&& step) {
-  try {
-    step();
-  } catch (...) {
-  }
-}
-
-}  // namespace
-
 bool LeavingNeedsQuestion(bool exported, bool kept) {
   return !exported && !kept;
 }
 
 TForm_Main::TForm_Main(TElementFactory& factory, TMainServices services)
-    : app_(factory.Application()), services_(std::move(services)) {
+    : factory_(factory), app_(factory.Application()), services_(std::move(services)) {
   if (!services_.Registry) services_.Registry = CreateRegistry;
   if (!services_.Format)
     services_.Format = std::make_shared<FormatSettings>(LoadSystemFormatSettings());
@@ -88,7 +76,7 @@ void TForm_Main::CreateElements(TElementFactory& f) {
   PB_Data = f.CreateProgressBar(form, P_General, {.Name = "PB_Data", .Bounds = {8, 63, 600, 32}});
   ChB_Singles = f.CreateCheckBox(
       form, nullptr,
-      {.Name = "ChB_Singles", .Bounds = {8, 120, 337, 31}, .Caption = Str(TS::IncludeSingles)});
+      {.Name = "ChB_Singles", .Bounds = {8, 120, 292, 31}, .Caption = Str(TS::IncludeSingles)});
   L_Unit = f.CreateLabel(form, nullptr,
                          {.Name = "L_Unit",
                           .Bounds = {8, 163, 29, 19},
@@ -109,6 +97,11 @@ void TForm_Main::CreateElements(TElementFactory& f) {
     list.Left = label.Left + label.Width + 8;
     CB_Unit->SetBounds(list);
   }
+  B_Earlier = f.CreateButton(form, nullptr,
+                             {.Name = "B_Earlier",
+                              .Bounds = {304, 120, 190, 30},
+                              .Anchors = akRight | akBottom,
+                              .Caption = Str(TS::EarlierReadings)});
   B_Next = f.CreateButton(form, nullptr,
                           {.Name = "B_Next",
                            .Bounds = {312, 156, 182, 30},
@@ -135,6 +128,7 @@ void TForm_Main::CreateElements(TElementFactory& f) {
   B_Text->OnClick = [this](TObject* s) { B_TextClick(s); };
   ChB_Singles->OnClick = [this](TObject* s) { ChB_SinglesClick(s); };
   CB_Unit->OnChange = [this](TObject* s) { CB_UnitChange(s); };
+  B_Earlier->OnClick = [this](TObject* s) { B_EarlierClick(s); };
   B_Next->OnClick = [this](TObject* s) { B_NextClick(s); };
   B_Exit->OnClick = [this](TObject* s) { B_ExitClick(s); };
   Timer_CheckWork->OnTimer = [this](TObject* s) { Timer_CheckWorkTimer(s); };
@@ -304,6 +298,9 @@ void TForm_Main::SetStateWait() {
   B_Excel->SetVisible(false);
   B_Text->SetVisible(false);
   B_Next->SetVisible(false);
+  B_Earlier->SetVisible(true);
+  kept_.reset();
+  earlierAt_.reset();
   L_State->SetCaption(Str(TS::WaitingForDevice));
   ChB_Singles->SetVisible(false);
   L_Unit->SetVisible(false);
@@ -333,16 +330,22 @@ void TForm_Main::SetStateDataReady() {
   ChB_Singles->SetVisible(true);
   L_Unit->SetVisible(true);
   CB_Unit->SetVisible(true);
-  L_State->SetCaption(StrN(TS::RecordsReceived, Archive.RecCount()) + "\r\n" +
-                      Str(TS::SelectUnitAndSave));
+  L_State->SetCaption((earlierAt_ ? Str(TS::EarlierReadingOf, {DateTimeText(*earlierAt_, Format()),
+                                                               std::to_string(Archive.RecCount())})
+                                  : StrN(TS::RecordsReceived, Archive.RecCount())) +
+                      "\r\n" + Str(TS::SelectUnitAndSave));
   B_Excel->SetVisible(true);
   bool installed = false;
   if (sxExcelExport1) Absorb([&] { installed = sxExcelExport1->ExcelVersion() > 0; });
   B_Excel->SetEnabled(installed);
   B_Text->SetVisible(true);
   B_Next->SetVisible(true);
+  B_Earlier->SetVisible(true);
   // Return must never meet "Exit" first: it would drop the archive.
   (installed ? B_Excel : B_Text)->SetFocus();
+  std::vector<std::string> told;
+  told.swap(afterReady_);
+  for (const std::string& text : told) ShowInfo(text, Str(TS::Information), "SystemDefault");
 }
 
 void TForm_Main::SetStateExport() {
@@ -351,6 +354,7 @@ void TForm_Main::SetStateExport() {
   B_Excel->SetVisible(false);
   B_Text->SetVisible(false);
   B_Next->SetVisible(false);
+  B_Earlier->SetVisible(false);
   ChB_Singles->SetEnabled(false);
   CB_Unit->SetEnabled(false);
   PB_Data->SetPosition(0);
@@ -369,8 +373,11 @@ void TForm_Main::ShowInfo(const std::string& text, const std::string& wcaption,
 
 bool TForm_Main::MayLeaveArchive() {
   if (SessionPhase != phComplete || Archive.RecCount() == 0) return true;
-  // Nothing keeps a reading beyond the window yet.
-  if (!LeavingNeedsQuestion(ArchiveExported, false)) return true;
+  if (!LeavingNeedsQuestion(ArchiveExported, kept_.has_value())) {
+    // Kept but never exported: the search says where it went instead of asking.
+    if (!ArchiveExported) TellNotice(notice_.LastKept());
+    return true;
+  }
   return Form_Question->Ask(Str(TS::LeaveUnsavedArchive), Str(TS::Caption));
 }
 

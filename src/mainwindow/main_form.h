@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/format_settings.h"
+#include "history/reading_store.h"
 #include "infodialog/info.h"
 #include "infodialog/question.h"
 #include "mainwindow/export_cursor.h"
@@ -51,6 +52,10 @@ struct TMainServices {
   std::function<TDateTime()> Now;                        // Now
   // Watch the machine's tty devices and virtual ports, and rescan when they change.
   bool WatchDevices = false;
+  // The store of earlier readings; empty: the user's own (readings.sqlite3 in UserDataFolder).
+  std::string ReadingsFile;
+  // Whether each complete reading is kept there (the reader's --no-store clears it).
+  bool KeepReadings = true;
 };
 
 class TForm_Main : public TMainLink {
@@ -73,6 +78,7 @@ class TForm_Main : public TMainLink {
   TCheckBox* ChB_Singles;
   TLabel* L_Unit;
   TComboBox* CB_Unit;
+  TButton* B_Earlier;
   TButton* B_Next;
   TButton* B_Exit;
   TSaveDialog* SaveAsText;
@@ -123,6 +129,7 @@ class TForm_Main : public TMainLink {
   void srComm1FatalError(TObject* Sender, std::uint32_t ErrorCode, std::uint32_t Detail,
                          const std::string& ErrorMsg, bool& RaiseException);
 
+  void B_EarlierClick(TObject* Sender);
   void B_NextClick(TObject* Sender);
   void B_ExitClick(TObject* Sender);
   void P_GeneralClick(TObject* Sender);
@@ -162,6 +169,17 @@ class TForm_Main : public TMainLink {
   // reason) and every reading that broke off. The command-line reader prints them.
   std::function<void(const std::string&)> OnNotice;
 
+  // Loads earlier reading id into the window as if it had just been read: DataReady, with the
+  // reading's time in the status. False, changing nothing, when the store has no such reading.
+  // Throws EStoreError.
+  bool OpenEarlierReading(std::int64_t id);
+  // The store of earlier readings, opened at its first use. Throws EStoreError.
+  TReadingStore& Readings();
+  // Which earlier reading the archive in the window is kept as; none when it is not kept.
+  std::optional<std::int64_t> KeptReading() const { return kept_; }
+  // Each reading kept: its number and how many of its records no reading before held.
+  std::function<void(std::int64_t id, std::uint32_t newRecords)> OnReadingKept;
+
   const FormatSettings& Format() const { return *services_.Format; }
   // The settings key, open from FormCreate to FormClose; null when it could not be opened.
   TRegistry* Reg() const { return reg_.get(); }
@@ -169,6 +187,7 @@ class TForm_Main : public TMainLink {
  protected:
   void SendCommand(char ch) override;
   std::string LinkPort() override;
+  void KeepReading() override;
 
  private:
   void CreateElements(TElementFactory& factory);
@@ -184,13 +203,22 @@ class TForm_Main : public TMainLink {
   // True when nothing is lost by leaving the archive now, or the user agreed to lose it.
   bool MayLeaveArchive();
   void WriteArchive(TSaveFormat format, const std::string& fileName);
+  TReadingInfo ReadingInfo();
+  void TellStoreFault(const EStoreError& e);
+  std::optional<std::string> MovedAsideText();
 
+  TElementFactory& factory_;
   TApplication& app_;
   TMainServices services_;
   std::unique_ptr<TRegistry> reg_;
   std::unique_ptr<TDeviceWatch> watch_;
   TSessionNotice notice_;
   bool read_at_taken_ = false;
+  std::unique_ptr<TReadingStore> readings_;
+  std::optional<std::int64_t> kept_;
+  std::optional<TDateTime> earlierAt_;   // the window shows an earlier reading of that time
+  std::string storeFaultTold_;           // told once, until a reading is kept again
+  std::vector<std::string> afterReady_;  // what the user hears once DataReady shows
   // Work posted by the device watcher checks it, so none runs after the window is gone.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -102,7 +102,7 @@ void TForm_Main::Timer_CheckWorkTimer(TObject*) {
   if (SessionPhase != phSearching) return;
   if (SeenIdle) {
     SessionPhase = phReading;
-    notice_.ClearBrokenOff();
+    notice_.ClearLastReading();
     ShowNotice();
     RxActivity = true;
     SeenEnd = false;

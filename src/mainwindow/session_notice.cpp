@@ -38,11 +38,16 @@ void TSessionNotice::KeepPorts(const std::vector<std::string>& ports) {
 }
 
 std::string TSessionNotice::BrokenOff(std::uint32_t done, std::uint32_t total) {
-  brokenOff_ = StrN(TS::ReadingStopped, total, {std::to_string(done), std::to_string(total)}) +
-               "\r\n" + Str(TS::ConnectAgain);
-  return brokenOff_;
+  lastReading_ = StrN(TS::ReadingStopped, total, {std::to_string(done), std::to_string(total)}) +
+                 "\r\n" + Str(TS::ConnectAgain);
+  return lastReading_;
+}
+
+std::string TSessionNotice::LastKept() {
+  lastReading_ = Str(TS::LastReadingKept, {Str(TS::EarlierReadings)});
+  return lastReading_;
 }
 
 std::string TSessionNotice::Text() const {
-  return faults_.empty() ? brokenOff_ : faults_.front().second;
+  return faults_.empty() ? lastReading_ : faults_.front().second;
 }

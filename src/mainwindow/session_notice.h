@@ -1,5 +1,6 @@
 // What the waiting state tells under its status line: a port that cannot be opened, while that
-// lasts, and a reading that broke off, until the next reading starts. Main thread only.
+// lasts, and what became of the last reading (it broke off, or it is kept though not exported),
+// until the next reading starts. Main thread only.
 #pragma once
 
 #include <cstdint>
@@ -21,13 +22,16 @@ class TSessionNotice {
   void KeepPorts(const std::vector<std::string>& ports);
   // A reading gave up after done of total records; returns the note.
   std::string BrokenOff(std::uint32_t done, std::uint32_t total);
-  void ClearBrokenOff() { brokenOff_.clear(); }
-  // The text to show: the first port fault, else the broken-off note; empty when all is well.
+  // The last reading was left without an export, but the earlier readings keep it; returns the
+  // note.
+  std::string LastKept();
+  void ClearLastReading() { lastReading_.clear(); }
+  // The text to show: the first port fault, else the last reading's note; empty when all is well.
   std::string Text() const;
 
  private:
   std::vector<std::pair<std::string, std::string>> faults_;  // port and text, in order of failing
-  std::string brokenOff_;
+  std::string lastReading_;
   std::set<std::string> told_;
 };
 

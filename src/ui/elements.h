@@ -77,6 +77,20 @@ class TProgressBar : public TControl {
   virtual int Position() const = 0;
 };
 
+// A list of rows in columns, one row chosen at most. SetRows replaces every row in one go, so
+// that thousands show without a pause.
+class TListView : public TControl {
+ public:
+  virtual void SetRows(std::vector<std::vector<std::string>> rows) = 0;
+  virtual int RowCount() const = 0;
+  virtual std::vector<std::string> Row(int index) const = 0;
+  virtual void SetItemIndex(int index) = 0;  // -1: none; the row is scrolled into view
+  virtual int ItemIndex() const = 0;
+  virtual void SetFocus() = 0;
+  TNotifyEvent OnChange;    // the user chose another row
+  TNotifyEvent OnDblClick;  // the user double-clicked a row
+};
+
 class TPanel : public TControl {
  public:
   TNotifyEvent OnClick;
@@ -116,6 +130,12 @@ enum TAnchor : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 enum TAlignment { taLeftJustify, taCenter, taRightJustify };  // horizontal text placement
 enum TTextLayout { tlTop, tlCenter, tlBottom };               // vertical text placement
 
+struct TListColumn {
+  std::string Title;
+  int Width = 0;  // design pixels
+  TAlignment Alignment = taLeftJustify;
+};
+
 // The design-time values of one element; each kind reads the fields that concern it.
 struct TElementSpec {
   std::string Name;
@@ -136,6 +156,7 @@ struct TElementSpec {
   bool Default = false;                  // button: Return presses it where no button has focus
   bool Cancel = false;                   // button: Escape presses it
   int Min = 0, Max = 100, Position = 0;  // progress bar
+  std::vector<TListColumn> Columns;      // list view
 };
 
 struct TTimerSpec {
@@ -316,6 +337,7 @@ class TElementFactory {
   virtual TComboBox* CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& design) = 0;
   virtual TProgressBar* CreateProgressBar(TForm& form, TPanel* parent,
                                           const TElementSpec& design) = 0;
+  virtual TListView* CreateListView(TForm& form, TPanel* parent, const TElementSpec& design) = 0;
   virtual TTimer* CreateTimer(TForm& form, const TTimerSpec& design) = 0;
   virtual TSaveDialog* CreateSaveDialog(TForm& form, const TSaveDialogSpec& design) = 0;
   // A short warning sound of the toolkit, for when no system sound can play.

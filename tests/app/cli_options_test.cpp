@@ -29,8 +29,11 @@ TEST(CliOptions, ValuesAndDefaults) {
   EXPECT_EQ(none.TimeoutSeconds, 60u);
 
   const TCliOptions all =
-      ParseCliOptions({"--port", "/dev/ttyUSB0", "--unit", "psi", "--no-singles", "--text", "r.txt",
-                       "--xlsx", "b.xlsx", "--pdf", "p.pdf", "--csv", "t.csv", "--timeout", "5"});
+      ParseCliOptions({"--port",         "/dev/ttyUSB0", "--unit",     "psi",       "--no-singles",
+                       "--text",         "r.txt",        "--xlsx",     "b.xlsx",    "--pdf",
+                       "p.pdf",          "--csv",        "t.csv",      "--timeout", "5",
+                       "--reading",      "12",           "--readings", "h.sqlite3", "--no-store",
+                       "--list-readings"});
   EXPECT_EQ(all.Port, "/dev/ttyUSB0");
   EXPECT_EQ(all.Unit, 3);
   EXPECT_FALSE(all.Singles);
@@ -39,6 +42,10 @@ TEST(CliOptions, ValuesAndDefaults) {
   EXPECT_EQ(all.Pdf, "p.pdf");
   EXPECT_EQ(all.Csv, "t.csv");
   EXPECT_EQ(all.TimeoutSeconds, 5u);
+  EXPECT_EQ(all.Reading, 12);
+  EXPECT_EQ(all.ReadingsFile, "h.sqlite3");
+  EXPECT_TRUE(all.NoStore && all.ListReadings);
+  EXPECT_FALSE(none.NoStore || none.ListReadings || none.Reading);
   EXPECT_TRUE(ParseCliOptions({"--no-singles", "--singles"}).Singles) << "the last one holds";
   EXPECT_TRUE(ParseCliOptions({"--help"}).Help);
   EXPECT_FALSE(none.Version);
@@ -53,6 +60,8 @@ TEST(CliOptions, BadUsageIsRefusedWithTheReason) {
       {"--xlsx", ""},      {"--verbose"},       {"extra"},
       {"--lang"},          {"--lang", "xx"},    {"--lang", ""},
       {"--pdf"},           {"--pdf", ""},       {"--csv", ""},
+      {"--reading", "0"},  {"--reading", "x"},  {"--reading", "-2"},
+      {"--reading"},       {"--readings", ""},
   };
   for (const auto& args : bad) EXPECT_THROW(ParseCliOptions(args), Exception) << args[0];
 }

@@ -68,9 +68,10 @@ TEST(Window, WaitStateOnScreenAndTitleBarClose) {
       {"B_Excel", at(88, 59, 180, 45), "Export to Excel", false},
       {"B_Text", at(346, 59, 180, 45), "Save as text", false},
       {"PB_Data", at(8, 63, 600, 32), "", false},
-      {"ChB_Singles", at(8, 120, 337, 31), "Include single values", false},
+      {"ChB_Singles", at(8, 120, 292, 31), "Include single values", false},
       {"L_Unit", at(8, 163, 29, 19), "Unit", false},
       {"CB_Unit", at(57, 160, 125, 26), "MPa", false},
+      {"B_Earlier", at(304, 120, 190, 30), "Earlier readings…", true},
       {"B_Next", at(312, 156, 182, 30), "Read next", false},
       {"B_Exit", at(508, 156, 100, 30), "Exit", true},
   };

@@ -6,13 +6,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTreeView>
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
 
 #include "mainwindow/main_form.h"
+#include "mainwindow/presentation.h"
+#include "readingsdialog/readings_dialog.h"
 #include "serial/device_db_sysfs.h"
 #include "text/string_table.h"
 #include "ui/qt/qt_binding.h"
@@ -52,6 +56,7 @@ class WindowTexts : public ::testing::TestWithParam<std::string> {
         std::make_shared<TsrSysfsDeviceDatabase>(root_ / "sys", root_ / "dev", root_ / "ports");
     services.SpecialPath = [&](int) { return (root_ / "Documents").string(); };
     services.Sound = [](const std::string&) { return true; };
+    services.ReadingsFile = (root_ / "readings.sqlite3").string();
     form_ = std::make_unique<TForm_Main>(factory_, services);
     form_->Form->Show();
     App().ProcessMessages();
@@ -90,7 +95,7 @@ class WindowTexts : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(WindowTexts, EveryTextFitsItsElement) {
-  for (const char* name : {"B_Excel", "B_Text", "B_Next", "B_Exit"}) {
+  for (const char* name : {"B_Excel", "B_Text", "B_Earlier", "B_Next", "B_Exit"}) {
     QPushButton* b = Element<QPushButton>(name);
     ASSERT_NE(b, nullptr);
     EXPECT_LE(b->sizeHint().width(), b->width()) << name << ": " << b->text().toStdString();
@@ -98,6 +103,7 @@ TEST_P(WindowTexts, EveryTextFitsItsElement) {
   QCheckBox* singles = Element<QCheckBox>("ChB_Singles");
   ASSERT_NE(singles, nullptr);
   EXPECT_LE(singles->sizeHint().width(), singles->width()) << singles->text().toStdString();
+  EXPECT_LT(singles->geometry().right(), Element<QPushButton>("B_Earlier")->geometry().left());
 
   // The unit's label never runs under the list beside it, nor the list into the buttons.
   QLabel* unit = Element<QLabel>("L_Unit");
@@ -112,12 +118,17 @@ TEST_P(WindowTexts, EveryTextFitsItsElement) {
         << units->itemText(i).toStdString();
 
   const std::string most = "65535";
-  std::vector<std::string> states = {Str(TS::WaitingForDevice), Str(TS::DeviceFound),
-                                     Str(TS::Receiving) + " (" + most + "/" + most + ")",
-                                     Str(TS::ExportInProgress)};
+  std::vector<std::string> states = {
+      Str(TS::WaitingForDevice), Str(TS::DeviceFound),
+      Str(TS::Receiving) + " (" + most + "/" + most + ")",
+      Lines(Str(TS::EarlierReadingOf,
+                {DateTimeText(EncodeDateTime(2026, 12, 28, 23, 59, 59, 0), form_->Format()), most}),
+            Str(TS::SelectUnitAndSave)),
+      Str(TS::ExportInProgress)};
   std::vector<std::string> notices = {
       Lines(Str(TS::NoPermission, {"/dev/ttyUSB0"}), Str(TS::AddToDialout)),
-      Lines(Str(TS::PortInUse, {"/dev/ttyUSB0"}), Str(TS::LeftAloneWhileInUse))};
+      Lines(Str(TS::PortInUse, {"/dev/ttyUSB0"}), Str(TS::LeftAloneWhileInUse)),
+      Str(TS::LastReadingKept, {Str(TS::EarlierReadings)})};
   for (const unsigned n : {65531u, 65532u, 65535u}) {  // every form of the counted texts
     states.push_back(Lines(StrN(TS::RecordsReceived, n), Str(TS::SelectUnitAndSave)));
     notices.push_back(
@@ -125,6 +136,37 @@ TEST_P(WindowTexts, EveryTextFitsItsElement) {
   }
   ExpectWrappedFit("L_State", states);
   ExpectWrappedFit("L_Notice", notices);
+}
+
+// The dialog of earlier readings and its question: buttons and column titles.
+TEST_P(WindowTexts, EveryTextOfTheEarlierReadingsFits) {
+  TForm_Readings dialog(factory_, form_->Form.get(), form_->Readings(),
+                        [](TDateTime) { return std::string(); });
+  QWidget* list = qtui::TFactory::Widget(*dialog.Form);
+  QWidget* question = qtui::TFactory::Widget(*dialog.Question.Form);
+  for (auto [window, name] : {std::pair{list, "B_Open"},
+                              {list, "B_Delete"},
+                              {list, "B_Close"},
+                              {question, "B_Yes"},
+                              {question, "B_No"}}) {
+    auto* b = window->findChild<QPushButton*>(name);
+    ASSERT_NE(b, nullptr) << name;
+    EXPECT_LE(b->sizeHint().width(), b->width()) << name << ": " << b->text().toStdString();
+  }
+  auto* view = list->findChild<QTreeView*>("LV_Readings");
+  ASSERT_NE(view, nullptr);
+  for (int c = 0; c < view->model()->columnCount(); ++c)
+    EXPECT_LE(view->header()->sectionSizeHint(c), view->columnWidth(c))
+        << view->model()->headerData(c, Qt::Horizontal).toString().toStdString();
+  auto* text = question->findChild<QLabel*>("L_Question");
+  ASSERT_NE(text, nullptr);
+  const QRect needed =
+      QFontMetrics(text->font())
+          .boundingRect(
+              QRect(0, 0, text->width(), 10000), Qt::AlignCenter | Qt::TextWordWrap,
+              Q(Str(TS::DeleteReadingQuestion,
+                    {DateTimeText(EncodeDateTime(2026, 12, 28, 23, 59, 59, 0), form_->Format())})));
+  EXPECT_LE(needed.height(), text->height());
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLanguages, WindowTexts, ::testing::ValuesIn([] {

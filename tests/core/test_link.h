@@ -110,6 +110,9 @@ class TTestLink : public TMainLink {
   void SetStateDataReady() override {
     if (record) events.push_back("ready");
   }
+  void KeepReading() override {
+    if (record) events.push_back("keep");
+  }
   void ShowInfo(const std::string& text, const std::string& wcaption,
                 const std::string& sound) override {
     if (record) events.push_back("info " + wcaption + " " + sound);

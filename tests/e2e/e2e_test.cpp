@@ -88,7 +88,8 @@ class EndToEnd : public ::testing::Test {
     fs::remove_all(root_);
   }
 
-  pid_t Spawn(const char* program, std::vector<std::string> args, const fs::path& log) {
+  pid_t Spawn(const char* program, std::vector<std::string> args, const fs::path& log,
+              const fs::path& out = "/dev/null") {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -96,6 +97,7 @@ class EndToEnd : public ::testing::Test {
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + (root_ / "run").string(),
                                     "XDG_CONFIG_HOME=" + (root_ / "home").string(),
                                     "XDG_CACHE_HOME=" + (root_ / "home").string(),
+                                    "XDG_DATA_HOME=" + (root_ / "data").string(),
                                     "HOME=" + (root_ / "home").string()};
     env.insert(env.end(), locale_.begin(), locale_.end());
     // The locale and home are the test's: none of the caller's settings leak in.
@@ -111,7 +113,7 @@ class EndToEnd : public ::testing::Test {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, program, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -134,8 +136,8 @@ class EndToEnd : public ::testing::Test {
     return pid;
   }
 
-  pid_t Reader(std::vector<std::string> args) {
-    return Spawn(QUARROW_CLI_PATH, std::move(args), root_ / "cli.log");
+  pid_t Reader(std::vector<std::string> args, const fs::path& out = "/dev/null") {
+    return Spawn(QUARROW_CLI_PATH, std::move(args), root_ / "cli.log", out);
   }
 
   // The exit code, or -1 when the process did not end in time (it is killed then).
@@ -194,8 +196,8 @@ TEST_F(EndToEnd, ReadsArchivesAndWritesTheReportAsTheArchiveSays) {
   const std::string port = (root_ / "run" / "quarrow2excel" / "ports" / "tester" / "tty").string();
   unsigned seed = 7;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.records) + " records in " + c.locale + (c.named ? ", named" : "") +
-                 ", " + std::to_string(c.readings) + " readings");
+    SCOPED_TRACE(std::to_string(c.records) + " records in " + c.locale +
+                 (c.named ? ", named" : "") + ", " + std::to_string(c.readings) + " readings");
     locale_ = {std::string("LC_ALL=") + c.locale, "LANGUAGE=en",
                "LOCPATH=" + (root_ / "locales").string()};
     const auto archive = MakeArchive(c.records, seed++);
@@ -488,6 +490,61 @@ TEST_F(EndToEnd, SpeaksTheUsersLanguageAndReportsInWhatTheCharacterSetHolds) {
     kill(sim, SIGTERM);
     EXPECT_EQ(Wait(sim, 5s), 0);
   }
+}
+
+std::vector<std::string> LinesOf(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Every reading is kept; the same tester read again adds no record; an earlier reading exports
+// as it did when it was read (the report's fourth line is the time of the export).
+TEST_F(EndToEnd, EveryReadingIsKeptAndAnEarlierOneExportsAsWhenItWasRead) {
+  const auto archive = MakeArchive(60, 23);
+  const std::string file = WriteArchive(archive, "a.bin").string();
+  const fs::path first = root_ / "first.txt";
+  for (const char* kept :
+       {"Kept as reading 1, new records: 60.", "Kept as reading 2, new records: 0."}) {
+    Sim("tester", {"--archive", file, "--once"});
+    ASSERT_EQ(Wait(Reader({"--text", first.string(), "--no-singles", "--timeout", "30"}), 40s), 0)
+        << Log();
+    EXPECT_NE(Log().find(kept), std::string::npos) << Log();
+  }
+  // The user's own store, in a folder and a file of the user alone.
+  struct stat folder {
+  }, store{};
+  ASSERT_EQ(stat((root_ / "data" / "quarrow2excel").c_str(), &folder), 0);
+  ASSERT_EQ(stat((root_ / "data" / "quarrow2excel" / "readings.sqlite3").c_str(), &store), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_EQ(store.st_mode & 0777, 0600u);
+  Sim("tester", {"--archive", file, "--once"});
+  ASSERT_EQ(Wait(Reader({"--no-store", "--timeout", "30"}), 40s), 0) << Log();
+  EXPECT_EQ(Log().find("Kept as"), std::string::npos) << Log();
+
+  const fs::path list = root_ / "list.txt";
+  ASSERT_EQ(Wait(Reader({"--list-readings"}, list), 10s), 0) << Log();
+  const auto rows = LinesOf(list);
+  ASSERT_EQ(rows.size(), 2u);
+  const auto port = (root_ / "run" / "quarrow2excel" / "ports" / "tester" / "tty").string();
+  EXPECT_TRUE(rows[0].starts_with("2\t") && rows[0].ends_with("\t" + port + "\t60\t0")) << rows[0];
+  EXPECT_TRUE(rows[1].starts_with("1\t") && rows[1].ends_with("\t" + port + "\t60\t60")) << rows[1];
+
+  const fs::path again = root_ / "again.txt";
+  const fs::path book = root_ / "again.xlsx";
+  ASSERT_EQ(Wait(Reader({"--reading", "1", "--text", again.string(), "--no-singles"}), 20s), 0)
+      << Log();
+  auto a = LinesOf(first), b = LinesOf(again);
+  ASSERT_EQ(a.size(), b.size());
+  ASSERT_GT(a.size(), 4u);
+  a[3] = b[3] = "";
+  EXPECT_EQ(a, b);
+  ASSERT_EQ(Wait(Reader({"--reading", "2", "--xlsx", book.string()}), 20s), 0) << Log();
+  ExpectWorkbookOf(book.string(), archive, true);
+
+  EXPECT_EQ(Wait(Reader({"--reading", "99", "--text", again.string()}), 20s), 2);
+  EXPECT_NE(Log().find("There is no reading 99."), std::string::npos) << Log();
 }
 
 // Both exports of the reader replace their targets whole: into folders and files of any name,

@@ -25,6 +25,11 @@ class TSmallDisk {
   TSmallDisk(const TSmallDisk&) = delete;
   TSmallDisk& operator=(const TSmallDisk&) = delete;
   bool Mounted() const { return mounted_; }
+  // Mounts it again read-only or writable, keeping what it holds.
+  bool SetReadOnly(bool readOnly) {
+    return mounted_ && mount("q2e", at_.c_str(), "tmpfs", MS_REMOUNT | (readOnly ? MS_RDONLY : 0),
+                             nullptr) == 0;
+  }
 
  private:
   std::filesystem::path at_;

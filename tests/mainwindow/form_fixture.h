@@ -144,6 +144,7 @@ class FormFixture {
               ("q2e_form_" + std::to_string(getpid()) + "_" + std::to_string(++counter_))) {
     fs::remove_all(root_);
     fs::create_directories(root_ / "sys");
+    readings = root_ / "readings.sqlite3";
     fs::create_directories(Docs());
     devices = std::make_shared<TCountingDevices>(
         std::make_shared<TsrSysfsDeviceDatabase>(root_ / "sys", root_ / "dev", Ports()));
@@ -153,6 +154,8 @@ class FormFixture {
     std::error_code ec;
     fs::remove_all(root_, ec);
   }
+
+  bool keepReadings = true;
 
   fs::path Root() const { return root_; }
   fs::path Ports() const { return root_ / "ports"; }
@@ -180,6 +183,8 @@ class FormFixture {
     };
     s.SpecialPath = [this](int) { return Docs().string(); };
     s.Now = [] { return EncodeDateTime(2026, 12, 9, 10, 30, 0, 0); };
+    s.ReadingsFile = readings.string();
+    s.KeepReadings = keepReadings;
     return s;
   }
 
@@ -247,6 +252,7 @@ class FormFixture {
   std::function<std::unique_ptr<TRegistry>()> registry;
   FormatSettings format;
   std::vector<std::string> sounds;
+  fs::path readings;  // the store of earlier readings
   std::unique_ptr<TForm_Main> form;
 
  private:

@@ -1,10 +1,14 @@
 // The window's design, its three states element by element, the settings and the ways out.
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "../sheetexport/fake_desktop.h"
 #include "form_fixture.h"
+#include "mainwindow/presentation.h"
 #include "sheetexport/sheet_app_builtin.h"
 
 namespace {
@@ -99,6 +103,7 @@ TEST_F(StatesTest, DesignTimePlacesAndTexts) {
   } places[] = {
       {"B_Excel", {88, 59, 180, 45}, "Export to Excel"},
       {"B_Text", {346, 59, 180, 45}, "Save as text"},
+      {"B_Earlier", {304, 120, 190, 30}, "Earlier readings…"},
       {"B_Next", {312, 156, 182, 30}, "Read next"},
       {"B_Exit", {508, 156, 100, 30}, "Exit"},
   };
@@ -132,13 +137,15 @@ TEST_F(StatesTest, DesignTimePlacesAndTexts) {
 
 // Visible and enabled of each element in a state.
 struct TLook {
-  bool pb, excel, excelEnabled, text, next, singles, singlesEnabled, unitLabel, exitEnabled;
+  bool pb, excel, excelEnabled, text, next, singles, singlesEnabled, unitLabel, exitEnabled,
+      earlier;
 };
 
 TLook LookOf(TForm_Main& f) {
   return {f.PB_Data->Visible(),     f.B_Excel->Visible(), f.B_Excel->Enabled(),
           f.B_Text->Visible(),      f.B_Next->Visible(),  f.ChB_Singles->Visible(),
-          f.ChB_Singles->Enabled(), f.L_Unit->Visible(),  f.B_Exit->Enabled()};
+          f.ChB_Singles->Enabled(), f.L_Unit->Visible(),  f.B_Exit->Enabled(),
+          f.B_Earlier->Visible()};
 }
 
 void ExpectLook(const TLook& got, const TLook& want, const char* state) {
@@ -154,6 +161,7 @@ void ExpectLook(const TLook& got, const TLook& want, const char* state) {
   EXPECT_EQ(got.singlesEnabled, want.singlesEnabled);
   EXPECT_EQ(got.unitLabel, want.unitLabel);
   EXPECT_EQ(got.exitEnabled, want.exitEnabled);
+  EXPECT_EQ(got.earlier, want.earlier);
 }
 
 TEST_F(StatesTest, StatesElementByElement) {
@@ -165,10 +173,11 @@ TEST_F(StatesTest, StatesElementByElement) {
     WithdrawVirtualPort(Ports(), "t");
     Start();
     TForm_Main& f = *form;
-    ExpectLook(LookOf(f), {false, false, false, false, false, false, true, false, true}, "Wait");
+    ExpectLook(LookOf(f), {false, false, false, false, false, false, true, false, true, true},
+               "Wait");
     EXPECT_EQ(f.L_State->Caption(), "Waiting for device connected...");
     ReadArchive(3);
-    ExpectLook(LookOf(f), {false, true, withWorkbook, true, true, true, true, true, true},
+    ExpectLook(LookOf(f), {false, true, withWorkbook, true, true, true, true, true, true, true},
                "DataReady");
     // Return after a reading starts an export, never "Exit".
     auto* firstExport = static_cast<headless::TButton*>(withWorkbook ? f.B_Excel : f.B_Text);
@@ -188,15 +197,162 @@ TEST_F(StatesTest, StatesElementByElement) {
       return std::nullopt;
     };
     ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Text)->Click());
-    ExpectLook(during, {true, false, false, false, false, true, false, true, false}, "Export");
+    ExpectLook(during, {true, false, false, false, false, true, false, true, false, false},
+               "Export");
     EXPECT_EQ(caption, "Export in progress...");
     EXPECT_EQ(max, 100);
-    ExpectLook(LookOf(f), {false, true, withWorkbook, true, true, true, true, true, true},
+    ExpectLook(LookOf(f), {false, true, withWorkbook, true, true, true, true, true, true, true},
                "DataReady again");
     EXPECT_TRUE(firstExport->Focused());
     EXPECT_TRUE(static_cast<headless::TForm&>(*f.Form).Press(headless::TKey::Return));
     EXPECT_FALSE(app.Terminated());
   }
+}
+
+// Each reading is kept; "Earlier readings…" lists them newest first, opens one as if it had just
+// been read (Return) and deletes one after a question.
+TEST_F(StatesTest, EarlierReadingsOpenAsIfJustReadAndGoAfterAQuestion) {
+  ReadArchive(3);
+  TForm_Main& f = *form;
+  EXPECT_EQ(f.KeptReading(), 1);
+  tester.reset();
+  WithdrawVirtualPort(Ports(), "t");
+  ReadArchive(5);
+  EXPECT_EQ(f.KeptReading(), 2);
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Next)->Click());
+  EXPECT_FALSE(f.KeptReading());
+
+  const std::string when = DateTimeText(EncodeDateTime(2026, 12, 9, 10, 30, 0, 0), format);
+  std::vector<std::string> steps;
+  bool deleteNo = true;
+  app.ModalAnswer = [&](headless::TForm& d) {
+    steps.push_back(d.Design().Name);
+    if (d.Design().Name == "Form_Question") {
+      EXPECT_NE(d.Find<headless::TLabel>("L_Question")->Caption().find(when), std::string::npos);
+      d.Find<headless::TButton>(deleteNo ? "B_No" : "B_Yes")->Click();
+      deleteNo = false;
+      return;
+    }
+    auto* list = d.Find<headless::TListView>("LV_Readings");
+    ASSERT_NE(list, nullptr);
+    if (steps.size() == 1) {  // open the older one
+      ASSERT_EQ(list->RowCount(), 2);
+      EXPECT_EQ(list->Row(0),
+                (std::vector<std::string>{
+                    when, "FTDI test tester on " + (Ports() / "t" / "tty").string(), "5", "2"}));
+      EXPECT_EQ(list->Row(1)[2], "3");
+      EXPECT_EQ(list->Row(1)[3], "3");
+      EXPECT_EQ(list->ItemIndex(), 0);
+      list->Select(1);
+      d.Press(headless::TKey::Return);
+    } else {  // delete the one shown, asked twice; then Escape
+      list->Select(1);
+      d.Find<headless::TButton>("B_Delete")->Click();
+      EXPECT_EQ(list->RowCount(), 2);
+      d.Find<headless::TButton>("B_Delete")->Click();
+      EXPECT_EQ(list->RowCount(), 1);
+      d.Press(headless::TKey::Escape);
+    }
+  };
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Earlier)->Click());
+  EXPECT_EQ(f.SessionPhase, phComplete);
+  EXPECT_EQ(f.KeptReading(), 1);
+  EXPECT_EQ(f.L_State->Caption(),
+            "Earlier reading of " + when + ", records: 3.\r\nPlease select unit and save file.");
+  ASSERT_EQ(f.Archive.RecCount(), 3u);
+  for (unsigned n = 1; n <= 3; ++n) {
+    const auto r = TestRecord(n, 2);
+    EXPECT_TRUE(std::equal(r.begin(), r.end(), f.Archive.Slot(n - 1).begin())) << n;
+  }
+  EXPECT_TRUE(f.B_Text->Visible() && f.B_Excel->Visible());
+
+  ASSERT_TRUE(static_cast<headless::TButton*>(f.B_Earlier)->Click());
+  EXPECT_EQ(steps, (std::vector<std::string>{"Form_Readings", "Form_Readings", "Form_Question",
+                                             "Form_Question"}));
+  EXPECT_FALSE(f.KeptReading());  // what the window shows is kept no more
+  EXPECT_EQ(f.Archive.RecCount(), 3u);
+  EXPECT_EQ(TReadingStore(readings).List().size(), 1u);
+  EXPECT_TRUE(app.Errors().empty()) << app.Errors().front();
+}
+
+// The window and another program (the command-line reader) keep readings in one file at once.
+TEST_F(StatesTest, WindowAndAnotherProgramKeepReadingsInOneFileAtOnce) {
+  { TReadingStore create(readings); }
+  const pid_t other = fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    int code = 0;
+    try {
+      TReadingStore store(readings);
+      TArchive a;
+      a.Resize(3000);
+      for (unsigned n = 1; n <= 3000; ++n) {
+        const auto r = TestRecord(n + 100, 49);
+        a.StoreRecord(r.data(), r.size());
+      }
+      for (int i = 0; i < 15; ++i) store.Store({}, a);
+    } catch (...) {
+      code = 1;
+    }
+    _exit(code);
+  }
+  for (unsigned count : {3u, 4u}) {
+    tester.reset();
+    WithdrawVirtualPort(Ports(), "t");
+    ReadArchive(count);
+    EXPECT_TRUE(form->KeptReading()) << count;
+  }
+  int status = 0;
+  waitpid(other, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(TReadingStore(readings).List().size(), 17u);
+}
+
+// A reading that cannot be kept is still there to export; the window says why once.
+TEST_F(StatesTest, ReadingThatCannotBeKeptIsToldOnceAndStaysExportable) {
+  std::ofstream(Root() / "file") << "in the way";
+  readings = Root() / "file" / "readings.sqlite3";
+  std::vector<std::string> told;
+  Start();
+  InfoForm().ModalAnswer = [&](headless::TForm& d) {
+    std::string text = form->Form_Info->L_Info->Caption();  // broken into lines to fit
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    told.push_back(text);
+    d.Close();
+  };
+  for (int round = 0; round < 2; ++round) {
+    if (round == 0) {
+      ReadArchive(2);
+    } else {
+      form->SetStateWait();
+      ASSERT_TRUE(ReadFirstCandidate());
+    }
+    EXPECT_EQ(form->SessionPhase, phComplete);
+    EXPECT_TRUE(form->B_Text->Visible());
+    EXPECT_FALSE(form->KeptReading());
+  }
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].rfind("This reading was not kept among the earlier readings.", 0), 0u)
+      << told[0];
+  EXPECT_NE(told[0].find("Not a directory"), std::string::npos) << told[0];
+}
+
+// A damaged store is moved aside, the reading kept in a new one and the user told where.
+TEST_F(StatesTest, DamagedStoreIsMovedAsideAndTheUserTold) {
+  std::ofstream(readings) << "not a database" << std::string(4096, '!');
+  std::vector<std::string> told;
+  Start();
+  InfoForm().ModalAnswer = [&](headless::TForm& d) {
+    told.push_back(form->Form_Info->L_Info->Caption());
+    d.Close();
+  };
+  ReadArchive(2);
+  EXPECT_EQ(form->KeptReading(), 1);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].rfind("The file of earlier readings was damaged.", 0), 0u) << told[0];
+  EXPECT_NE(told[0].find("readings.sqlite3.damaged-"), std::string::npos) << told[0];
+  EXPECT_EQ(TReadingStore(readings).List().size(), 1u);
 }
 
 TEST_F(StatesTest, FirstRunStoresTheThreeDefaults) {
@@ -358,6 +514,7 @@ TEST_F(StatesTest, LeavingAnArchiveNeitherSavedNorExportedAsksFirst) {
     bool saved, yes;
     int asked;
     bool left;
+    bool kept = false;  // the earlier readings keep it
   } cases[] = {
       // Leaving by "Exit" after a saved report: LeaveAfterSavingElsewhere. The one case that
       // ends the application comes last.
@@ -367,6 +524,7 @@ TEST_F(StatesTest, LeavingAnArchiveNeitherSavedNorExportedAsksFirst) {
       {"Exit, answered no", kExit, false, false, 1, false},
       {"title bar, answered no", kClose, false, false, 1, false},
       {"title bar, answered yes", kClose, false, true, 1, true},
+      {"Read next, kept though not exported", kNext, false, false, 0, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -374,6 +532,7 @@ TEST_F(StatesTest, LeavingAnArchiveNeitherSavedNorExportedAsksFirst) {
     tester.reset();
     WithdrawVirtualPort(Ports(), "t");
     asked = 0;
+    keepReadings = c.kept;
     ReadArchive(2);
     TForm_Main& f = *form;
     if (c.saved) {
@@ -394,6 +553,8 @@ TEST_F(StatesTest, LeavingAnArchiveNeitherSavedNorExportedAsksFirst) {
     EXPECT_EQ(left, c.left);
     if (!c.left) EXPECT_EQ(f.Archive.RecCount(), 2u);
     if (!c.left) EXPECT_FALSE(app.Terminated());
+    const bool toldKept = f.L_Notice->Caption().find(Str(TS::EarlierReadings)) != std::string::npos;
+    EXPECT_EQ(toldKept, c.kept) << f.L_Notice->Caption();
   }
   EXPECT_TRUE(LeavingNeedsQuestion(false, false));
   EXPECT_FALSE(LeavingNeedsQuestion(false, true));  // a kept reading is only mentioned

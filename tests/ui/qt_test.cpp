@@ -200,14 +200,20 @@ TEST(QtBinding, InformationDialogGrowsToShowALongMessageAndKeysCloseIt) {
   }
 }
 
+// Return presses the focused button, else the Default one (from a list too); Escape no form.
 TEST(QtBinding, ReturnPressesTheFocusedButtonAndEscapeClosesNoForm) {
   qtui::TFactory factory(App());
   auto form =
       factory.CreateForm({.Name = "Form_Main", .ClientWidth = 300, .ClientHeight = 120}, nullptr);
   auto* panel = factory.CreatePanel(*form, nullptr, {.Name = "P", .Bounds = {0, 0, 300, 60}});
   auto* text = factory.CreateButton(*form, panel, {.Name = "B_Text", .Bounds = {10, 10, 80, 30}});
-  auto* exit = factory.CreateButton(*form, nullptr, {.Name = "B_Exit", .Bounds = {10, 70, 80, 30}});
+  auto* exit = factory.CreateButton(
+      *form, nullptr, {.Name = "B_Exit", .Bounds = {10, 70, 80, 30}, .Default = true});
   factory.CreateCheckBox(*form, nullptr, {.Name = "ChB", .Bounds = {100, 70, 80, 30}});
+  auto* list = factory.CreateListView(
+      *form, nullptr, {.Name = "LV", .Bounds = {190, 70, 100, 40}, .Columns = {{"A", 80}}});
+  list->SetRows({{"a"}, {"b"}});
+  list->SetItemIndex(1);
   std::string clicked;
   text->OnClick = [&](TObject*) { clicked += "text "; };
   exit->OnClick = [&](TObject*) { clicked += "exit "; };
@@ -218,10 +224,9 @@ TEST(QtBinding, ReturnPressesTheFocusedButtonAndEscapeClosesNoForm) {
     const char* focus;
     int key;
     const char* clicked;
-  } cases[] = {{"B_Text", Qt::Key_Return, "text "},
-               {"B_Exit", Qt::Key_Enter, "exit "},
-               {"ChB", Qt::Key_Return, ""},
-               {"B_Text", Qt::Key_Escape, ""}};
+  } cases[] = {{"B_Text", Qt::Key_Return, "text "}, {"B_Exit", Qt::Key_Enter, "exit "},
+               {"ChB", Qt::Key_Return, "exit "},    {"LV", Qt::Key_Return, "exit "},
+               {"LV", Qt::Key_Escape, ""},          {"B_Text", Qt::Key_Escape, ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.focus);
     clicked.clear();
@@ -232,6 +237,7 @@ TEST(QtBinding, ReturnPressesTheFocusedButtonAndEscapeClosesNoForm) {
     EXPECT_EQ(clicked, c.clicked);
     EXPECT_TRUE(w->isVisible());
   }
+  EXPECT_EQ(list->ItemIndex(), 1);  // the keys changed no choice
   form->Close();
 }
 

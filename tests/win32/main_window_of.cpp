@@ -2,14 +2,11 @@
 
 #include <string>
 
-namespace {
-
-HWND ShownFormOf(DWORD process, bool owned) {
+HWND MainWindowOf(DWORD process) {
   struct TFind {
     DWORD process;
-    bool owned;
     HWND found;
-  } find{process, owned, nullptr};
+  } find{process, nullptr};
   EnumWindows(
       [](HWND w, LPARAM p) -> BOOL {
         auto& f = *reinterpret_cast<TFind*>(p);
@@ -18,21 +15,11 @@ HWND ShownFormOf(DWORD process, bool owned) {
         wchar_t name[32] = {};
         GetClassNameW(w, name, 32);
         if (owner_process != f.process || std::wstring(name) != L"Q2EForm" ||
-            (GetWindow(w, GW_OWNER) != nullptr) != f.owned || !IsWindowVisible(w))
+            GetWindow(w, GW_OWNER) || !IsWindowVisible(w))
           return TRUE;
         f.found = w;
         return FALSE;
       },
       reinterpret_cast<LPARAM>(&find));
   return find.found;
-}
-
-}  // namespace
-
-HWND MainWindowOf(DWORD process) {
-  return ShownFormOf(process, false);
-}
-
-HWND OwnedFormOf(DWORD process) {
-  return ShownFormOf(process, true);
 }

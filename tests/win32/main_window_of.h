@@ -5,6 +5,3 @@
 
 // The process's unowned, shown form; nullptr while it has none.
 HWND MainWindowOf(DWORD process);
-// The process's shown form that another form owns (a dialog over the window); nullptr while it
-// has none.
-HWND OwnedFormOf(DWORD process);

@@ -158,7 +158,8 @@ TEST_F(Win32Window, FirstRunShowsWaitAndTheTitleBarStoresTheReportFolder) {
       {form->B_Excel, panel, 88, 59, 180, 45, "Export to Excel", false},
       {form->B_Text, panel, 346, 59, 180, 45, "Save as text", false},
       {form->PB_Data, panel, 8, 63, 600, 32, "", false},
-      {form->ChB_Singles, w, 8, 120, 337, 31, "Include single values", false},
+      {form->ChB_Singles, w, 8, 120, 292, 31, "Include single values", false},
+      {form->B_Earlier, w, 304, 120, 190, 30, "Earlier readings…", true},
       {form->B_Next, w, 312, 156, 182, 30, "Read next", false},
       {form->B_Exit, w, 508, 156, 100, 30, "Exit", true},
   };

@@ -54,6 +54,8 @@ class TDecoder : public TMainLink {
     Pending = ChIdle;
   }
   void SetStateDataReady() override { Complete = true; }
+  // A capture is decoded, not kept.
+  void KeepReading() override {}
   void ShowInfo(const std::string& text, const std::string& wcaption, const std::string&) override {
     if (say_) say_(wcaption + ": " + text);
   }

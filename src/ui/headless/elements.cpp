@@ -56,6 +56,33 @@ bool TComboBox::Select(int index) {
   return true;
 }
 
+void TListView::SetRows(std::vector<std::vector<std::string>> rows) {
+  rows_ = std::move(rows);
+  index_ = -1;
+  ++fills_;
+}
+
+void TListView::SetItemIndex(int index) {
+  index_ = index >= 0 && index < RowCount() ? index : -1;
+}
+
+void TListView::SetFocus() {
+  form_.SetFocusedButton(nullptr);
+}
+
+bool TListView::Select(int index) {
+  if (!Reachable()) return false;
+  SetItemIndex(index);
+  if (OnChange) form_.App().Guard([this] { OnChange(this); });
+  return true;
+}
+
+bool TListView::DblClick(int index) {
+  if (!Select(index)) return false;
+  if (OnDblClick) form_.App().Guard([this] { OnDblClick(this); });
+  return true;
+}
+
 TSaveDialog::TSaveDialog(const TSaveDialogSpec& design) : name_(design.Name) {
   SetDefaultExt(design.DefaultExt);
   SetFilter(design.Filter);
@@ -133,6 +160,8 @@ TModalResult TForm::ShowModal() {
   Show();
   if (ModalAnswer)
     app_.Guard([this] { ModalAnswer(*this); });
+  else if (app_.ModalAnswer)
+    app_.Guard([this] { app_.ModalAnswer(*this); });
   else
     Close();
   for (;;) {
@@ -181,6 +210,9 @@ T* Add(::TForm& form, ::TPanel* parent, const TElementSpec& design) {
 ::TProgressBar* TFactory::CreateProgressBar(::TForm& form, ::TPanel* parent,
                                             const TElementSpec& design) {
   return Add<TProgressBar>(form, parent, design);
+}
+::TListView* TFactory::CreateListView(::TForm& form, ::TPanel* parent, const TElementSpec& design) {
+  return Add<TListView>(form, parent, design);
 }
 ::TTimer* TFactory::CreateTimer(::TForm& form, const TTimerSpec& design) {
   return dynamic_cast<TForm&>(form).Adopt(std::make_unique<TTimer>(app_, design));

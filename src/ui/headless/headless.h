@@ -142,6 +142,25 @@ class TComboBox : public TControlOf<::TComboBox> {
   int index_ = -1;
 };
 
+class TListView : public TControlOf<::TListView> {
+ public:
+  using TControlOf::TControlOf;
+  void SetRows(std::vector<std::vector<std::string>> rows) override;
+  int RowCount() const override { return static_cast<int>(rows_.size()); }
+  std::vector<std::string> Row(int index) const override { return rows_.at(index); }
+  void SetItemIndex(int index) override;
+  int ItemIndex() const override { return index_; }
+  void SetFocus() override;             // takes the focus from the buttons
+  bool Select(int index);               // the user picks a row: fires OnChange when reachable
+  bool DblClick(int index);             // the user double-clicks a row: picks it, then OnDblClick
+  int Fills() const { return fills_; }  // how often the rows were replaced
+
+ private:
+  std::vector<std::vector<std::string>> rows_;
+  int index_ = -1;
+  int fills_ = 0;
+};
+
 class TProgressBar : public TControlOf<::TProgressBar> {
  public:
   TProgressBar(TForm& form, ::TPanel* parent, const TElementSpec& design)
@@ -296,6 +315,9 @@ class TApp : public TApplication, public TMainThread {
   void Post(std::function<void()> fn) override;
   bool Synchronize(std::function<void()> fn) override;
 
+  // The answer to every form shown modally that has no ModalAnswer of its own (a dialog that a
+  // handler creates as it goes); unset: Close().
+  std::function<void(TForm& form)> ModalAnswer;
   // Manual clock: moves time on by ms, firing the timers that fall due in order and the
   // posted work between them.
   void Advance(std::uint64_t ms);
@@ -349,6 +371,7 @@ class TFactory : public TElementFactory {
   ::TComboBox* CreateComboBox(::TForm& form, ::TPanel* parent, const TElementSpec& design) override;
   ::TProgressBar* CreateProgressBar(::TForm& form, ::TPanel* parent,
                                     const TElementSpec& design) override;
+  ::TListView* CreateListView(::TForm& form, ::TPanel* parent, const TElementSpec& design) override;
   ::TTimer* CreateTimer(::TForm& form, const TTimerSpec& design) override;
   ::TSaveDialog* CreateSaveDialog(::TForm& form, const TSaveDialogSpec& design) override;
   void Beep() override { app_.Beep(); }

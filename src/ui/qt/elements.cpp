@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "list_view.h"
 #include "qt_binding.h"
 
 namespace qtui {
@@ -570,6 +571,9 @@ TComboBox* TFactory::CreateComboBox(TForm& form, TPanel* parent, const TElementS
 }
 TProgressBar* TFactory::CreateProgressBar(TForm& form, TPanel* parent, const TElementSpec& design) {
   return Own(form, std::make_unique<TQtProgressBar>(form, parent, design));
+}
+TListView* TFactory::CreateListView(TForm& form, TPanel* parent, const TElementSpec& design) {
+  return Own(form, CreateQtListView(app_, ParentWidget(form, parent), design));
 }
 TTimer* TFactory::CreateTimer(TForm& form, const TTimerSpec& design) {
   return Own(form, std::make_unique<TQtTimer>(app_, design));

@@ -76,6 +76,7 @@ class TFactory : public TElementFactory {
   TCheckBox* CreateCheckBox(TForm& form, TPanel* parent, const TElementSpec& design) override;
   TComboBox* CreateComboBox(TForm& form, TPanel* parent, const TElementSpec& design) override;
   TProgressBar* CreateProgressBar(TForm& form, TPanel* parent, const TElementSpec& design) override;
+  TListView* CreateListView(TForm& form, TPanel* parent, const TElementSpec& design) override;
   TTimer* CreateTimer(TForm& form, const TTimerSpec& design) override;
   TSaveDialog* CreateSaveDialog(TForm& form, const TSaveDialogSpec& design) override;
   void Beep() override;

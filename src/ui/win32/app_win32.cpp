@@ -30,7 +30,8 @@ struct TAppAccess {
 };
 
 TApp::TApp() : thread_id_(GetCurrentThreadId()) {
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+  INITCOMMONCONTROLSEX icc{sizeof(icc),
+                           ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
   RegisterClasses();
   WNDCLASSEXW wc{};

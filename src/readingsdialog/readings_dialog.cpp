@@ -11,8 +11,7 @@ TForm_Readings::TForm_Readings(TElementFactory& factory, TForm* owner, TReadingS
                                .BorderStyle = bsDialog,
                                .Position = owner ? poOwnerFormCenter : poScreenCenter},
                               owner)),
-      Question(factory, Form.get(), Str(TS::DeleteReadingCaption), Str(TS::DeleteReading),
-               Str(TS::Cancel)),
+      Question(factory, Form.get()),
       store_(store),
       whenText_(std::move(whenText)) {
   TForm& f = *Form;
@@ -89,7 +88,9 @@ void TForm_Readings::B_DeleteClick() {
   const int i = LV_Readings->ItemIndex();
   if (i < 0) return;
   const TReadingRow row = rows_[static_cast<std::size_t>(i)];
-  if (!Question.Ask(Str(TS::DeleteReadingQuestion, {whenText_(row.Info.ReadAt)}))) return;
+  if (!Question.Ask(Str(TS::DeleteReadingQuestion, {whenText_(row.Info.ReadAt)}),
+                    Str(TS::DeleteReadingCaption)))
+    return;
   store_.Delete(row.Id);
   rows_.erase(rows_.begin() + i);
   if (OnDeleted) OnDeleted(row.Id);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "history/reading_store.h"
-#include "readingsdialog/question.h"
+#include "infodialog/question.h"
 #include "ui/elements.h"
 
 class TForm_Readings {

@@ -156,6 +156,7 @@ void TForm_Main::B_TextClick(TObject*) {
         report.Clear();
         WriteArchive(format, fileName);
       }
+      ArchiveExported = true;
     }
   } catch (...) {
     SetStateDataReady();
@@ -240,6 +241,7 @@ void TForm_Main::B_ExcelClick(TObject*) {
     exported = true;
     summaryMissing = WriteSummary(x);
     if (OnWorkbookWritten) OnWorkbookWritten(x);
+    ArchiveExported = true;
     PB_Data->SetPosition(100);
     PB_Data->Repaint();
     Form->Repaint();

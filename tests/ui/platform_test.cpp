@@ -117,6 +117,7 @@ TEST(DesktopInstance, ALaterStartAsksTheHolderToRaiseUntilItEnds) {
   setenv("DISPLAY", ":7", 1);
   // The socket of a holder that crashed is no obstacle.
   fs::create_directories(runtime / "quarrow2excel");
+  fs::permissions(runtime / "quarrow2excel", fs::perms::owner_all, fs::perm_options::replace);
   std::ofstream(runtime / "quarrow2excel" / "q2e-window-_7.sock") << "stale";
 
   TDesktopClaim first = ClaimDesktop("q2e");

@@ -69,7 +69,6 @@ class EndToEnd : public ::testing::Test {
             ("q2e_e2e_" + std::to_string(getpid()) + "_" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
-    fs::create_directories(root_ / "run");
     fs::create_directories(root_ / "home");
   }
   void TearDown() override {
@@ -80,12 +79,20 @@ class EndToEnd : public ::testing::Test {
     fs::remove_all(root_);
   }
 
-  pid_t Spawn(const char* program, std::vector<std::string> args, const fs::path& log) {
+  // The runtime folder, where the testers announce their lines; each test has one, and cases
+  // that run side by side one each.
+  fs::path Run(const std::string& name = "run") {
+    fs::create_directories(root_ / name);
+    return root_ / name;
+  }
+
+  pid_t Spawn(const char* program, std::vector<std::string> args, const fs::path& log,
+              const fs::path& run = {}) {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + (root_ / "run").string(),
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + (run.empty() ? Run() : run).string(),
                                     "XDG_CONFIG_HOME=" + (root_ / "home").string(),
                                     "XDG_CACHE_HOME=" + (root_ / "home").string()};
     env.insert(env.end(), locale_.begin(), locale_.end());
@@ -110,13 +117,14 @@ class EndToEnd : public ::testing::Test {
     return pid;
   }
 
-  pid_t Sim(const std::string& name, std::vector<std::string> args) {
+  pid_t Sim(const std::string& name, std::vector<std::string> args, const fs::path& run = {}) {
     args.insert(args.end(), {"--name", name});
-    const pid_t pid = Spawn(QUARROW_SIM_PATH, args, root_ / (name + ".log"));
+    const fs::path folder = run.empty() ? Run() : run;
+    const pid_t pid = Spawn(QUARROW_SIM_PATH, args, root_ / (name + ".log"), folder);
     // The reader must find the port at its first scan.
     const auto until = std::chrono::steady_clock::now() + 5s;
     while (std::chrono::steady_clock::now() < until) {
-      for (const auto& p : ListVirtualPorts(root_ / "run" / "quarrow2excel" / "ports"))
+      for (const auto& p : ListVirtualPorts(folder / "quarrow2excel" / "ports"))
         if (p.Name == name) return pid;
       std::this_thread::sleep_for(10ms);
     }
@@ -124,8 +132,9 @@ class EndToEnd : public ::testing::Test {
     return pid;
   }
 
-  pid_t Reader(std::vector<std::string> args) {
-    return Spawn(QUARROW_CLI_PATH, std::move(args), root_ / "cli.log");
+  pid_t Reader(std::vector<std::string> args, const std::string& log = "cli",
+               const fs::path& run = {}) {
+    return Spawn(QUARROW_CLI_PATH, std::move(args), root_ / (log + ".log"), run);
   }
 
   // The exit code, or -1 when the process did not end in time (it is killed then).
@@ -171,30 +180,38 @@ TEST_F(EndToEnd, ReadsArchivesAndWritesTheReportAsTheArchiveSays) {
       {40, false, {"--noise"}, true},
       {5, true, {"--baud", "9600"}, false},  // found only once the walk has wrapped
   };
-  unsigned seed = 7;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.records) + " records");
-    const auto archive = MakeArchive(c.records, seed++);
-    std::vector<std::string> simArgs = {"--archive", WriteArchive(archive, "a.bin").string(),
-                                        "--once"};
+  // The cases side by side, each tester with a reader in a runtime folder of their own.
+  std::vector<std::vector<TRecord>> archives;
+  std::vector<pid_t> readers;
+  const auto t0 = std::chrono::steady_clock::now();
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    const std::string n = std::to_string(i);
+    archives.push_back(MakeArchive(c.records, 7 + static_cast<unsigned>(i)));
+    std::vector<std::string> simArgs = {
+        "--archive", WriteArchive(archives.back(), "a" + n + ".bin").string(), "--once"};
     simArgs.insert(simArgs.end(), c.simOptions.begin(), c.simOptions.end());
-    Sim("tester", simArgs);
-    const fs::path report = root_ / "report.txt";
-    const fs::path book = root_ / "book.xlsx";
-    std::vector<std::string> args = {"--text", report.string(),
+    Sim("tester" + n, simArgs, Run("run" + n));
+    std::vector<std::string> args = {"--text", (root_ / ("report" + n + ".txt")).string(),
                                      c.singles ? "--singles" : "--no-singles", "--timeout", "30"};
-    if (c.workbook) args.insert(args.end(), {"--xlsx", book.string()});
-    const auto t0 = std::chrono::steady_clock::now();
-    const pid_t cli = Reader(args);
-    ASSERT_EQ(Wait(cli, 40s), 0) << Log();
+    if (c.workbook) args.insert(args.end(), {"--xlsx", (root_ / ("book" + n + ".xlsx")).string()});
+    readers.push_back(Reader(args, "cli" + n, Run("run" + n)));
+  }
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(std::to_string(c.records) + " records");
+    const std::string n = std::to_string(i);
+    const fs::path report = root_ / ("report" + n + ".txt");
+    ASSERT_EQ(Wait(readers[i], 40s), 0) << Log("cli" + n);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     RecordProperty("seconds_" + std::to_string(c.records), std::to_string(seconds));
-    const std::string log = Log();
+    const std::string log = Log("cli" + n);
     EXPECT_NE(log.find(std::to_string(c.records) + " records received."), std::string::npos) << log;
     EXPECT_NE(log.find("Text report written to " + report.string()), std::string::npos);
-    ExpectReportOf(report, archive, c.singles);
-    if (c.workbook) ExpectWorkbookOf(book.string(), archive, c.singles);
+    ExpectReportOf(report, archives[i], c.singles);
+    if (c.workbook)
+      ExpectWorkbookOf((root_ / ("book" + n + ".xlsx")).string(), archives[i], c.singles);
   }
 }
 
@@ -265,14 +282,21 @@ TEST_F(EndToEnd, TesterOutOfStepOnceIsReportedAndTheArchiveReadAgainWhole) {
   const std::string file = WriteArchive(archive, "a.bin").string();
   const std::vector<std::string> faults[] = {
       {"--repeat-header"}, {"--repeat-record", "5"}, {"--join-records", "5"}};
-  for (const auto& fault : faults) {
-    SCOPED_TRACE(fault[0]);
+  // The faults side by side, each tester with a reader in a runtime folder of their own.
+  std::vector<pid_t> sims, readers;
+  for (std::size_t i = 0; i < std::size(faults); ++i) {
+    const std::string n = std::to_string(i);
     std::vector<std::string> args = {"--archive", file, "--once"};
-    args.insert(args.end(), fault.begin(), fault.end());
-    const pid_t sim = Sim("tester", args);
-    const fs::path report = root_ / "r.txt";
-    ASSERT_EQ(Wait(Reader({"--text", report.string(), "--timeout", "30"}), 40s), 0) << Log();
-    const std::string log = Log();
+    args.insert(args.end(), faults[i].begin(), faults[i].end());
+    sims.push_back(Sim("tester" + n, args, Run("run" + n)));
+    readers.push_back(Reader({"--text", (root_ / ("r" + n + ".txt")).string(), "--timeout", "30"},
+                             "cli" + n, Run("run" + n)));
+  }
+  for (std::size_t i = 0; i < std::size(faults); ++i) {
+    SCOPED_TRACE(faults[i][0]);
+    const std::string n = std::to_string(i);
+    ASSERT_EQ(Wait(readers[i], 40s), 0) << Log("cli" + n);
+    const std::string log = Log("cli" + n);
     const auto error = log.find("Error in received data! Please check device and cable!");
     ASSERT_NE(error, std::string::npos) << log;
     // No reading was taken as complete before the error.
@@ -280,8 +304,8 @@ TEST_F(EndToEnd, TesterOutOfStepOnceIsReportedAndTheArchiveReadAgainWhole) {
     ASSERT_NE(complete, std::string::npos) << log;
     EXPECT_GT(complete, error) << log;
     EXPECT_EQ(log.find(" records received."), complete + 2) << log;
-    ExpectReportOf(report, archive, true);
-    EXPECT_EQ(Wait(sim, 10s), 0) << Log("tester");
+    ExpectReportOf(root_ / ("r" + n + ".txt"), archive, true);
+    EXPECT_EQ(Wait(sims[i], 10s), 0) << Log("tester" + n);
   }
 }
 
@@ -416,22 +440,31 @@ TEST_F(EndToEnd, SpeaksTheUsersLanguageAndReportsInWhatTheCharacterSetHolds) {
       {{"LC_ALL=C.UTF-8", "LANGUAGE=de"}, "es", "3 registros recibidos.", "Fecha/hora"},
   };
   const auto archive = MakeArchive(3, 11);
-  for (const Case& c : cases) {
+  const std::string file = WriteArchive(archive, "a.bin").string();
+  // The cases side by side, each reader on a tester of its own.
+  std::vector<pid_t> sims, readers;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string n = std::to_string(i);
+    locale_ = cases[i].locale;
+    sims.push_back(Sim("tester" + n, {"--archive", file}));
+    const auto port = Run() / "quarrow2excel" / "ports" / ("tester" + n) / "tty";
+    std::vector<std::string> args = {"--port", port.string(), "--text",
+                                     (root_ / ("r" + n + ".txt")).string()};
+    if (*cases[i].lang) args.insert(args.end(), {"--lang", cases[i].lang});
+    readers.push_back(Reader(args, "cli" + n));
+  }
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
     SCOPED_TRACE(std::string(c.lang) + " " + c.locale.back());
-    locale_ = c.locale;
-    const pid_t sim = Sim("tester", {"--archive", WriteArchive(archive, "a.bin").string()});
-    const auto port = root_ / "run" / "quarrow2excel" / "ports" / "tester" / "tty";
-    const fs::path report = root_ / "r.txt";
-    std::vector<std::string> args = {"--port", port.string(), "--text", report.string()};
-    if (*c.lang) args.insert(args.end(), {"--lang", c.lang});
-    ASSERT_EQ(Wait(Reader(args), 30s), 0) << Log();
-    EXPECT_NE(Log().find(c.received), std::string::npos) << Log();
-    std::ifstream in(report, std::ios::binary);
+    const std::string n = std::to_string(i);
+    ASSERT_EQ(Wait(readers[i], 30s), 0) << Log("cli" + n);
+    EXPECT_NE(Log("cli" + n).find(c.received), std::string::npos) << Log("cli" + n);
+    std::ifstream in(root_ / ("r" + n + ".txt"), std::ios::binary);
     std::string line;
-    for (int i = 0; i < 6; ++i) std::getline(in, line);
+    for (int k = 0; k < 6; ++k) std::getline(in, line);
     EXPECT_NE(line.find(c.titles), std::string::npos) << line;
-    kill(sim, SIGTERM);
-    EXPECT_EQ(Wait(sim, 5s), 0);
+    kill(sims[i], SIGTERM);
+    EXPECT_EQ(Wait(sims[i], 5s), 0);
   }
 }
 

@@ -8,7 +8,7 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/apt-install.sh lintian appstream desktop-file-utils file man-db binutils wine wine64 locales
 scripts/package.sh
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-pkg/CMakeCache.txt)
+version=$(sed -n 's/^project(Quarrow2Excel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb="dist/quarrow2excel_${version}_amd64.deb"
 setup="dist/quarrow2excel-${version}-setup.exe"
 work=$(mktemp -d)
@@ -124,13 +124,13 @@ check "lintian finds no error" [ "$lint" -eq 0 ]
 
 # --- The Windows programs: resources and stripping.
 for exe in quarrow2excel quarrow2excel-cli; do
-  f="build-win-pkg/stage/$exe.exe"
+  f="dist/windows/$exe.exe"
   check "$exe.exe carries its icon and version" sh -c "wrestool -l '$f' | grep -q 'type=group_icon' &&
     wrestool -l '$f' | grep -q 'type=version' && strings -el '$f' | grep -qx VORNEX &&
     strings -el '$f' | grep -qx Quarrow2Excel"
   check "$exe.exe is stripped" sh -c "x86_64-w64-mingw32-nm '$f' 2>&1 | grep -q 'no symbols'"
 done
-wrestool -x --raw --type=24 build-win-pkg/stage/quarrow2excel.exe >"$work/manifest"
+wrestool -x --raw --type=24 dist/windows/quarrow2excel.exe >"$work/manifest"
 for want in 'level="asInvoker"' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}' '{1f676c76-80e1-4239-95bb-83d0f6d0da78}' \
   '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}' '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' \
   '>PerMonitorV2' '<dpiAware [^>]*>true/pm<' "version=\"$(echo "$version.0.0.0" | cut -d. -f1-4)\""; do
@@ -138,14 +138,14 @@ for want in 'level="asInvoker"' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}' '{1f676
 done
 
 # --- The Windows installer in a fresh Wine prefix, in both modes.
+cache="${XDG_CACHE_HOME:-$HOME/.cache}"  # the machine's, not the throwaway home's
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all HOME="$work/home"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"  # no prompts, no host menu entries
 mkdir -p "$HOME"
 # A German desktop for the per-user installation: its display language comes from the locale.
 mkdir -p "$work/locales"
 localedef -i de_DE -f UTF-8 "$work/locales/de_DE.UTF-8" 2>/dev/null || true
-wineboot -i >/dev/null 2>&1
-wineserver -w
+XDG_CACHE_HOME="$cache" scripts/wine-prefix.sh "$WINEPREFIX"
 key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Quarrow2Excel'
 value() {  # hive, name: the value's data as reg shows it
   wine reg query "$1\\$key" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"

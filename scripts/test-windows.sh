@@ -16,8 +16,9 @@ librsvg2-bin icoutils imagemagick"
 # shellcheck disable=SC2086
 scripts/apt-install.sh $pkgs
 
+# Release with debug info: scripts/package.sh makes the installer from this tree's programs.
 cmake -S . -B "$build" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DQ2E_BUILD_BENCH=OFF >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ2E_BUILD_BENCH=OFF >/dev/null
 targets="text_tests base_tests core_tests ports_tests sheetexport_tests sim_tests ui_headless_test
 ui_info_test ui_port_settings_test app_tests win32_excel_tests win32_platform_tests
 win32_serial_tests win32_ui_tests win32_cli_tests win32_window_tests win32_e2e_tests quarrow2excel
@@ -33,7 +34,7 @@ WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
 WINEDEBUG=-all
 WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+[ -f "$WINEPREFIX/system.reg" ] || scripts/wine-prefix.sh "$WINEPREFIX"
 # Xvfb runs no window manager: Wine's managed windows would wait a second at every hide for one.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 

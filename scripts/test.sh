@@ -2,37 +2,122 @@
 # Installs what the tests need, builds everything and runs every test; then the tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer with a short run of each fuzz target; the tests
 # of the serial component's threads under ThreadSanitizer; then the Windows build and its tests
-# under Wine; then both packages, built and installed.
+# under Wine; then both packages, made from those builds and installed. Run as root (as in CI), the
+# readings over pseudo-terminals (ctest label as-user) run as an ordinary user, as users run the
+# programs. The time of each stage is printed at the end.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh --tests
-scripts/build.sh
-export QT_QPA_PLATFORM=offscreen
-ctest --test-dir build --output-on-failure -j2 --timeout 300
+
+started=$(date +%s)
+times=""
+current=""
+stage() {  # NAME COMMAND...: one stage of the test command, timed
+  current=$1
+  shift
+  t0=$(date +%s)
+  "$@"
+  times="$times$(printf '%-36s %5d s' "$current" $(($(date +%s) - t0)))
+"
+  current=""
+}
+print_times() {
+  [ -z "$current" ] || times="$times$(printf '%-36s %5d s  failed' "$current" $(($(date +%s) - t0)))
+"
+  printf '\nstage times:\n%s%-36s %5d s\n' "$times" "total" $(($(date +%s) - started))
+}
+trap print_times EXIT
+
+# The ordinary user the readings run as, when this runs as root; its home is its own.
+tester=""
+add_tester() {
+  [ "$(id -u)" -eq 0 ] || return 0
+  tester=quarrow-tester
+  id -u "$tester" >/dev/null 2>&1 || useradd --create-home --user-group --shell /bin/sh "$tester"
+}
+
+# Runs a tree's tests; as root, those labelled as-user run as the tester, in a second ctest over
+# the same tree (the tree needs to be readable to the tester, its Testing folder writable).
+run_tests() {  # BUILD_DIR CTEST_ARGS...
+  dir=$1
+  shift
+  if [ -z "$tester" ]; then
+    ctest --test-dir "$dir" --output-on-failure "$@"
+    return
+  fi
+  rc=0
+  ctest --test-dir "$dir" --output-on-failure -LE as-user "$@" || rc=$?
+  let_tester_in "$dir"
+  runuser -u "$tester" -- env -u XDG_RUNTIME_DIR \
+    ctest --test-dir "$dir" --output-on-failure -L as-user "$@" || rc=$?
+  return "$rc"
+}
+let_tester_in() {  # BUILD_DIR
+  mkdir -p "$1/Testing/Temporary"
+  chown -R "$tester" "$1/Testing"
+  # A checkout in a folder closed to others (root's home) is opened to the tester alone.
+  d=$(cd "$1" && pwd)
+  while [ "$d" != / ]; do
+    if ! runuser -u "$tester" -- test -x "$d"; then
+      command -v setfacl >/dev/null || scripts/apt-install.sh acl
+      setfacl -m "u:$tester:x" "$d"
+    fi
+    d=$(dirname "$d")
+  done
+}
+
+linux_tests() {
+  run_tests build -j2 --timeout 300
+}
 
 # The same tests again, built with clang under AddressSanitizer and UndefinedBehaviorSanitizer
 # (without the Qt window, whose font library's own allocations the leak checker would report),
 # and a short run of each fuzz target (the receive handler, the settings store's file, captured
 # readings, mutated from a simulated tester's capture), each bounded in time as well.
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DQ2E_BUILD_FUZZ=ON -DQ2E_SANITIZE=address,undefined -DQ2E_WITH_QT=OFF -DQ2E_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)"
-ctest --test-dir build-fuzz --output-on-failure -j2 --timeout 600
-build-fuzz/fuzz/fuzz_reception -runs=200000 -seed=1 -seed_inputs=fuzz/seeds/reception-record-129.bin
-build-fuzz/fuzz/fuzz_settings_store -runs=200000 -seed=1 -max_total_time=25
-build-fuzz/fuzz/fuzz_capture -runs=20000 -seed=1 -max_total_time=25 \
-  -seed_inputs=fuzz/seeds/capture-3-records.bin
+asan_build() {
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DQ2E_BUILD_FUZZ=ON -DQ2E_SANITIZE=address,undefined -DQ2E_WITH_QT=OFF -DQ2E_BUILD_BENCH=OFF \
+    >/dev/null
+  cmake --build build-fuzz -j"$(nproc)"
+}
+asan_tests() {
+  run_tests build-fuzz -j2 --timeout 600
+}
+fuzz_runs() {
+  build-fuzz/fuzz/fuzz_reception -runs=200000 -seed=1 -seed_inputs=fuzz/seeds/reception-record-129.bin
+  build-fuzz/fuzz/fuzz_settings_store -runs=200000 -seed=1 -max_total_time=25
+  build-fuzz/fuzz/fuzz_capture -runs=20000 -seed=1 -max_total_time=25 \
+    -seed_inputs=fuzz/seeds/capture-3-records.bin
+}
 
 # The tests where the serial component's threads meet the owner's (serial, main window, the
 # programs end to end), built with clang under ThreadSanitizer.
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DQ2E_SANITIZE=thread -DQ2E_WITH_QT=OFF -DQ2E_BUILD_BENCH=OFF >/dev/null
-cmake --build build-tsan -j"$(nproc)" --target serial_tests mainwindow_tests e2e_tests
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j2 --timeout 600 \
-  -E 'NOT_BUILT|LongQuestionAndAnswerExchange'
+tsan_build() {
+  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DQ2E_SANITIZE=thread -DQ2E_WITH_QT=OFF -DQ2E_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-tsan -j"$(nproc)" --target serial_tests mainwindow_tests e2e_tests
+}
+tsan_tests() {
+  TSAN_OPTIONS=halt_on_error=1
+  export TSAN_OPTIONS
+  run_tests build-tsan -j2 --timeout 600 \
+    -E 'NOT_BUILT|LongQuestionAndAnswerExchange'
+}
 
+dependencies() {
+  scripts/install-deps.sh --tests
+  add_tester
+}
+
+export QT_QPA_PLATFORM=offscreen
+stage "dependencies, locales, test user" dependencies
+stage "build (also the Debian package's)" scripts/build.sh --package
+stage "tests" linux_tests
+stage "ASan/UBSan build" asan_build
+stage "ASan/UBSan tests" asan_tests
+stage "fuzz runs" fuzz_runs
+stage "TSan build" tsan_build
+stage "TSan tests" tsan_tests
 # The same code on the Win32 APIs: cross-built with MinGW-w64, its tests run under Wine.
-scripts/test-windows.sh
-
+stage "Windows build and tests" scripts/test-windows.sh
 # The two packages as a user installs them: the Debian package and the Windows installer.
-scripts/test-packages.sh
+stage "packages, made and checked" scripts/test-packages.sh

@@ -1,19 +1,22 @@
 // A small tmpfs of the test's own: the process moves into a mount namespace of its own once, so
-// the mount is seen only by it and its children and goes with it. Mounting needs the right to
-// (root, as CI runs); Mounted() says whether it worked.
+// the mount is seen only by it and its children and goes with it. Root mounts there as it is; an
+// ordinary user in a user namespace of its own that keeps its ids, where the kernel allows one.
+// Mounted() says whether it worked.
 #pragma once
 
 #include <sched.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 class TSmallDisk {
  public:
   TSmallDisk(const std::filesystem::path& at, const std::string& size) : at_(at) {
     static const bool privateMounts =
-        unshare(CLONE_NEWNS) == 0 &&
+        (unshare(CLONE_NEWNS) == 0 || OwnUserNamespace()) &&
         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     std::filesystem::create_directories(at_);
     mounted_ =
@@ -32,6 +35,19 @@ class TSmallDisk {
   }
 
  private:
+  // Needs a process of one thread, as the tests that mount are.
+  static bool OwnUserNamespace() {
+    const auto uid = std::to_string(geteuid()), gid = std::to_string(getegid());
+    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+    const auto put = [](const char* file, const std::string& text) {
+      std::ofstream out(file);
+      return static_cast<bool>(out << text << std::flush);
+    };
+    return put("/proc/self/setgroups", "deny") &&
+           put("/proc/self/uid_map", uid + " " + uid + " 1") &&
+           put("/proc/self/gid_map", gid + " " + gid + " 1");
+  }
+
   std::filesystem::path at_;
   bool mounted_ = false;
 };

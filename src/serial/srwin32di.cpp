@@ -156,8 +156,9 @@ void DeviceListLoad(TsrDeviceList& list, TsrEnumPorts mode, TsrDeviceDatabase& d
   for (const auto& record : records) {
     if (record.PortName.empty() || StartsWith(record.PortName, "LPT")) continue;
     // A COM port of a present device is in the map; one that is not is an adapter that was
-    // plugged in once, whatever the enumeration's own filter let through.
-    if (presentOnly && StartsWith(record.PortName, "COM")) continue;
+    // plugged in once, whatever the enumeration's own filter let through. Without any map (a
+    // port named by the user alone) the records stand for themselves.
+    if (presentOnly && !map.empty() && StartsWith(record.PortName, "COM")) continue;
     auto device = std::make_unique<TsrDevice>();
     device->NameFriendly = record.PortName;
     device->NameDeviceDos = record.PortName;

@@ -51,7 +51,9 @@ TEST(HandOver, WithoutADocumentsFolderTheTempFolderIsUsedAndNamedEveryTime) {
     told.clear();
     ASSERT_TRUE(builtin::HandOver(book, to));
     const fs::path file = desktop.Opened.back();
-    EXPECT_TRUE(fs::equivalent(file.parent_path(), fs::temp_directory_path()));
+    // Compared as names: Wine's file system cannot tell whether two folders are one.
+    EXPECT_EQ(file.parent_path().lexically_normal(),
+              (fs::temp_directory_path() / "").parent_path().lexically_normal());
     ASSERT_FALSE(told.empty());
     EXPECT_EQ(told[0],
               "The documents folder could not be made, so the workbook was saved in the "

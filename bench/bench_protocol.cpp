@@ -13,23 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_common.h"
 #include "mainwindow/csv_table.h"
 #include "mainwindow/pdf_protocol.h"
 #include "mainwindow/textreport.h"
 
 namespace {
-
-TArchive FullArchive() {
-  TArchive archive;
-  archive.Resize(65535);
-  for (std::uint32_t i = 0; i < 65535; ++i) {
-    std::vector<std::uint8_t> r(128);
-    for (std::size_t b = 0; b < r.size(); ++b) r[b] = static_cast<std::uint8_t>(i * 13 + b);
-    r[0] = 1 + i % 28, r[1] = 1 + i % 12, r[3] = 49;
-    archive.StoreRecord(r.data(), r.size());
-  }
-  return archive;
-}
 
 // Runs write in a child; prints wall time, processor time, the file's size and the peak memory.
 void Measure(const char* what, const std::string& file, const std::function<void()>& write) {

@@ -10,34 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_common.h"
 #include "mainwindow/textreport.h"
-
-namespace {
-
-double Since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-// Processor seconds of the process, user and system.
-double Cpu() {
-  rusage ru{};
-  getrusage(RUSAGE_SELF, &ru);
-  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-         static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const std::filesystem::path dir = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
-  TArchive archive;
-  archive.Resize(65535);
-  for (std::uint32_t i = 0; i < 65535; ++i) {
-    std::vector<std::uint8_t> r(128);
-    for (std::size_t b = 0; b < r.size(); ++b) r[b] = static_cast<std::uint8_t>(i * 13 + b);
-    r[0] = 1 + i % 28, r[1] = 1 + i % 12, r[3] = 49;
-    archive.StoreRecord(r.data(), r.size());
-  }
+  const TArchive archive = FullArchive();
   const std::string report_file = (dir / "q2e_bench_report.txt").string();
   const std::string plain_file = (dir / "q2e_bench_plain.txt").string();
 

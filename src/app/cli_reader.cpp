@@ -1,5 +1,6 @@
 #include "cli_reader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -12,9 +13,14 @@
 
 namespace {
 
-std::string OneLine(std::string text) {
-  for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, " ");
-  return text;
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (std::size_t at = 0, p; at <= text.size(); at = p + 2) {
+    p = std::min(text.find("\r\n", at), text.size());
+    line.append(text, at, p - at);
+    if (p < text.size()) line += ' ';
+  }
+  return line;
 }
 
 // The status line without the window's prompt to pick a unit and save, which a terminal user

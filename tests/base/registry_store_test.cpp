@@ -93,7 +93,9 @@ TEST_F(FileStore, AnythingButASmallGoodHiveReadsEmptyAtOnce) {
         aside.push_back(e.path());
     ASSERT_EQ(aside.size(), c.keptAside ? 1u : 0u);
     EXPECT_EQ(keptAs, c.keptAside ? aside[0] : fs::path());
-    if (c.keptAside) EXPECT_EQ(fs::file_size(aside[0]), before);  // whole, as it was
+    if (c.keptAside) {
+      EXPECT_EQ(fs::file_size(aside[0]), before);  // whole, as it was
+    }
 
     auto reg = CreateFileRegistry(dir_);
     const bool written = reg->OpenKey(kKey, true);

@@ -154,7 +154,9 @@ TEST(Protocol, OtherProgramsReadEveryRecordInTheUsersLanguageAndNotation) {
                                      {std::to_string(p), std::to_string(pages)})),
                 std::string::npos)
           << p;
-    if (c.records > 40) EXPECT_GT(pages, 2);
+    if (c.records > 40) {
+      EXPECT_GT(pages, 2);
+    }
     // Every record on a line of its own: its number first, its R among the words.
     std::vector<bool> seen(c.records + 1, false);
     for (const auto& line : Split(text, '\n')) {
@@ -186,8 +188,9 @@ TEST(Protocol, OtherProgramsReadEveryRecordInTheUsersLanguageAndNotation) {
       if (!c.singles) continue;
       const unsigned q = n % 50;
       for (unsigned k = 0; k < 49; ++k) EXPECT_EQ(row[14 + k].empty(), k >= q) << n << ":" << k;
-      if (q > 0)
+      if (q > 0) {
         EXPECT_EQ(row[14 + q - 1], Trim(StrengthText((200 + 10 * n + q - 1) / 10.0, c.unit, fs)));
+      }
     }
   }
   // Without its font the protocol is not written, and the message names the font.

@@ -222,7 +222,9 @@ TEST_F(StoreTest, KeepsReadingsWholeOrNotAtAll) {
       TReadingStore before(file);
       kept[before.Store(InfoAt(0), ArchiveOf({1, 2, 3})).Id] = ArchiveOf({1, 2, 3});
     }
-    if (c.start == TStart::ReadOnly) ASSERT_TRUE(disk->SetReadOnly(true));
+    if (c.start == TStart::ReadOnly) {
+      ASSERT_TRUE(disk->SetReadOnly(true));
+    }
 
     const TArchive archive = ArchiveOf(c.records);
     try {
@@ -242,7 +244,9 @@ TEST_F(StoreTest, KeepsReadingsWholeOrNotAtAll) {
       EXPECT_EQ(static_cast<int>(e.Fault), static_cast<int>(*c.fault)) << e.what();
     }
 
-    if (disk) ASSERT_TRUE(disk->SetReadOnly(false));
+    if (disk) {
+      ASSERT_TRUE(disk->SetReadOnly(false));
+    }
     EXPECT_EQ(IntegrityOf(file), "ok");
     EXPECT_EQ(Count(file, "SELECT count(*) FROM records"), c.recordRows);
     TReadingStore after(file);

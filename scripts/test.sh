@@ -80,6 +80,8 @@ asan_build() {
   cmake --build build-fuzz -j"$(nproc)"
 }
 asan_tests() {
+  LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp"
+  export LSAN_OPTIONS
   run_tests build-fuzz -j2 --timeout 600
 }
 fuzz_runs() {

@@ -20,6 +20,10 @@ struct TPdfDocument::TState {
   float size = 0;
   HPDF_STATUS error = HPDF_OK;
   HPDF_STATUS detail = 0;
+  // Here rather than in the document's destructor: a constructor that throws runs only this one.
+  ~TState() {
+    if (doc) HPDF_Free(doc);
+  }
 };
 
 namespace {
@@ -71,9 +75,7 @@ TPdfDocument::TPdfDocument(const std::filesystem::path& fontFile) : s_(std::make
   Check();
 }
 
-TPdfDocument::~TPdfDocument() {
-  if (s_->doc) HPDF_Free(s_->doc);
-}
+TPdfDocument::~TPdfDocument() = default;
 
 void TPdfDocument::Check() const {
   if (s_->error != HPDF_OK)

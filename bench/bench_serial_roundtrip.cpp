@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/main_thread.h"
+#include "platform/process/main_thread.h"
 #include "serial/srcomm.h"
 
 namespace {

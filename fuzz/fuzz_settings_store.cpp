@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/registry_hive.h"
+#include "platform/settings/registry_hive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto hive = ParseHive(std::string_view(reinterpret_cast<const char*>(data), size));

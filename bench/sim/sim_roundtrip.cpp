@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/virtual_ports.h"
+#include "platform/desktop/virtual_ports.h"
 
 extern char** environ;
 namespace fs = std::filesystem;

@@ -5,8 +5,8 @@
 #include "app/program.h"
 #include "base/exceptions.h"
 #include "base/version.h"
-#include "platform/console_text.h"
-#include "platform/program_args.h"
+#include "platform/language/console_text.h"
+#include "platform/process/program_args.h"
 #include "serial/srclasses.h"
 
 int main(int argc, char** argv) {

@@ -7,7 +7,7 @@
 #include "app/port_check.h"
 #include "app/program.h"
 #include "base/utf8_path.h"
-#include "platform/registry.h"
+#include "platform/settings/registry.h"
 #include "text/string_table.h"
 #include "ui/headless/headless.h"
 

@@ -1,6 +1,6 @@
 // quarrow2excel: the window that finds a Quarrow tester, reads its archive and exports it.
-#include "platform/program_args.h"
-#include "platform/serial_api_posix.h"
+#include "platform/process/program_args.h"
+#include "platform/serial/serial_api_posix.h"
 #include "portdialog/port_settings.h"
 #include "program.h"
 #include "text/string_table.h"

@@ -1,6 +1,6 @@
 // quarrow2excel.exe: the window that finds a Quarrow tester, reads its archive and exports it,
 // on the Win32 binding.
-#include "platform/program_args.h"
+#include "platform/process/program_args.h"
 #include "program.h"
 #include "ui/win32/win32_binding.h"
 

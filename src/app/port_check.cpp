@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "base/utf8_path.h"
-#include "platform/port_fault.h"
+#include "platform/serial/port_fault.h"
 #include "text/string_table.h"
 
 std::optional<std::string> NotASerialPort(const std::string& path, TSerialApi& api) {

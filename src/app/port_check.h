@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/serial_api.h"
+#include "platform/serial/serial_api.h"
 
 // Why path is no serial port (missing, a folder, a file, another device), or none when it may be
 // one; a port that is there but cannot be opened now (permission, in use) is left to the search.

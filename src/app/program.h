@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mainwindow/main_form.h"
-#include "platform/desktop_instance.h"
+#include "platform/desktop/desktop_instance.h"
 
 // The name the window program claims the desktop under.
 constexpr const char* kWindowProgram = "quarrow2excel";

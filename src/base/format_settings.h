@@ -1,5 +1,5 @@
 // The user's number, date and currency formats as one plain value: read once at start (see
-// platform/locale_settings.h) and passed to whatever formats text. Tests fill the record
+// platform/language/locale_settings.h) and passed to whatever formats text. Tests fill the record
 // themselves.
 #pragma once
 

@@ -7,7 +7,7 @@
 #include "base/utf8_path.h"
 #include "history/sqlite_db.h"
 #include "history/store_schema.h"
-#include "platform/user_data.h"
+#include "platform/files/user_data.h"
 #include "text/string_table.h"
 
 namespace fs = std::filesystem;

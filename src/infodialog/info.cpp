@@ -1,7 +1,7 @@
 #include "info.h"
 
 #include "info_layout.h"
-#include "platform/shell.h"
+#include "platform/desktop/shell.h"
 #include "text/string_table.h"
 
 TForm_Info::TForm_Info(TElementFactory& factory, TForm* owner, TSoundPlayer sound)

@@ -2,7 +2,7 @@
 
 #include "base/utf8_path.h"
 #include "mainwindow/presentation.h"
-#include "platform/atomic_file.h"
+#include "platform/files/atomic_file.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include "base/utf8_path.h"
 #include "mainwindow/absorb.h"
 #include "mainwindow/presentation.h"
-#include "platform/device_watch.h"
-#include "platform/locale_settings.h"
-#include "platform/main_thread.h"
-#include "platform/shell.h"
-#include "platform/virtual_ports.h"
+#include "platform/desktop/device_watch.h"
+#include "platform/desktop/shell.h"
+#include "platform/desktop/virtual_ports.h"
+#include "platform/language/locale_settings.h"
+#include "platform/process/main_thread.h"
 
 bool LeavingNeedsQuestion(bool exported, bool kept) {
   return !exported && !kept;

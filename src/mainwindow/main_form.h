@@ -20,7 +20,7 @@
 #include "mainwindow/link.h"
 #include "mainwindow/save_format.h"
 #include "mainwindow/session_notice.h"
-#include "platform/registry.h"
+#include "platform/settings/registry.h"
 #include "serial/srcomm.h"
 #include "sheetexport/sx_excel_export.h"
 #include "ui/elements.h"

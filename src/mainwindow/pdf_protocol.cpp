@@ -10,7 +10,7 @@
 #include "mainwindow/pdf_summary.h"
 #include "mainwindow/presentation.h"
 #include "pdf/pdf_document.h"
-#include "platform/protocol_font.h"
+#include "platform/language/protocol_font.h"
 
 namespace {
 

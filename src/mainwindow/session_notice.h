@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/port_fault.h"
+#include "platform/serial/port_fault.h"
 
 class TSessionNotice {
  public:

@@ -6,8 +6,8 @@
 #include "base/utf16.h"
 #include "base/utf8_path.h"
 #include "mainwindow/presentation.h"
-#include "platform/atomic_file.h"
-#include "platform/text_codec.h"
+#include "platform/files/atomic_file.h"
+#include "platform/language/text_codec.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "base/datetime.h"
 #include "base/format_settings.h"
 #include "mainwindow/archive.h"
-#include "platform/text_codec.h"
+#include "platform/language/text_codec.h"
 #include "text/string_table.h"
 
 class TTextReport {

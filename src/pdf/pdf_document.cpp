@@ -8,8 +8,8 @@
 #include "base/exceptions.h"
 #include "base/utf8_path.h"
 #include "pdf/pdf_page_deflate.h"
-#include "platform/atomic_file.h"
-#include "platform/narrow_folder.h"
+#include "platform/files/atomic_file.h"
+#include "platform/files/narrow_folder.h"
 #include "text/string_table.h"
 
 struct TPdfDocument::TState {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "platform/virtual_ports.h"
+#include "platform/desktop/virtual_ports.h"
 
 namespace fs = std::filesystem;
 

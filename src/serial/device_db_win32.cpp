@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/utf16_win32.h"
+#include "platform/language/utf16_win32.h"
 #include "serial/device_db_win32.h"
 #include "serial/srportmap.h"
 

@@ -2,7 +2,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/main_thread.h"
+#include "platform/process/main_thread.h"
 #include "serial/srclasses.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "base/exceptions.h"
 #include "base/object.h"
-#include "platform/serial_api.h"
+#include "platform/serial/serial_api.h"
 #include "serial/srwin32di.h"
 
 enum TDetailLevel { dlSimple, dlDetail, dlDebug };

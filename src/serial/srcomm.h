@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/port_fault.h"
-#include "platform/registry.h"
+#include "platform/serial/port_fault.h"
+#include "platform/settings/registry.h"
 #include "serial/srclasses.h"
 
 enum TComPort { cpCOM1, cpCOM2, cpCOM3, cpCOM4, cpCOM5, cpCOM6, cpCOM7, cpCOM8, cpCOMxx };

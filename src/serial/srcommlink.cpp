@@ -2,8 +2,8 @@
 
 #include <thread>
 
-#include "platform/main_thread.h"
-#include "platform/thread_messages.h"
+#include "platform/process/main_thread.h"
+#include "platform/process/thread_messages.h"
 #include "serial/srcomm.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/serial_api.h"
+#include "platform/serial/serial_api.h"
 
 class TsrCustomComm;
 

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <mutex>
 
-#include "platform/main_thread.h"
+#include "platform/process/main_thread.h"
 #include "serial/srclasses.h"
 
 namespace {

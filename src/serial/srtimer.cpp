@@ -4,7 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/main_thread.h"
+#include "platform/process/main_thread.h"
 
 // Shared by the ticking thread and the ticks it posted; `owner` is cleared (on the owner's
 // thread) when the timer stops, so a late tick finds nobody.

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "base/utf8_path.h"
-#include "platform/atomic_file.h"
+#include "platform/files/atomic_file.h"
 #include "sheetexport/builtin_files.h"
 #include "text/string_table.h"
 

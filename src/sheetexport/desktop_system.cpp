@@ -1,5 +1,5 @@
-#include "platform/main_thread.h"
-#include "platform/shell.h"
+#include "platform/desktop/shell.h"
+#include "platform/process/main_thread.h"
 #include "sheetexport/desktop.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/utf16_win32.h"
+#include "platform/language/utf16_win32.h"
 #include "text/string_table.h"
 
 TOleVariant::TOleVariant(const TOleVariant& other) {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "platform/utf16_win32.h"
+#include "platform/language/utf16_win32.h"
 #include "sheetexport/a1_address.h"
 #include "sheetexport/dispatch_win32.h"
 #include "text/string_table.h"

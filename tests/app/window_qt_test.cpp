@@ -20,7 +20,7 @@
 #include "../e2e/test_locales.h"
 #include "../sheetexport/xlsx_reader.h"
 #include "mainwindow/main_form.h"
-#include "platform/locale_settings.h"
+#include "platform/language/locale_settings.h"
 #include "serial/device_db_sysfs.h"
 #include "sheetexport/sheet_app_builtin.h"
 #include "ui/qt/qt_binding.h"

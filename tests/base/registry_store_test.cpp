@@ -9,7 +9,7 @@
 #include <functional>
 #include <future>
 
-#include "platform/registry.h"
+#include "platform/settings/registry.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "platform/registry.h"
+#include "platform/settings/registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The capture of standard error: what a library prints there is held and handed back, and
 // standard error goes where it went before once the capture ends.
-#include "platform/stderr_capture.h"
+#include "platform/process/stderr_capture.h"
 
 #include <gtest/gtest.h>
 

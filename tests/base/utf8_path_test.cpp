@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "platform/atomic_file.h"
+#include "platform/files/atomic_file.h"
 
 namespace fs = std::filesystem;
 

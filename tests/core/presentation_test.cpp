@@ -7,7 +7,7 @@
 
 #include "base/format_datetime.h"
 #include "base/utf16.h"
-#include "platform/locale_settings.h"
+#include "platform/language/locale_settings.h"
 
 namespace {
 

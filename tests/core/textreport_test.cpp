@@ -10,7 +10,7 @@
 
 #include "base/exceptions.h"
 #include "base/utf16.h"
-#include "platform/text_codec.h"
+#include "platform/language/text_codec.h"
 
 namespace fs = std::filesystem;
 

@@ -22,7 +22,7 @@
 
 #include "../files/small_disk.h"
 #include "../sheetexport/xlsx_reader.h"
-#include "platform/virtual_ports.h"
+#include "platform/desktop/virtual_ports.h"
 #include "report_check.h"
 #include "test_locales.h"
 #include "workbook_check.h"

@@ -24,7 +24,7 @@
 #include "mainwindow/csv_table.h"
 #include "mainwindow/pdf_protocol.h"
 #include "mainwindow/textreport.h"
-#include "platform/atomic_file.h"
+#include "platform/files/atomic_file.h"
 #include "sheetexport/builtin_book.h"
 #include "sheetexport/builtin_files.h"
 #include "sheetexport/sheet_app.h"

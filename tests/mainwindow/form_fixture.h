@@ -23,7 +23,7 @@
 #include "../core/test_record.h"
 #include "../sheetexport/fake_desktop.h"
 #include "mainwindow/main_form.h"
-#include "platform/virtual_ports.h"
+#include "platform/desktop/virtual_ports.h"
 #include "serial/device_db_sysfs.h"
 #include "ui/headless/headless.h"
 

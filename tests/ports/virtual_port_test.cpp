@@ -10,10 +10,10 @@
 #include <optional>
 
 #include "base/exceptions.h"
-#include "platform/desktop_instance.h"
-#include "platform/device_watch.h"
-#include "platform/registry.h"
-#include "platform/virtual_ports.h"
+#include "platform/desktop/desktop_instance.h"
+#include "platform/desktop/device_watch.h"
+#include "platform/desktop/virtual_ports.h"
+#include "platform/settings/registry.h"
 #include "serial/device_db_sysfs.h"
 
 namespace fs = std::filesystem;

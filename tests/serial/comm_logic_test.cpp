@@ -1,8 +1,8 @@
 // Settings, their DCB bits, the event mask and the stored configuration, on a closed port.
 #include <gtest/gtest.h>
 
-#include "platform/serial_api_posix.h"
-#include "platform/thread_messages.h"
+#include "platform/process/thread_messages.h"
+#include "platform/serial/serial_api_posix.h"
 #include "serial/srcomm.h"
 #include "serial/srtimer.h"
 #include "test_support.h"

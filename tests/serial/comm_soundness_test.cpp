@@ -11,7 +11,7 @@
 
 #include "delegating_serial_api.h"
 #include "fake_serial_api.h"
-#include "platform/serial_api_posix.h"
+#include "platform/serial/serial_api_posix.h"
 #include "serial/srcomm.h"
 #include "test_support.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/serial_api.h"
+#include "platform/serial/serial_api.h"
 
 class TDelegatingSerialApi : public TSerialApi {
  public:

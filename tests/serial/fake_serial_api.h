@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/serial_api.h"
+#include "platform/serial/serial_api.h"
 
 class TFakeSerialApi : public TSerialApi {
  public:

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <mutex>
 
-#include "platform/serial_api_posix.h"
+#include "platform/serial/serial_api_posix.h"
 #include "serial/srcomm.h"
 #include "test_support.h"
 

@@ -15,7 +15,7 @@
 #include <fstream>
 
 #include "fake_serial_api.h"
-#include "platform/port_fault.h"
+#include "platform/serial/port_fault.h"
 #include "serial/srcomm.h"
 #include "test_support.h"
 

@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/main_thread.h"
-#include "platform/registry.h"
+#include "platform/process/main_thread.h"
+#include "platform/settings/registry.h"
 #include "serial/srclasses.h"
 
 // The state lives apart so that a thread still leaving Synchronize never outlives it.

@@ -14,7 +14,7 @@
 
 #include "archive_source.h"
 #include "frame_decoder.h"
-#include "platform/virtual_ports.h"
+#include "platform/desktop/virtual_ports.h"
 
 extern char** environ;
 

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <mutex>
 
-#include "platform/desktop_instance.h"
-#include "platform/device_watch.h"
-#include "platform/shell.h"
+#include "platform/desktop/desktop_instance.h"
+#include "platform/desktop/device_watch.h"
+#include "platform/desktop/shell.h"
 
 namespace fs = std::filesystem;
 

@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "infodialog/info.h"
-#include "platform/serial_api_posix.h"
+#include "platform/serial/serial_api_posix.h"
 #include "portdialog/port_settings.h"
 #include "text/string_table.h"
 #include "ui/qt/qt_binding.h"

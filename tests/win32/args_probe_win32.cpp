@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "base/utf8_path.h"
-#include "platform/program_args.h"
+#include "platform/process/program_args.h"
 
 int main(int argc, char** argv) {
   const auto args = ProgramArguments(argc, argv);

@@ -4,7 +4,7 @@
 
 #include "mainwindow/main_form.h"
 #include "mainwindow/presentation.h"
-#include "platform/locale_settings.h"
+#include "platform/language/locale_settings.h"
 #include "ui/headless/headless.h"
 
 namespace {

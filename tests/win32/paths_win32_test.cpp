@@ -12,8 +12,8 @@
 
 #include "base/exceptions.h"
 #include "base/utf8_path.h"
-#include "platform/atomic_file.h"
-#include "platform/narrow_folder.h"
+#include "platform/files/atomic_file.h"
+#include "platform/files/narrow_folder.h"
 
 namespace fs = std::filesystem;
 

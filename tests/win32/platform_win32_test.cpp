@@ -5,9 +5,9 @@
 #include <string>
 
 #include "base/exceptions.h"
-#include "platform/locale_win32.h"
-#include "platform/shell.h"
-#include "platform/text_codec.h"
+#include "platform/desktop/shell.h"
+#include "platform/language/locale_win32.h"
+#include "platform/language/text_codec.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/serial_api.h"
+#include "platform/serial/serial_api.h"
 #include "serial/srcomm.h"
 #include "win32_probe.h"
 

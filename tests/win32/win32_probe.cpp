@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/utf16_win32.h"
+#include "platform/language/utf16_win32.h"
 
 namespace probe {
 namespace {

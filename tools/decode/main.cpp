@@ -14,8 +14,8 @@
 #include "base/version.h"
 #include "mainwindow/presentation.h"
 #include "mainwindow/textreport.h"
-#include "platform/locale_settings.h"
-#include "platform/program_args.h"
+#include "platform/language/locale_settings.h"
+#include "platform/process/program_args.h"
 #include "replay.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "base/datetime.h"
 #include "base/exceptions.h"
 #include "base/version.h"
-#include "platform/virtual_ports.h"
+#include "platform/desktop/virtual_ports.h"
 #include "sim_line.h"
 #include "sim_options.h"
 #include "sim_tester.h"

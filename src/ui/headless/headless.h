@@ -12,7 +12,7 @@
 #include <set>
 #include <thread>
 
-#include "platform/main_thread.h"
+#include "platform/process/main_thread.h"
 #include "ui/elements.h"
 
 namespace headless {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/main_thread.h"
+#include "platform/process/main_thread.h"
 #include "ui/elements.h"
 
 class QApplication;

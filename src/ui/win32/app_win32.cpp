@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "base/exceptions.h"
-#include "platform/utf16_win32.h"
+#include "platform/language/utf16_win32.h"
 #include "ui/win32/win32_binding.h"
 #include "ui/win32/win32_internal.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/exceptions.h"
-#include "platform/utf16_win32.h"
+#include "platform/language/utf16_win32.h"
 #include "ui/win32/win32_binding.h"
 
 namespace win32ui {

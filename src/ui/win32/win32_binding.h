@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/main_thread.h"
+#include "platform/process/main_thread.h"
 #include "ui/elements.h"
 
 namespace win32ui {

@@ -1,9 +1,0 @@
-#include <cstdio>
-
-#include "platform/console_text.h"
-
-void PrintText(TStream stream, std::string_view utf8) {
-  std::FILE* f = stream == TStream::Output ? stdout : stderr;
-  std::fwrite(utf8.data(), 1, utf8.size(), f);
-  std::fflush(f);
-}

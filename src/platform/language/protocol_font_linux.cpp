@@ -1,0 +1,5 @@
+#include "platform/language/protocol_font.h"
+
+std::filesystem::path ProtocolFontFile() {
+  return "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+}

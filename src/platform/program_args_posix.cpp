@@ -1,5 +1,0 @@
-#include "platform/program_args.h"
-
-std::vector<std::string> ProgramArguments(int argc, char** argv) {
-  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
-}

@@ -1,5 +1,0 @@
-#include "platform/protocol_font.h"
-
-std::filesystem::path ProtocolFontFile() {
-  return "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-}

@@ -4,7 +4,7 @@
 # stripped programs stay in dist/windows/.
 # The packages come from the test command's trees when they are there: build/ as
 # `scripts/build.sh --package` makes it and build-win/ as scripts/test-windows.sh makes it (both
-# Release with debug info, stripped here). Otherwise release trees of their own are built into
+# release builds, stripped here). Otherwise release trees of their own are built into
 # build-pkg/ and build-win-pkg/; a second run rebuilds only what changed.
 set -eu
 cd "$(dirname "$0")/.."
@@ -26,10 +26,11 @@ rm -f "$linux"/dist/*.deb
 cp "$linux/dist/quarrow2excel_${version}_amd64.deb" dist/
 
 win=build-win
-if ! grep -qx 'CMAKE_BUILD_TYPE:STRING=RelWithDebInfo' build-win/CMakeCache.txt 2>/dev/null; then
+if ! grep -qx 'CMAKE_BUILD_TYPE:STRING=Release' build-win/CMakeCache.txt 2>/dev/null; then
   win=build-win-pkg
   cmake -S . -B "$win" -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ2E_BUILD_TESTS=OFF -DQ2E_BUILD_BENCH=OFF >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQ2E_BUILD_TESTS=OFF \
+    -DQ2E_BUILD_BENCH=OFF >/dev/null
 fi
 cmake --build "$win" -j2 --target quarrow2excel quarrow2excel-cli
 stage=dist/windows

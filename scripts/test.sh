@@ -4,13 +4,18 @@
 # of the serial component's threads under ThreadSanitizer; then the Windows build and its tests
 # under Wine; then both packages, made from those builds and installed. Run as root (as in CI), the
 # readings over pseudo-terminals (ctest label as-user) run as an ordinary user, as users run the
-# programs. The time of each stage is printed at the end.
+# programs. Each tree after the first builds at the lowest priority beside the previous tree's
+# tests, whose readings mostly wait on the tester's timing. The time of each stage is printed at
+# the end.
+#   scripts/test.sh --stage FUNCTION|COMMAND...   runs one stage alone (asan_build, say)
 set -eu
 cd "$(dirname "$0")/.."
+self="$(pwd)/scripts/test.sh"
 
 started=$(date +%s)
 times=""
 current=""
+logs=$(mktemp -d)
 stage() {  # NAME COMMAND...: one stage of the test command, timed
   current=$1
   shift
@@ -20,10 +25,38 @@ stage() {  # NAME COMMAND...: one stage of the test command, timed
 "
   current=""
 }
+# A build beside the stages that follow until joined, niced so that the tests have the processors
+# whenever they want them; in a session of its own, so that a failure elsewhere ends all of it.
+beside_pid=""
+beside() {  # NAME COMMAND...
+  beside_name=$1
+  shift
+  beside_log="$logs/beside.log"
+  setsid sh -c 't0=$(date +%s); rc=0; nice -n 19 "$@" >"$0" 2>&1 || rc=$?
+    echo "$rc $(($(date +%s) - t0))" >"$0.end"' "$beside_log" "$self" --stage "$@" &
+  beside_pid=$!
+}
+joined() {  # waits for the build beside; shows its output when it failed
+  t0=$(date +%s)
+  wait "$beside_pid" || true
+  beside_pid=""
+  read -r rc took <"$beside_log.end"
+  rm -f "$beside_log.end"
+  times="$times$(printf '%-36s %5d s  beside, then waited %d s' "$beside_name" "$took" \
+    $(($(date +%s) - t0)))
+"
+  if [ "$rc" -ne 0 ]; then
+    cat "$beside_log"
+    current="$beside_name"
+    exit "$rc"
+  fi
+}
 print_times() {
+  [ -z "$beside_pid" ] || kill -- "-$beside_pid" 2>/dev/null || true
   [ -z "$current" ] || times="$times$(printf '%-36s %5d s  failed' "$current" $(($(date +%s) - t0)))
 "
   printf '\nstage times:\n%s%-36s %5d s\n' "$times" "total" $(($(date +%s) - started))
+  rm -rf "$logs"
 }
 trap print_times EXIT
 
@@ -73,8 +106,12 @@ linux_tests() {
 # (without the Qt window, whose font library's own allocations the leak checker would report),
 # and a short run of each fuzz target (the receive handler, the settings store's file, captured
 # readings, mutated from a simulated tester's capture), each bounded in time as well.
+# Sanitizer trees are optimized lightly and keep line tables only: their reports name the lines,
+# and they build a good deal faster than with -O2 and full debug information.
+sanitizer_flags="-O1 -gline-tables-only -DNDEBUG"
 asan_build() {
-  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$sanitizer_flags" -DCMAKE_CXX_COMPILER=clang++ \
     -DQ2E_BUILD_FUZZ=ON -DQ2E_SANITIZE=address,undefined -DQ2E_WITH_QT=OFF -DQ2E_BUILD_BENCH=OFF \
     >/dev/null
   cmake --build build-fuzz -j"$(nproc)"
@@ -94,7 +131,8 @@ fuzz_runs() {
 # The tests where the serial component's threads meet the owner's (serial, main window, the
 # programs end to end), built with clang under ThreadSanitizer.
 tsan_build() {
-  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$sanitizer_flags" -DCMAKE_CXX_COMPILER=clang++ \
     -DQ2E_SANITIZE=thread -DQ2E_WITH_QT=OFF -DQ2E_BUILD_BENCH=OFF >/dev/null
   cmake --build build-tsan -j"$(nproc)" --target serial_tests mainwindow_tests e2e_tests
 }
@@ -111,15 +149,27 @@ dependencies() {
 }
 
 export QT_QPA_PLATFORM=offscreen
+if [ "${1:-}" = "--stage" ]; then
+  trap - EXIT
+  rm -rf "$logs"
+  shift
+  add_tester
+  "$@"
+  exit
+fi
 stage "dependencies, locales, test user" dependencies
 stage "build (also the Debian package's)" scripts/build.sh --package
+beside "ASan/UBSan build" asan_build
 stage "tests" linux_tests
-stage "ASan/UBSan build" asan_build
+joined
+beside "TSan build" tsan_build
 stage "ASan/UBSan tests" asan_tests
 stage "fuzz runs" fuzz_runs
-stage "TSan build" tsan_build
-stage "TSan tests" tsan_tests
+joined
 # The same code on the Win32 APIs: cross-built with MinGW-w64, its tests run under Wine.
-stage "Windows build and tests" scripts/test-windows.sh
+beside "Windows build" scripts/test-windows.sh --build-only
+stage "TSan tests" tsan_tests
+joined
+stage "Windows tests" scripts/test-windows.sh
 # The two packages as a user installs them: the Debian package and the Windows installer.
 stage "packages, made and checked" scripts/test-packages.sh

@@ -7,6 +7,7 @@
 #include "base/utf8_path.h"
 #include "history/sqlite_db.h"
 #include "history/store_schema.h"
+#include "platform/files/aside_name.h"
 #include "platform/files/user_data.h"
 #include "text/string_table.h"
 
@@ -126,16 +127,7 @@ void TReadingStore::Open() {
 
 void TReadingStore::MoveAside() {
   db_.reset();
-  const TDateParts p = DecodeDateTime(Now());
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, ".damaged-%04d%02d%02d-%02d%02d%02d", p.Year, p.Month, p.Day,
-                p.Hour, p.Minute, p.Second);
-  fs::path aside = file_;
-  aside += stamp;
-  for (int n = 2; fs::exists(aside); ++n) {
-    aside = file_;
-    aside += stamp + ("-" + std::to_string(n));
-  }
+  const fs::path aside = DamagedAsideName(file_);
   fs::rename(file_, aside);
   // The journal files belong to the damaged file; they go with it.
   for (const char* suffix : {"-wal", "-shm"}) {

@@ -2,12 +2,11 @@
 // when the file has been replaced since, and rewritten as a whole (atomically) at every write. A
 // hive that is no small regular file reads as empty; a regular file that is too large or damaged
 // is first renamed aside under a dated name, and never overwritten while that fails.
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <sstream>
 
-#include "base/datetime.h"
+#include "platform/files/aside_name.h"
 #include "platform/files/atomic_file.h"
 #include "platform/files/regular_file.h"
 #include "platform/settings/registry.h"
@@ -22,22 +21,6 @@ constexpr std::size_t kMaxHiveSize = 1 << 20;
 
 // The hives of a store kept in memory only, shared by its accessors.
 using TMemoryHives = std::map<TRootKey, THive>;
-
-// A free name beside file for its damaged content: "current_user.reg.damaged-20261210-114205".
-fs::path AsideName(const fs::path& file) {
-  const TDateParts p = DecodeDateTime(Now());
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, ".damaged-%04d%02d%02d-%02d%02d%02d", p.Year, p.Month, p.Day,
-                p.Hour, p.Minute, p.Second);
-  fs::path aside = file;
-  aside += stamp;
-  std::error_code ec;
-  for (int n = 2; fs::exists(fs::symlink_status(aside, ec)); ++n) {
-    aside = file;
-    aside += std::string(stamp) + "-" + std::to_string(n);
-  }
-  return aside;
-}
 
 class TFileRegistry : public TRegistry {
  public:
@@ -150,7 +133,7 @@ class TFileRegistry : public TRegistry {
       cache_ = TCache{file, identity, hive ? std::move(*hive) : THive{}, damaged};
       // Unless another accessor replaced it meanwhile: kept for the user to look into.
       if (damaged && FileIdentityAt(file) == identity) {
-        const fs::path aside = AsideName(file);
+        const fs::path aside = DamagedAsideName(file);
         fs::rename(file, aside, ec);
         if (!ec) {
           kept_as_ = aside;

@@ -9,6 +9,7 @@
 #include "mainwindow/archive_summary.h"
 #include "mainwindow/pdf_summary.h"
 #include "mainwindow/presentation.h"
+#include "pdf/pdf_columns.h"
 #include "pdf/pdf_document.h"
 #include "platform/language/protocol_font.h"
 
@@ -41,14 +42,7 @@ class TProtocol {
         doc_(doc),
         stats_(SummarizeArchive(in.Archive, in.Unit, in.Tr)),
         summary_(stats_, in.Format, in.Tr, doc, kMargin, kUsableW) {
-    float sum = 0;
-    for (const float w : kWidths) sum += w;
-    float x = kMargin;
-    for (int c = 0; c < kCols; ++c) {
-      x_[c] = x;
-      w_[c] = kWidths[c] * kUsableW / sum;
-      x += w_[c];
-    }
+    SpreadColumns(kWidths, kMargin, kUsableW, x_, w_);
     unit_ = NormalizeUnit(in.Unit);
     for (int c = 0; c < kCols; ++c) {
       std::string title = ColumnTitle(c, in.Tr);

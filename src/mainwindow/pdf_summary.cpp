@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "mainwindow/presentation.h"
+#include "pdf/pdf_columns.h"
 
 namespace {
 
@@ -29,14 +30,7 @@ double TickStep(double top) {
 TPdfSummary::TPdfSummary(const TArchiveSummary& summary, const FormatSettings& fs,
                          const TStringTable& tr, TPdfDocument& doc, float left, float width)
     : s_(summary), fs_(fs), tr_(tr), doc_(doc), left_(left), width_(width) {
-  float sum = 0;
-  for (const float w : kWidths) sum += w;
-  float x = left;
-  for (int c = 0; c < SummaryColumnCount; ++c) {
-    x_[c] = x;
-    w_[c] = kWidths[c] * width / sum;
-    x += w_[c];
-  }
+  SpreadColumns(kWidths, left, width, x_, w_);
 }
 
 std::size_t TPdfSummary::Blocks() const {

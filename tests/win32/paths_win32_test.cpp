@@ -45,6 +45,23 @@ class Win32Paths : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(root_, ec);
   }
+  // Replaces file with "new" as the programs replace their files; the error it gave, if any.
+  static std::string Replace(const fs::path& file) {
+    try {
+      TAtomicFile f(file);
+      f.Write("new");
+      f.Commit();
+    } catch (const EOSError& e) {
+      return e.Message();
+    }
+    return "";
+  }
+  // A replacement leaves the target alone in the folder, whether it succeeded or not.
+  std::size_t RegularFiles() const {
+    std::size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(folder_)) entries += e.is_regular_file();
+    return entries;
+  }
   fs::path root_, folder_;
 };
 
@@ -104,24 +121,16 @@ TEST_F(Win32Paths, ReplacementKeepsAttributesAndRefusesAReadOnlyFile) {
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     std::ofstream(file, std::ios::binary | std::ios::trunc) << "old";
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), c.attributes));
-    std::string failure;
-    try {
-      TAtomicFile f(file);
-      f.Write("new");
-      f.Commit();
-    } catch (const EOSError& e) {
-      failure = e.Message();
-    }
+    const std::string failure = Replace(file);
     EXPECT_EQ(ReadAll(file), c.replaced ? "new" : "old");
     EXPECT_EQ(failure.empty(), c.replaced) << failure;
-    if (!c.replaced)
+    if (!c.replaced) {
       EXPECT_EQ(failure.rfind("Cannot create file \"" + PathUtf8(file) + "\". ", 0), 0u);
+    }
     const DWORD now = GetFileAttributesW(file.c_str());
     EXPECT_EQ(now & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
               c.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
-    std::size_t entries = 0;
-    for (const auto& e : fs::directory_iterator(folder_)) entries += e.is_regular_file();
-    EXPECT_EQ(entries, 1u);
+    EXPECT_EQ(RegularFiles(), 1u);
   }
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
@@ -140,21 +149,12 @@ TEST_F(Win32Paths, ReplacementWaitsBrieflyForAFileHeldByAnotherProgram) {
       Sleep(holdMs);
       CloseHandle(held);
     });
-    std::string failure;
-    try {
-      TAtomicFile f(file);
-      f.Write("new");
-      f.Commit();
-    } catch (const EOSError& e) {
-      failure = e.Message();
-    }
+    const std::string failure = Replace(file);
     scanner.join();
     const bool replaced = holdMs < 1000;
     EXPECT_EQ(failure.empty(), replaced) << failure;
     EXPECT_EQ(ReadAll(file), replaced ? "new" : "old");
-    std::size_t entries = 0;
-    for (const auto& e : fs::directory_iterator(folder_)) entries += e.is_regular_file();
-    EXPECT_EQ(entries, 1u);
+    EXPECT_EQ(RegularFiles(), 1u);
   }
 }
 

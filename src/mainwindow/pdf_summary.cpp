@@ -8,10 +8,10 @@
 
 namespace {
 
-constexpr float kFont = 7.0f, kRowH = 10.0f, kHeadH = 20.0f, kCaptionH = 26.0f;
-constexpr float kChartH = 330.0f, kPad = 2.0f;
+constexpr float kSummaryFont = 7.0f, kSummaryRowH = 10.0f, kSummaryHeadH = 20.0f, kCaptionH = 26.0f;
+constexpr float kChartH = 330.0f, kSummaryPad = 2.0f;
 // Relative widths of the summary's columns.
-constexpr float kWidths[SummaryColumnCount] = {150, 190, 50, 80, 80, 80, 70, 60};
+constexpr float kSummaryWidths[SummaryColumnCount] = {150, 190, 50, 80, 80, 80, 70, 60};
 
 // Blocks: 0 the caption, 1 the head, then one per group, the all-series line, the chart.
 constexpr std::size_t kCaption = 0, kHead = 1, kFirstLine = 2;
@@ -30,7 +30,7 @@ double TickStep(double top) {
 TPdfSummary::TPdfSummary(const TArchiveSummary& summary, const FormatSettings& fs,
                          const TStringTable& tr, TPdfDocument& doc, float left, float width)
     : s_(summary), fs_(fs), tr_(tr), doc_(doc), left_(left), width_(width) {
-  SpreadColumns(kWidths, left, width, x_, w_);
+  SpreadColumns(kSummaryWidths, left, width, x_, w_);
 }
 
 std::size_t TPdfSummary::Blocks() const {
@@ -42,51 +42,51 @@ bool TPdfSummary::IsTableLine(std::size_t block) const {
 }
 
 float TPdfSummary::HeadHeight() const {
-  return kHeadH;
+  return kSummaryHeadH;
 }
 
 float TPdfSummary::Height(std::size_t block) const {
   if (block == kCaption) return kCaptionH;
-  if (block == kHead) return kHeadH;
-  if (IsTableLine(block)) return kRowH;
+  if (block == kHead) return kSummaryHeadH;
+  if (IsTableLine(block)) return kSummaryRowH;
   return kChartH;
 }
 
 void TPdfSummary::Cell(int c, float baseline, const std::string& text, float size) {
-  const float room = w_[c] - 2 * kPad;
+  const float room = w_[c] - 2 * kSummaryPad;
   float w = doc_.TextWidth(text, size);
   if (w > room) {
     size = std::max(3.0f, size * room / w);
     w = doc_.TextWidth(text, size);
   }
   // Texts sit left, numbers right.
-  const float x = c <= scMaterial ? x_[c] + kPad : x_[c] + w_[c] - kPad - w;
+  const float x = c <= scMaterial ? x_[c] + kSummaryPad : x_[c] + w_[c] - kSummaryPad - w;
   doc_.Text(x, baseline, size, text);
 }
 
 float TPdfSummary::DrawHead(float top) {
-  doc_.FillRect(left_, top - kHeadH, width_, kHeadH, 0.88f);
+  doc_.FillRect(left_, top - kSummaryHeadH, width_, kSummaryHeadH, 0.88f);
   for (int c = 0; c < SummaryColumnCount; ++c)
-    Cell(c, top - kHeadH / 2 - 2.3f, SummaryColumnTitle(c, s_.Unit, tr_), kFont);
-  return top - kHeadH;
+    Cell(c, top - kSummaryHeadH / 2 - 2.3f, SummaryColumnTitle(c, s_.Unit, tr_), kSummaryFont);
+  return top - kSummaryHeadH;
 }
 
 float TPdfSummary::Line(const TSummaryRow& row, float top, bool all) {
-  const float base = top - kRowH + 3;
+  const float base = top - kSummaryRowH + 3;
   const auto number = [&](int column, double v) {
     return FormatFixed(v, 0, SummaryColumnDecimals(column, s_.Unit), fs_);
   };
   if (all) doc_.Line(left_, top, left_ + width_, top, 0.6f);
-  Cell(scArticle, base, row.Article, kFont);
-  Cell(scMaterial, base, row.Material, kFont);
-  Cell(scN, base, std::to_string(row.N), kFont);
-  Cell(scMean, base, number(scMean, row.Mean), kFont);
-  Cell(scMin, base, number(scMin, row.Min), kFont);
-  Cell(scMax, base, number(scMax, row.Max), kFont);
-  if (row.S) Cell(scS, base, number(scS, *row.S), kFont);
-  if (row.V) Cell(scV, base, number(scV, *row.V), kFont);
-  doc_.Line(left_, top - kRowH, left_ + width_, top - kRowH, 0.3f, 0.75f);
-  return top - kRowH;
+  Cell(scArticle, base, row.Article, kSummaryFont);
+  Cell(scMaterial, base, row.Material, kSummaryFont);
+  Cell(scN, base, std::to_string(row.N), kSummaryFont);
+  Cell(scMean, base, number(scMean, row.Mean), kSummaryFont);
+  Cell(scMin, base, number(scMin, row.Min), kSummaryFont);
+  Cell(scMax, base, number(scMax, row.Max), kSummaryFont);
+  if (row.S) Cell(scS, base, number(scS, *row.S), kSummaryFont);
+  if (row.V) Cell(scV, base, number(scV, *row.V), kSummaryFont);
+  doc_.Line(left_, top - kSummaryRowH, left_ + width_, top - kSummaryRowH, 0.3f, 0.75f);
+  return top - kSummaryRowH;
 }
 
 // Columns of R per series on a scale from 0 with its ticks, and the mean of all series across.
@@ -105,7 +105,7 @@ float TPdfSummary::Chart(float top) {
   for (double v = 0; v <= scaleTop + step / 2; v += step) {
     doc_.Line(x0, Y(v), x1, Y(v), 0.3f, v == 0 ? 0.0f : 0.8f);
     const std::string label = FormatFixed(v, 0, decimals, fs_);
-    doc_.Text(x0 - 4 - doc_.TextWidth(label, kFont), Y(v) - 2.4f, kFont, label);
+    doc_.Text(x0 - 4 - doc_.TextWidth(label, kSummaryFont), Y(v) - 2.4f, kSummaryFont, label);
   }
   const float slot = (x1 - x0) / static_cast<float>(n);
   // Numbers under the columns, as many as fit.
@@ -123,9 +123,9 @@ float TPdfSummary::Chart(float top) {
   doc_.Line(x0, ym, x1, ym, 1.2f);
   const std::string mean = SummaryColumnTitle(scMean, s_.Unit, tr_) + ": " +
                            FormatFixed(s_.All.Mean, 0, SummaryColumnDecimals(scMean, s_.Unit), fs_);
-  const float w = doc_.TextWidth(mean, kFont);
+  const float w = doc_.TextWidth(mean, kSummaryFont);
   doc_.FillRect(x1 - w - 6, ym + 2, w + 4, 9, 1.0f);
-  doc_.Text(x1 - w - 4, ym + 4.5f, kFont, mean);
+  doc_.Text(x1 - w - 4, ym + 4.5f, kSummaryFont, mean);
   return top - kChartH;
 }
 

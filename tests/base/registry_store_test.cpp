@@ -27,7 +27,7 @@ class FileStore : public ::testing::Test {
   fs::path dir_;
 };
 
-const char* kKey = "\\Software\\VORNEX\\Quarrow2Excel\\1.0";
+const char* kSettingsKey = "\\Software\\VORNEX\\Quarrow2Excel\\1.0";
 
 }  // namespace
 
@@ -98,14 +98,14 @@ TEST_F(FileStore, AnythingButASmallGoodHiveReadsEmptyAtOnce) {
     }
 
     auto reg = CreateFileRegistry(dir_);
-    const bool written = reg->OpenKey(kKey, true);
+    const bool written = reg->OpenKey(kSettingsKey, true);
     if (written) reg->WriteInteger("Unit", 3);
     if (c.write == kEither) continue;
     EXPECT_EQ(written, c.write == kReplaces);
     if (!written) continue;
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(hive)));
     auto again = CreateFileRegistry(dir_);
-    ASSERT_TRUE(again->OpenKey(kKey, false));
+    ASSERT_TRUE(again->OpenKey(kSettingsKey, false));
     EXPECT_EQ(again->ReadInteger("Unit"), 3);
     EXPECT_EQ(again->KeyExists("\\A"), c.readable);  // what was good stays
   }
@@ -113,11 +113,11 @@ TEST_F(FileStore, AnythingButASmallGoodHiveReadsEmptyAtOnce) {
 
 TEST_F(FileStore, ParsesTheHiveOnceAndAgainOnlyWhenItIsReplaced) {
   auto writer = CreateFileRegistry(dir_);
-  ASSERT_TRUE(writer->OpenKey(kKey, true));
+  ASSERT_TRUE(writer->OpenKey(kSettingsKey, true));
   writer->WriteInteger("Unit", 2);
   writer->WriteBinaryData("Bulk", std::vector<std::uint8_t>(400000, 0x5A));  // 800 KB of text
   auto reader = CreateFileRegistry(dir_);
-  ASSERT_TRUE(reader->OpenKey(kKey, false));
+  ASSERT_TRUE(reader->OpenKey(kSettingsKey, false));
   // Parsing the hive takes milliseconds: at every access these reads would take many seconds.
   const auto t0 = std::chrono::steady_clock::now();
   for (int i = 0; i < 3000; ++i) ASSERT_EQ(reader->ReadInteger("Unit"), 2);
@@ -129,7 +129,7 @@ TEST_F(FileStore, ParsesTheHiveOnceAndAgainOnlyWhenItIsReplaced) {
   writer->WriteString("DefPath", "/lab");
   reader->WriteInteger("Singles", 0);
   auto third = CreateFileRegistry(dir_);
-  ASSERT_TRUE(third->OpenKey(kKey, false));
+  ASSERT_TRUE(third->OpenKey(kSettingsKey, false));
   EXPECT_EQ(third->ReadString("DefPath"), "/lab");
   EXPECT_EQ(third->ReadInteger("Singles"), 0);
   // A value that would make the hive too large to read back is refused; the rest stays.

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kPortNo = 50;
+constexpr int kPtyPortNo = 50;
 
 struct PtyComm : ::testing::Test {
   TTestLoop loop;
@@ -26,11 +26,11 @@ struct PtyComm : ::testing::Test {
     ASSERT_FALSE(pty.path.empty());
     com.SetDeviceDatabase(nullptr);
     auto d = std::make_unique<TsrDevice>();
-    d->Data = kPortNo;
+    d->Data = kPtyPortNo;
     d->PortName = pty.path;
     d->NameFriendly = "pty";
     com.DeviceAdd(std::move(d));
-    com.SetComPortNo(kPortNo);
+    com.SetComPortNo(kPtyPortNo);
     com.SetStreamProtocol(spNone);
     com.SetLog(&log);
     com.OnAfterReceive = [this](TObject*, const std::uint8_t* b, std::uint32_t n) {
@@ -88,10 +88,10 @@ TEST_F(PtyComm, OpensConfiguresAndCloses) {
   TsrComm other;
   other.SetDeviceDatabase(nullptr);
   auto d = std::make_unique<TsrDevice>();
-  d->Data = kPortNo;
+  d->Data = kPtyPortNo;
   d->PortName = pty.path;
   other.DeviceAdd(std::move(d));
-  other.SetComPortNo(kPortNo);
+  other.SetComPortNo(kPtyPortNo);
   other.OnFatalError = [](TObject*, std::uint32_t, std::uint32_t, const std::string&, bool& raise) {
     raise = false;
   };

@@ -18,7 +18,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-constexpr int kPortNo = 50;
+constexpr int kSoundnessPortNo = 50;
 
 // Waits until pred holds, up to ms, without running the test loop.
 bool Eventually(const std::function<bool()>& pred, int ms = 2000) {
@@ -33,10 +33,10 @@ bool Eventually(const std::function<bool()>& pred, int ms = 2000) {
 void UsePty(TsrComm& com, const std::string& path) {
   com.SetDeviceDatabase(nullptr);
   auto d = std::make_unique<TsrDevice>();
-  d->Data = kPortNo;
+  d->Data = kSoundnessPortNo;
   d->PortName = path;
   com.DeviceAdd(std::move(d));
-  com.SetComPortNo(kPortNo);
+  com.SetComPortNo(kSoundnessPortNo);
   com.SetStreamProtocol(spNone);
 }
 
@@ -331,10 +331,10 @@ TEST(CommSoundness, PortNamesAfterComThatAreNoNumberFailToOpenWithoutThrowingOth
   TsrComm com;
   com.SetDeviceDatabase(nullptr);
   auto d = std::make_unique<TsrDevice>();
-  d->Data = kPortNo;
+  d->Data = kSoundnessPortNo;
   d->PortName = "COMfoo";
   com.DeviceAdd(std::move(d));
-  com.SetComPortNo(kPortNo);
+  com.SetComPortNo(kSoundnessPortNo);
   try {
     com.SetActive(true);
     ADD_FAILURE() << "no open error";

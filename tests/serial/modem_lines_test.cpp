@@ -85,7 +85,7 @@ struct TCheck : TsrCheckable {
   }
 };
 
-constexpr int kPortNo = 61;
+constexpr int kModemPortNo = 61;
 
 struct PtyModem : ::testing::Test {
   TTestLoop loop;
@@ -102,10 +102,10 @@ struct PtyModem : ::testing::Test {
     com.SetDeviceDatabase(nullptr);
     com.SetSerialApi(MakePosixSerialApi([s = script](int, TModemLines& l) { return s->Probe(l); }));
     auto d = std::make_unique<TsrDevice>();
-    d->Data = kPortNo;
+    d->Data = kModemPortNo;
     d->PortName = pty.path;
     com.DeviceAdd(std::move(d));
-    com.SetComPortNo(kPortNo);
+    com.SetComPortNo(kModemPortNo);
     com.SetStreamProtocol(spNone);
     com.OnTraceState = [this](TObject*, TTraceStates e) {
       if (e != tsTxEmpty) events.push_back(e);
@@ -238,10 +238,10 @@ TEST(PtyModemSystem, WatchingLinesAPtyCannotTellCostsNothing) {
   TsrComm com;
   com.SetDeviceDatabase(nullptr);
   auto d = std::make_unique<TsrDevice>();
-  d->Data = kPortNo;
+  d->Data = kModemPortNo;
   d->PortName = pty.path;
   com.DeviceAdd(std::move(d));
-  com.SetComPortNo(kPortNo);
+  com.SetComPortNo(kModemPortNo);
   std::string received;
   com.OnAfterReceive = [&](TObject*, const std::uint8_t* b, std::uint32_t n) {
     received.append(reinterpret_cast<const char*>(b), n);

@@ -419,6 +419,12 @@ class Application : public TSheetApplication {
 
 }  // namespace
 
+std::shared_ptr<TSheetRecorder> TSheetRecorder::WithKeys(std::initializer_list<const char*> keys) {
+  auto r = std::make_shared<TSheetRecorder>();
+  for (const char* k : keys) r->ExistingKeys.insert(k);
+  return r;
+}
+
 TSheetRecorder::TSheetRecorder()
     : InternationalCodes{{17, "/"}, {18, ":"}, {19, "y"}, {20, "m"},
                          {21, "d"}, {22, "h"}, {23, "m"}, {24, "s"}} {}

@@ -3,7 +3,9 @@
 // whole call sequences of the engine.
 #pragma once
 
+#include <initializer_list>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,6 +15,9 @@
 class TSheetRecorder : public TSheetSystem, public std::enable_shared_from_this<TSheetRecorder> {
  public:
   TSheetRecorder();
+  // A recorder on a machine whose registry holds these Excel keys (Excel 2010's by default).
+  static std::shared_ptr<TSheetRecorder> WithKeys(
+      std::initializer_list<const char*> keys = {"\\Software\\Microsoft\\Office\\14.0\\Excel"});
 
   std::vector<std::string> Calls;
   std::map<int, std::string> InternationalCodes;     // answers of International

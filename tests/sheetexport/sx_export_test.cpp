@@ -13,13 +13,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-std::shared_ptr<TSheetRecorder> Recorder(
-    const char* key = "\\Software\\Microsoft\\Office\\14.0\\Excel") {
-  auto r = std::make_shared<TSheetRecorder>();
-  r->ExistingKeys.insert(key);
-  return r;
-}
-
 TVariant I(std::int64_t v) {
   return TVariant(v);
 }
@@ -45,7 +38,7 @@ CustomSource Table(int n, const std::vector<int>& keys = {}) {
 }
 
 TEST(SxExport, MainWindowExampleWritesHeaderTitlesDataAndWidths) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   CustomSource src;
   const TFieldType types[15] = {ftInteger, ftString,  ftString, ftString,  ftString,
@@ -126,7 +119,7 @@ TEST(SxExport, RecordsGoInBlocks) {
       {0, {}},
   };
   for (const auto& c : cases) {
-    auto rec = Recorder();
+    auto rec = TSheetRecorder::WithKeys();
     TsxExcelExport x(rec, FormatSettings{});
     CustomSource src = Table(c.records);
     src.Attach(x);
@@ -154,7 +147,7 @@ TEST(SxExport, RecordsGoInBlocks) {
 }
 
 TEST(SxExport, SkippedFieldsGiveUpTheirColumn) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   CustomSource src;
   src.Fields = {{"A", ftInteger},
@@ -171,7 +164,7 @@ TEST(SxExport, SkippedFieldsGiveUpTheirColumn) {
   EXPECT_EQ(src.ValueRequests, (std::vector<int>{0, 4})) << "fields keep their own index";
   EXPECT_EQ(rec->CallsStartingWith("Range(C").size(), 0u);
 
-  auto rec2 = Recorder();
+  auto rec2 = TSheetRecorder::WithKeys();
   TsxExcelExport y(rec2, FormatSettings{});
   y.SetVisibleFieldsOnly(false);
   src.Attach(y);
@@ -179,7 +172,7 @@ TEST(SxExport, SkippedFieldsGiveUpTheirColumn) {
   EXPECT_EQ(rec2->Cells["B1"], S("Hidden"));
   EXPECT_EQ(rec2->Cells["C1"], S("B"));
 
-  auto rec3 = Recorder();
+  auto rec3 = TSheetRecorder::WithKeys();
   TsxExcelExport z(rec3, FormatSettings{});
   z.SetDataPipe(dpCustom);
   z.ExportDataset();
@@ -191,7 +184,7 @@ TEST(SxExport, CustomNumberFormatsFollowTheLocale) {
   fs.DecimalSeparator = ',';
   fs.ShortDateFormat = "dd/mm/yyyy";
   fs.ShortTimeFormat = "hh:nn";
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, fs);
   CustomSource src;
   src.Fields = {{"F1", ftFloat, "", 1}, {"F0", ftFloat}, {"C", ftCurrency, "", 3}, {"I", ftInteger},
@@ -212,7 +205,7 @@ TEST(SxExport, CustomNumberFormatsFollowTheLocale) {
     if (c.find("NumberFormat") != std::string::npos) formats.push_back(c);
   EXPECT_EQ(formats, expected);
 
-  auto failing = Recorder();
+  auto failing = TSheetRecorder::WithKeys();
   failing->FailingCalls = {"Range(A2:A2).NumberFormat=\"0,0\""};
   TsxExcelExport y(failing, fs);
   src.Attach(y);
@@ -222,7 +215,7 @@ TEST(SxExport, CustomNumberFormatsFollowTheLocale) {
 }
 
 TEST(SxExport, RowLimitStopsBeforeTheRecordThatPassesIt) {
-  auto rec = Recorder("\\Software\\Microsoft\\Office\\11.0\\Excel");
+  auto rec = TSheetRecorder::WithKeys({"\\Software\\Microsoft\\Office\\11.0\\Excel"});
   TsxExcelExport x(rec, FormatSettings{});
   CustomSource src = Table(5);
   src.Attach(x);
@@ -240,7 +233,7 @@ TEST(SxExport, RowLimitStopsBeforeTheRecordThatPassesIt) {
 }
 
 TEST(SxExport, GroupRunsAreClearedGroupedAndStyled) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   CustomSource src = Table(6, {1, 1, 1, 2, 3, 3});
   src.Attach(x);
@@ -269,7 +262,7 @@ TEST(SxExport, GroupRunsAreClearedGroupedAndStyled) {
 }
 
 TEST(SxExport, NestedGroupsOpenTheInnerRunBelowTheOuterHead) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   CustomSource src;
   src.Fields = {{"Outer", ftInteger}, {"Inner", ftString}};
@@ -293,7 +286,7 @@ TEST(SxExport, NestedGroupsOpenTheInnerRunBelowTheOuterHead) {
   EXPECT_EQ(rec->IndexOf("Range(B10:B10).Font.Size=10"), -1);
   EXPECT_EQ(x.FontGroup().Size, 8);
 
-  auto rec2 = Recorder();
+  auto rec2 = TSheetRecorder::WithKeys();
   TsxExcelExport y(rec2, FormatSettings{});
   src.Attach(y);
   y.FontGroup().Size = 12;
@@ -304,7 +297,7 @@ TEST(SxExport, NestedGroupsOpenTheInnerRunBelowTheOuterHead) {
 }
 
 TEST(SxExport, AlternatingFillsCoverDataRowsOnly) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   CustomSource src = Table(5);
   src.Attach(x);
@@ -323,7 +316,7 @@ TEST(SxExport, AlternatingFillsCoverDataRowsOnly) {
 }
 
 TEST(SxExport, FontEdgesAndBorderlessRanges) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   x.Connect();
   TxlFont font;
@@ -349,7 +342,7 @@ TEST(SxExport, FontEdgesAndBorderlessRanges) {
 }
 
 TEST(SxExport, HeaderLinesWithoutMergingFillOneColumn) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   CustomSource src = Table(1);
   src.Attach(x);
@@ -378,7 +371,7 @@ TEST(SxExport, TitleWidthRules) {
       {cwFieldDataSize, 12, 10, 0, ftDateTime, "19"},    // 16 x 1.2 = 19.2
   };
   for (const auto& c : cases) {
-    auto rec = Recorder();
+    auto rec = TSheetRecorder::WithKeys();
     TsxExcelExport x(rec, FormatSettings{});
     CustomSource src;
     src.Fields = {{"N", c.type, "Nine char", 0, true, c.displayWidth}};
@@ -394,7 +387,7 @@ TEST(SxExport, TitleWidthRules) {
 }
 
 TEST(SxExport, CellStyleEventsSetOnlyWhatDiffers) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   CustomSource src = Table(2);
   src.Attach(x);
@@ -420,7 +413,7 @@ TEST(SxExport, DataSetPipeValuesFormatsAndSummary) {
   fs.ThousandSeparator = ' ';
   fs.CurrencyString = "EUR";
   fs.CurrencyFormat = 3;
-  auto rec = Recorder("\\Software\\Microsoft\\Office\\11.0\\Excel");
+  auto rec = TSheetRecorder::WithKeys({"\\Software\\Microsoft\\Office\\11.0\\Excel"});
   TsxExcelExport x(rec, fs);
   TsxMemoryDataSet ds("Tests");
   ds.AddField({"Name", ftString});
@@ -471,7 +464,7 @@ TEST(SxExport, DataSetPipeValuesFormatsAndSummary) {
 }
 
 TEST(SxExport, DataSetGroupsUseTheFieldsSheetColumn) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   TsxMemoryDataSet ds("ds");
   ds.AddField({"Hidden", ftInteger, "", false});
@@ -491,7 +484,7 @@ TEST(SxExport, DataSetGroupsUseTheFieldsSheetColumn) {
 }
 
 TEST(SxExport, UnmergedLinesAreTextAndARefusedLineFormatIsNoFailure) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   CustomSource src = Table(2);
   src.Attach(x);
@@ -522,7 +515,7 @@ TEST(SxExport, ShowingLevelsWithoutGroupsMayBeRefused) {
       {{1, 1, 2}, true},
   };
   for (const auto& c : cases) {
-    auto rec = Recorder();
+    auto rec = TSheetRecorder::WithKeys();
     rec->FailingCalls = {"Outline.ShowLevels"};
     TsxExcelExport x(rec, FormatSettings{});
     CustomSource src = Table(3, c.keys);
@@ -537,7 +530,7 @@ TEST(SxExport, ShowingLevelsWithoutGroupsMayBeRefused) {
 }
 
 TEST(SxExport, FailuresPropagateAndRestoreTheHost) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   TsxMemoryDataSet ds("ds");
   ds.AddField({"A", ftInteger});

@@ -14,14 +14,8 @@ const char* kKey12 = "\\Software\\Microsoft\\Office\\12.0\\Excel";
 const char* kKey15 = "\\Software\\Microsoft\\Office\\15.0\\Excel";
 const char* kKey16 = "\\Software\\Microsoft\\Office\\16.0\\Excel";
 
-std::shared_ptr<TSheetRecorder> Recorder(std::initializer_list<const char*> keys = {kKey14}) {
-  auto r = std::make_shared<TSheetRecorder>();
-  for (const char* k : keys) r->ExistingKeys.insert(k);
-  return r;
-}
-
 TEST(SxProperties, RowRulesKeepHeaderTitlesAndDataApart) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   EXPECT_EQ(x.BeginRowHeader(), 1);
   EXPECT_EQ(x.BeginRowTitles(), 1);
@@ -68,7 +62,7 @@ TEST(SxProperties, RowRulesKeepHeaderTitlesAndDataApart) {
 }
 
 TEST(SxProperties, DefaultsComeBackGroupByGroup) {
-  TsxExcelExport x(Recorder(), FormatSettings{});
+  TsxExcelExport x(TSheetRecorder::WithKeys(), FormatSettings{});
   EXPECT_TRUE(x.ExcelVisible());
   EXPECT_EQ(x.DataPipe(), dpDataSet);
   EXPECT_EQ(x.TypeLibrary(), tlExcel2000);
@@ -142,7 +136,7 @@ TEST(SxProperties, VersionDecidesTheRestrictions) {
       {{}, "Excel.Application.99999999999", 0, 65536, 256, 910},
   };
   for (const auto& c : cases) {
-    auto rec = Recorder(c.keys);
+    auto rec = TSheetRecorder::WithKeys(c.keys);
     rec->ClassVersions["Excel.Application"] = c.curVer;
     TsxExcelExport x(rec, FormatSettings{});
     SCOPED_TRACE(c.curVer);
@@ -151,7 +145,7 @@ TEST(SxProperties, VersionDecidesTheRestrictions) {
     EXPECT_EQ(x.ExcelRestrictions().MaxNumberOfColumns, c.columns) << c.version;
     EXPECT_EQ(x.ExcelRestrictions().MaxStringLength, c.length) << c.version;
   }
-  auto rec = Recorder({kKey11, kKey14});
+  auto rec = TSheetRecorder::WithKeys({kKey11, kKey14});
   TsxExcelExport x(rec, FormatSettings{});
   EXPECT_EQ(rec->CallsStartingWith("KeyExists"),
             (std::vector<std::string>{"KeyExists(" + std::string(kKey16) + ")",
@@ -159,7 +153,7 @@ TEST(SxProperties, VersionDecidesTheRestrictions) {
                                       "KeyExists(" + std::string(kKey14) + ")"}))
       << "highest first, and it stops at the first key found";
   EXPECT_TRUE(rec->CallsStartingWith("CurVer").empty()) << "a key decides alone";
-  auto none = Recorder({});
+  auto none = TSheetRecorder::WithKeys({});
   TsxExcelExport y(none, FormatSettings{});
   EXPECT_EQ(none->CallsStartingWith("KeyExists").size(), 8u);
   EXPECT_EQ(none->CallsStartingWith("CurVer"),
@@ -167,13 +161,13 @@ TEST(SxProperties, VersionDecidesTheRestrictions) {
 }
 
 TEST(SxProperties, ColumnLettersAndTheirLimit) {
-  TsxExcelExport x(Recorder(), FormatSettings{});
+  TsxExcelExport x(TSheetRecorder::WithKeys(), FormatSettings{});
   const std::pair<int, const char*> cases[] = {{1, "A"},   {26, "Z"},   {27, "AA"},   {52, "AZ"},
                                                {53, "BA"}, {702, "ZZ"}, {703, "AAA"}, {257, "IW"},
                                                {0, ""},    {-3, ""}};
   for (const auto& [n, letters] : cases) EXPECT_EQ(x.GetColumnCharacters(n), letters) << n;
 
-  TsxExcelExport old(Recorder({kKey11}), FormatSettings{});
+  TsxExcelExport old(TSheetRecorder::WithKeys({kKey11}), FormatSettings{});
   EXPECT_EQ(old.GetColumnCharacters(256), "IV");
   try {
     old.GetColumnCharacters(257);
@@ -187,7 +181,7 @@ TEST(SxProperties, DateTimeFormatsTakeTheApplicationsCodes) {
   FormatSettings fs;
   fs.DateSeparator = '.';
   fs.TimeSeparator = ':';
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   rec->InternationalCodes = {{17, "."}, {18, ":"}, {19, "y"}, {20, "m"},
                              {21, "d"}, {22, "h"}, {23, "m"}, {24, "s"}};
   TsxExcelExport x(rec, fs);
@@ -204,13 +198,13 @@ TEST(SxProperties, DateTimeFormatsTakeTheApplicationsCodes) {
       {0, "$0.00"}, {1, "0.00$"}, {2, "$ 0.00"}, {3, "0.00 $"}, {4, ""}};
   for (const auto& [setting, expected] : currency) {
     fs.CurrencyFormat = setting;
-    TsxExcelExport c(Recorder(), fs);
+    TsxExcelExport c(TSheetRecorder::WithKeys(), fs);
     EXPECT_EQ(c.GetCurrencyFormat("0.00"), expected) << setting;
   }
 }
 
 TEST(SxSession, ConnectStartsOneInstanceAndNamesTheSheet) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   x.SetWorksheetName("Quarrow VORNEX");
   rec->Calls.clear();
@@ -235,7 +229,7 @@ TEST(SxSession, ConnectStartsOneInstanceAndNamesTheSheet) {
 }
 
 TEST(SxSession, ConnectFailuresLeaveItDisconnected) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   x.SetConnectTo(ctNewWorksheet);
   EXPECT_THROW(x.Connect(), ENoActiveWorkbook);
@@ -258,7 +252,7 @@ TEST(SxSession, ConnectFailuresLeaveItDisconnected) {
 }
 
 TEST(SxSession, NewWorksheetUsesTheActiveWorkbook) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   rec->Books = {{"Sheet1", "Data"}};
   TsxExcelExport x(rec, FormatSettings{});
   x.SetConnectTo(ctNewWorksheet);
@@ -275,7 +269,7 @@ TEST(SxSession, DisconnectQuitsOnlyWhenAskedOrInvisible) {
     int quits;
   } cases[] = {{true, false, 0}, {false, false, 1}, {true, true, 1}, {false, true, 1}};
   for (const auto& c : cases) {
-    auto rec = Recorder();
+    auto rec = TSheetRecorder::WithKeys();
     TsxExcelExport x(rec, FormatSettings{});
     x.SetExcelVisible(c.visible);
     x.Connect();
@@ -314,7 +308,7 @@ TEST(SxSession, SaveAsFormatsByVersion) {
       {kKey16, ffXML, "Sheet.SaveAs(\"f\",46)"},
   };
   for (const auto& c : cases) {
-    auto rec = Recorder({c.key});
+    auto rec = TSheetRecorder::WithKeys({c.key});
     TsxExcelExport x(rec, FormatSettings{});
     EXPECT_THROW(x.SaveAs("f", c.format), ENoActiveWorkbook);
     x.Connect();
@@ -329,7 +323,7 @@ TEST(SxSession, SaveAsFormatsByVersion) {
 }
 
 TEST(SxSession, PreviewWindowsAndEmptyRows) {
-  auto rec = Recorder();
+  auto rec = TSheetRecorder::WithKeys();
   TsxExcelExport x(rec, FormatSettings{});
   x.SetExcelVisible(false);
   x.Connect();

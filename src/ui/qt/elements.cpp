@@ -19,13 +19,10 @@
 
 #include "list_view.h"
 #include "qt_binding.h"
+#include "qt_text.h"
 
 namespace qtui {
 namespace {
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
 
 class TQtForm;
 

@@ -5,13 +5,10 @@
 #include <QTreeView>
 
 #include "qt_binding.h"
+#include "qt_text.h"
 
 namespace qtui {
 namespace {
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
 
 // The rows as the element holds them; Qt asks for the cells it draws, so thousands of rows cost
 // nothing until they are seen.

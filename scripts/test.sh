@@ -106,9 +106,9 @@ linux_tests() {
 # (without the Qt window, whose font library's own allocations the leak checker would report),
 # and a short run of each fuzz target (the receive handler, the settings store's file, captured
 # readings, mutated from a simulated tester's capture), each bounded in time as well.
-# Sanitizer trees are optimized lightly and keep line tables only: their reports name the lines,
-# and they build a good deal faster than with -O2 and full debug information.
-sanitizer_flags="-O1 -gline-tables-only -DNDEBUG"
+# Sanitizer trees are optimized lightly (and keep line tables only, enough for their reports to
+# name the lines): they build a good deal faster than with -O2 and full debug information.
+sanitizer_flags="-O1 -DNDEBUG"
 asan_build() {
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$sanitizer_flags" -DCMAKE_CXX_COMPILER=clang++ \

@@ -17,6 +17,9 @@ function(q2e_unity_alone dir)
         continue()
       endif()
       cmake_path(ABSOLUTE_PATH s BASE_DIRECTORY ${base} OUTPUT_VARIABLE path)
+      if(NOT EXISTS ${path})
+        continue()  # generated at build time: the string table's catalogs, portable
+      endif()
       file(STRINGS ${path} system REGEX
         "^#include (<(windows|commctrl|commdlg|oaidl|oleauto|objbase|shlobj|shellapi|shlwapi|setupapi|cfgmgr32|mmsystem|winver|io)\\.h>|\"[a-z0-9_/]*_win32\\.h\")")
       if(system OR s MATCHES "_win32\\.cpp$")

@@ -285,18 +285,31 @@ TEST_F(StoreTest, KilledWhileStoringLeavesEveryReadingWholeOrAbsent) {
   for (int round = 0; round < 50; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     const unsigned seed = rng();
+    // The child says when it has stored a reading: every other round is killed only after one,
+    // however slowly this build stores, and then at any moment of the next.
+    int stored[2];
+    ASSERT_EQ(pipe(stored), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      close(stored[0]);
       std::mt19937 own(seed);
       TReadingStore store(file);
-      for (unsigned n = 0;; ++n) store.Store(InfoAt(static_cast<int>(n)), CrashArchive(own, n));
+      for (unsigned n = 0;; ++n) {
+        store.Store(InfoAt(static_cast<int>(n)), CrashArchive(own, n));
+        if (write(stored[1], "s", 1) != 1) _exit(1);
+      }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5 + rng() % 120));
+    close(stored[1]);
+    char told = 0;
+    const bool waited = round % 2 == 0 || read(stored[0], &told, 1) == 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 120));
     kill(child, SIGKILL);
+    close(stored[0]);
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended on its own";
+    ASSERT_TRUE(waited) << "the child stored nothing";
     ASSERT_EQ(IntegrityOf(file), "ok");
     // Every reading holds exactly its records, in positions 1..n.
     EXPECT_EQ(Count(file,
